@@ -1,0 +1,16 @@
+# Copies database/ and Sound/ from SOURCE_DIR to TARGET_DIR.
+# Files the user edits through the program are copied only when missing.
+set(user_files "database/ziku.txt" "database/qrnv.ini")
+foreach(dir database Sound)
+  file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${dir}/*)
+  foreach(rel IN LISTS files)
+    set(dest ${TARGET_DIR}/${rel})
+    list(FIND user_files ${rel} is_user_file)
+    if(is_user_file GREATER -1 AND EXISTS ${dest})
+      continue()
+    endif()
+    get_filename_component(dest_dir ${dest} DIRECTORY)
+    file(MAKE_DIRECTORY ${dest_dir})
+    file(COPY_FILE ${SOURCE_DIR}/${rel} ${dest} ONLY_IF_DIFFERENT)
+  endforeach()
+endforeach()

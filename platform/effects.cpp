@@ -1,0 +1,83 @@
+#include "platform/effects.h"
+
+#include "platform/guard.h"
+#include "platform/soundplayer.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace platform {
+
+namespace {
+
+class DesktopEffects final : public Effects {
+public:
+    void showMessage(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    void showError(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    void playSound(const QString& path) override { m_sounds.play(path); }
+
+    void openDocument(const QString& path) override
+    {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+
+    std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override
+    {
+        const QColor chosen = QColorDialog::getColor(initial, parent);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return chosen;
+    }
+
+    void preload(const QStringList& paths) { m_sounds.preload(paths); }
+
+private:
+    SoundPlayer m_sounds;
+};
+
+DesktopEffects& desktopEffects()
+{
+    static DesktopEffects instance;
+    return instance;
+}
+
+std::unique_ptr<Effects>& customEffects()
+{
+    static std::unique_ptr<Effects> instance;
+    return instance;
+}
+
+} // namespace
+
+Effects& effects()
+{
+    if (customEffects())
+        return *customEffects();
+    return desktopEffects();
+}
+
+std::unique_ptr<Effects> setEffects(std::unique_ptr<Effects> replacement)
+{
+    return std::exchange(customEffects(), std::move(replacement));
+}
+
+void preloadSounds(const QStringList& paths)
+{
+    if (!customEffects())
+        desktopEffects().preload(paths);
+}
+
+} // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+// Everything the program does that a test cannot watch on screen goes through
+// this seam: message boxes, sounds, opening a document, the colour chooser.
+// The program uses the desktop implementation; tests install a recorder that
+// answers at once, so no test blocks on a modal box or needs a sound card.
+class Effects {
+public:
+    virtual ~Effects() = default;
+
+    // A plain message box with an OK button under the application title.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // The standard error box: error icon, OK, application title. `text` is
+    // shown as given (the caller has applied the full-stop rule).
+    virtual void showError(QWidget* parent, const QString& text) = 0;
+    // Plays a WAV file asynchronously; a new sound stops the one playing.
+    // A missing file plays the platform's default sound and reports nothing.
+    virtual void playSound(const QString& path) = 0;
+    // Opens a document with the desktop's default handler; the result is ignored.
+    virtual void openDocument(const QString& path) = 0;
+    // The standard colour chooser, starting on `initial`. Nothing on cancel.
+    virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
+};
+
+// The effects in use. Until a test installs its own, the desktop's.
+Effects& effects();
+
+// Installs `replacement` (nullptr restores the desktop's) and returns the
+// previous custom one, if any.
+std::unique_ptr<Effects> setEffects(std::unique_ptr<Effects> replacement);
+
+// Preloads sounds so that the first play of each starts without delay.
+void preloadSounds(const QStringList& paths);
+
+} // namespace platform

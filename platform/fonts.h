@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+namespace platform {
+
+// The installed font families, each once, with "Default", sorted by the
+// user's collation without regard to case. Gathered on first use and again
+// after the system announces a change of the installed fonts.
+const QStringList& fontFamilies();
+
+// Makes the face names that the program's data and dialogs use resolve on
+// this desktop: the Kai faces map onto an installed Kai face when they are
+// missing, and "MS Sans Serif" onto the system's default sans face.
+// Call once after the application object exists.
+void installFontSubstitutions();
+
+// The face that stands for "Default" (in any letter case) in the settings.
+QString defaultFaceName();
+
+} // namespace platform

@@ -1,0 +1,62 @@
+#include "platform/gbk.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace platform::gbk {
+
+namespace {
+// Qt resolves this name through ICU to the exact Windows code page 936
+// (0x80 is the euro sign), not to the wider GB 18030.
+constexpr const char* kCodecName = "windows-936";
+} // namespace
+
+QString decode(QByteArrayView bytes)
+{
+    QStringDecoder decoder(kCodecName);
+    return decoder.decode(bytes);
+}
+
+std::optional<QByteArray> encode(QStringView text)
+{
+    QStringEncoder encoder(kCodecName);
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+QByteArray encodeLiteral(QStringView text)
+{
+    QStringEncoder encoder(kCodecName);
+    return encoder.encode(text);
+}
+
+std::optional<QString> firstUnencodable(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size()) {
+        // Keep surrogate pairs together: an emoji is one character.
+        const qsizetype width = (text[i].isHighSurrogate() && i + 1 < text.size()
+                                 && text[i + 1].isLowSurrogate()) ? 2 : 1;
+        const QStringView character = text.mid(i, width);
+        if (!encode(character))
+            return character.toString();
+        i += width;
+    }
+    return std::nullopt;
+}
+
+qsizetype prefixLength(QByteArrayView bytes, qsizetype limit)
+{
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+        if (i + width > limit)
+            break;
+        i += width;
+    }
+    return std::min(i, bytes.size());
+}
+
+} // namespace platform::gbk

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "settings/settingsfile.h"
+#include "settings/stagesettings.h"
+
+namespace settings {
+
+// The class of each size key "1" to "5" and position keys "x1"/"y1" ...
+// (One 1, Two 2, Three 3, Many 4, Four 5).
+const char* sizeKey(WordClass c);
+const char* xKey(WordClass c);
+const char* yKey(WordClass c);
+
+// The settings every key falls back to when the file lacks it.
+StageSettings defaultStageSettings();
+
+// The start-up read: the start position into `deckCursor`, then sizes,
+// positions, face, single colour and colour mode into `settings`, each
+// assigned as soon as it is read. A "danyi" text that is not a colour throws
+// the conversion error; what was read before it stays assigned and the colour
+// mode is not read.
+void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSettings& settings);
+
+// Writes the face, the five sizes and the ten positions, in the order of the
+// display settings dialog's "save". Throws at the first failed write.
+void writeDisplaySettings(SettingsFile& file, const StageSettings& settings);
+
+} // namespace settings

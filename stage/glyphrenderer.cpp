@@ -1,0 +1,220 @@
+#include "stage/glyphrenderer.h"
+
+#include "platform/fonts.h"
+#include "platform/gbk.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
+
+#include <cmath>
+#include <vector>
+
+namespace stage {
+
+using settings::WordClass;
+
+WordClass wordClassOf(QByteArrayView entry)
+{
+    switch (entry.size()) {
+    case 2: return WordClass::One;
+    case 4: return WordClass::Two;
+    case 6: return WordClass::Three;
+    case 8: return WordClass::Four;
+    default: return WordClass::Many;
+    }
+}
+
+qint64 fontHeightFor(qint32 points, qreal dpi)
+{
+    return std::llround(double(points) * dpi / 72.0);
+}
+
+QString drawingFace(QByteArrayView storedFace, const QString& currentFace)
+{
+    if (storedFace.isEmpty())
+        return currentFace;
+    const QByteArrayView name = storedFace.first(platform::gbk::prefixLength(storedFace, 31));
+    const QString face = platform::gbk::decode(name);
+    if (face.compare(u"Default", Qt::CaseInsensitive) == 0)
+        return platform::defaultFaceName();
+    return face;
+}
+
+namespace {
+
+// The default height of a font whose height is given as 0.
+constexpr int kDefaultPixelSize = 16;
+
+int clampPixelSize(double pixels)
+{
+    return static_cast<int>(std::clamp(std::round(pixels), 1.0, double(kMaxPixelSize)));
+}
+
+// The character height that gives a text cell of `cellHeight` pixels.
+int pixelSizeForCell(QFont font, qint64 cellHeight)
+{
+    constexpr int reference = 1000;
+    font.setPixelSize(reference);
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.ascent() + metrics.descent();
+    if (cell <= 0)
+        return clampPixelSize(double(cellHeight));
+    return clampPixelSize(double(cellHeight) * reference / cell);
+}
+
+} // namespace
+
+QFont drawingFont(const QString& face, qint32 points, qreal dpi)
+{
+    QFont font(face);
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    font.setStyleStrategy(QFont::PreferOutline);
+    const qint64 height = fontHeightFor(points, dpi);
+    if (height > 0)
+        font.setPixelSize(clampPixelSize(double(height)));
+    else if (height < 0)
+        font.setPixelSize(pixelSizeForCell(font, -height));
+    else
+        font.setPixelSize(kDefaultPixelSize);
+    return font;
+}
+
+namespace {
+
+// Whether the face that `font` resolves to draws its bold weight with
+// outlines of its own. Faces without a bold design give the same outlines for
+// both weights; their glyphs are thickened instead.
+bool hasBoldOutlines(const QFont& font)
+{
+    static QHash<QString, bool> known;
+    const QString family = QFontInfo(font).family();
+    auto found = known.constFind(family);
+    if (found != known.constEnd())
+        return *found;
+
+    QFont probe(family);
+    probe.setPixelSize(100);
+    QPainterPath regular;
+    regular.addText(0, 0, probe, QStringLiteral("口H"));
+    probe.setWeight(QFont::Bold);
+    QPainterPath bold;
+    bold.addText(0, 0, probe, QStringLiteral("口H"));
+    const bool distinct = regular.boundingRect() != bold.boundingRect()
+                          || regular.elementCount() != bold.elementCount();
+    known.insert(family, distinct);
+    return distinct;
+}
+
+} // namespace
+
+qreal emboldenWidth(const QFont& font)
+{
+    if (hasBoldOutlines(font))
+        return 0;
+    // As much as the common font engines add when they embolden: a 24th of
+    // the em, half of it on either side of each outline.
+    return font.pixelSize() / 24.0;
+}
+
+QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft)
+{
+    const QFontMetricsF metrics(font);
+    QPainterPath path;
+    path.addText(topLeft.x(), topLeft.y() + metrics.ascent(), font, text);
+    path.setFillRule(Qt::OddEvenFill);
+    return path;
+}
+
+namespace {
+
+// Builds a region from an 8-bit coverage image whose top-left pixel lies at
+// `origin`: one band per run of identical rows, as QRegion keeps them.
+QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
+{
+    std::vector<QRect> rects;
+    std::vector<std::pair<int, int>> previousRuns;
+    std::vector<std::pair<int, int>> runs;
+    int bandTop = 0;
+    size_t bandStart = 0;
+
+    auto closeBand = [&](int bottom) {
+        for (size_t i = bandStart; i < rects.size(); ++i)
+            rects[i].setBottom(bottom);
+    };
+
+    for (int y = 0; y < coverage.height(); ++y) {
+        runs.clear();
+        const uchar* row = coverage.constScanLine(y);
+        int x = 0;
+        while (x < coverage.width()) {
+            while (x < coverage.width() && row[x] == 0)
+                ++x;
+            const int start = x;
+            while (x < coverage.width() && row[x] != 0)
+                ++x;
+            if (x > start)
+                runs.emplace_back(start, x);
+        }
+        if (y > 0 && runs == previousRuns)
+            continue; // the current band grows by this row
+        closeBand(origin.y() + y - 1);
+        bandTop = origin.y() + y;
+        bandStart = rects.size();
+        for (const auto& [start, end] : runs)
+            rects.emplace_back(origin.x() + start, bandTop, end - start, 1);
+        std::swap(previousRuns, runs);
+    }
+    closeBand(origin.y() + coverage.height() - 1);
+
+    QRegion region;
+    if (!rects.empty())
+        region.setRects(rects.data(), static_cast<int>(rects.size()));
+    return region;
+}
+
+} // namespace
+
+QRegion glyphRegion(const QPainterPath& path, qreal embolden, QSize windowSize)
+{
+    if (path.isEmpty() || windowSize.isEmpty())
+        return {};
+    const qreal margin = embolden / 2 + 1;
+    const QRectF reach = path.controlPointRect().adjusted(-margin, -margin, margin, margin);
+    // Clipped while still in floating point: text placed near the 32-bit
+    // limits reaches far beyond what integer rectangles hold.
+    const QRectF window(QPointF(0, 0), QSizeF(windowSize));
+    const QRect area = reach.intersected(window).toAlignedRect().intersected(QRect(QPoint(0, 0), windowSize));
+    if (area.isEmpty())
+        return {};
+
+    QImage coverage(area.size(), QImage::Format_Alpha8);
+    coverage.fill(0);
+    {
+        QPainter painter(&coverage);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.translate(-area.topLeft());
+        painter.fillPath(path, Qt::black);
+        if (embolden > 0) {
+            QPen pen(Qt::black, embolden, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            painter.strokePath(path, pen);
+        }
+    }
+    return regionFromCoverage(coverage, area.topLeft());
+}
+
+QRegion placeholderMark(QPoint place, QSize windowSize)
+{
+    constexpr int diameter = 48;
+    const int x = std::clamp(place.x(), 0, std::max(0, windowSize.width() - diameter));
+    const int y = std::clamp(place.y(), 0, std::max(0, windowSize.height() - diameter));
+    return QRegion(QRect(x, y, diameter, diameter), QRegion::Ellipse);
+}
+
+} // namespace stage

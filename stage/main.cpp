@@ -1,0 +1,17 @@
+#include "platform/fonts.h"
+#include "platform/guard.h"
+#include "stage/tform1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(platform::applicationTitle());
+    QApplication::setApplicationDisplayName(platform::applicationTitle());
+    platform::installFontSubstitutions();
+
+    stage::TForm1 stage;
+    stage.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainterPath>
+#include <QRegion>
+#include <QString>
+#include <QWidget>
+
+namespace stage {
+
+// The stage: a frameless window over the whole screen whose shape is cut to
+// the glyphs of the entry it shows, so that only the coloured characters
+// stand over the desktop and receive the mouse.
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creates the stage and runs the start-up: opens the settings file, reads
+    // the library, the start position and the display settings, and plays
+    // the chime. An error shows the error box and skips the rest.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Advances to the next entry and draws it in a new colour, with the
+    // step cue.
+    void showEntry();
+
+    // What is on screen now (for the dialogs and for tests).
+    QColor windowColour() const { return m_colour; }
+    const QRegion& shape() const { return m_shape; }
+    QByteArray shownEntry() const { return m_entry; }
+    const QFont& drawnFont() const { return m_font; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void formCreate();
+    QColor nextColour();
+    void drawEntry(QByteArrayView entry);
+    void applyShape();
+
+    QByteArray m_entry;
+    QColor m_colour;
+    QString m_face;
+    QFont m_font;
+    QPoint m_textPlace;
+    QRegion m_shape;
+    bool m_firstShowDone = false;
+    bool m_pressIsClick = false;
+};
+
+} // namespace stage

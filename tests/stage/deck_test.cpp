@@ -1,0 +1,192 @@
+#include "platform/error.h"
+#include "stage/deck.h"
+#include "stage/stagestate.h"
+#include "tests/support/programfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using stage::Deck;
+using testing_support::ProgramFolder;
+
+namespace {
+
+std::vector<QByteArray> entriesOf(const QByteArray& fileBytes)
+{
+    return Deck::fromFileBytes(fileBytes).entries();
+}
+
+using Entries = std::vector<QByteArray>;
+
+} // namespace
+
+TEST(DeckFormat, LineEndsOfEveryKindEndOneEntry)
+{
+    EXPECT_EQ(entriesOf("a\r\nb\nc\rd"), (Entries{"a", "b", "c", "d"}));
+    // CR CR is two breaks, LF CR is two breaks, CR LF one.
+    EXPECT_EQ(entriesOf("a\r\rb\n\rc\r\n"), (Entries{"a", "", "b", "", "c"}));
+}
+
+TEST(DeckFormat, LastLineAndFinalLineEnd)
+{
+    EXPECT_EQ(entriesOf("a\r\nb"), (Entries{"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\nb\r\n"), (Entries{"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\n\r\nb\r\n"), (Entries{"a", "", "b"}));
+    EXPECT_EQ(entriesOf(""), Entries{});
+    EXPECT_EQ(entriesOf("\r\n"), Entries{""});
+}
+
+TEST(DeckFormat, NothingIsTrimmedAndReadingStopsAtNul)
+{
+    EXPECT_EQ(entriesOf("  a \t\r\n"), Entries{"  a \t"});
+    EXPECT_EQ(entriesOf(QByteArray("ab\r\ncd\0ef\r\ngh", 14)), (Entries{"ab", "cd"}));
+    EXPECT_EQ(entriesOf(QByteArray("\0ab", 3)), Entries{});
+}
+
+TEST(DeckFormat, GbkTrailBytesAreNotLineEnds)
+{
+    // GBK trail bytes lie at 0x40 and above, so CR and LF never occur inside
+    // a character; entries keep their bytes exactly.
+    const QByteArray big = "\xB4\xF3";        // 大
+    const QByteArray gate = "\xC3\xC5";       // 门
+    EXPECT_EQ(entriesOf(big + "\r\n" + gate + big), (Entries{big, gate + big}));
+}
+
+TEST(DeckFormat, WritingEndsEveryEntryWithCrLfAndReadsBack)
+{
+    const Entries entries{"a", "", "  b ", "\xB4\xF3"};
+    const QByteArray bytes = Deck::toFileBytes(entries);
+    EXPECT_EQ(bytes, QByteArray("a\r\n\r\n  b \r\n\xB4\xF3\r\n"));
+    EXPECT_EQ(entriesOf(bytes), entries);
+    EXPECT_EQ(Deck::fromEntries(entries).toFileBytes(), bytes);
+    EXPECT_EQ(Deck::toFileBytes({}), QByteArray());
+}
+
+TEST(DeckFile, MissingFileGivesTheOpenError)
+{
+    ProgramFolder folder;
+    try {
+        stage::readDeckFile(folder.path(QStringLiteral("database/none.qrnv")));
+        FAIL() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Cannot open file \"%1\". No such file or directory")
+                                       .arg(folder.path(QStringLiteral("database/none.qrnv"))));
+    }
+}
+
+TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
+{
+    stage::DeckCursor cursor = 2;
+    EXPECT_EQ(stage::advance(cursor, 3), 0);
+    EXPECT_EQ(stage::advance(cursor, 3), 1);
+    cursor = -1;
+    EXPECT_EQ(stage::advance(cursor, 3), 0);
+}
+
+TEST(Cursor, StaleCursorStartsAgainAtTheFirstEntry)
+{
+    for (qint32 stale : {40, 10, -2, -40, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}) {
+        stage::DeckCursor cursor = stale;
+        EXPECT_EQ(stage::advance(cursor, 10), 0) << stale;
+        EXPECT_EQ(cursor, 0);
+    }
+}
+
+TEST(Cursor, EmptyDeckHasNothingToDraw)
+{
+    stage::DeckCursor cursor = 5;
+    EXPECT_EQ(stage::advance(cursor, 0), -1);
+    EXPECT_EQ(cursor, 0);
+    cursor = -1;
+    EXPECT_EQ(stage::advance(cursor, 0), -1);
+}
+
+TEST(Cursor, StepBackReportsTheFrontAndNeverWraps)
+{
+    stage::DeckCursor cursor = 0; // entry 0 showing
+    EXPECT_TRUE(stage::stepCursorBack(cursor));
+    EXPECT_EQ(cursor, -1);
+    EXPECT_EQ(stage::advance(cursor, 9), 0); // entry 0 again
+
+    cursor = 5;
+    EXPECT_FALSE(stage::stepCursorBack(cursor));
+    EXPECT_EQ(stage::advance(cursor, 9), 4);
+
+    cursor = 1;
+    EXPECT_FALSE(stage::stepCursorBack(cursor));
+    EXPECT_EQ(cursor, -1);
+
+    cursor = std::numeric_limits<qint32>::min();
+    EXPECT_TRUE(stage::stepCursorBack(cursor));
+    EXPECT_EQ(cursor, -1);
+}
+
+TEST(Cursor, StoredStartPositionShowsTheSameEntryNextTime)
+{
+    EXPECT_EQ(stage::startPositionToStore(7), 6);
+    EXPECT_EQ(stage::startPositionToStore(0), -1);
+    EXPECT_EQ(stage::startPositionToStore(std::numeric_limits<qint32>::min()),
+              std::numeric_limits<qint32>::min());
+}
+
+TEST(Decks, LoadDeckReadsTheKindsFileAndRewindsTheCursor)
+{
+    ProgramFolder folder;
+    folder.writeDeck(QStringLiteral("database/szj.qrnv"), {QStringLiteral("人之初"), QStringLiteral("性本善")});
+    stage::resetStageState();
+    stage::stageState().cursor = 5;
+    stage::loadDeck(stage::DeckKind::ThreeCharacter);
+    EXPECT_EQ(stage::stageState().cursor, -1);
+    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::ThreeCharacter);
+    EXPECT_EQ(stage::nextIndex(), 0);
+    EXPECT_EQ(stage::stageState().deck.at(0), testing_support::gbk(QStringLiteral("人之初")));
+}
+
+TEST(Decks, FailedLoadLeavesAnEmptyDeckAndTheCursor)
+{
+    ProgramFolder folder;
+    stage::resetStageState();
+    stage::stageState().deck = Deck::fromEntries({"a", "b"});
+    stage::stageState().cursor = 1;
+    EXPECT_THROW(stage::loadDeck(stage::DeckKind::Surnames), platform::Error);
+    EXPECT_TRUE(stage::stageState().deck.isEmpty());
+    EXPECT_EQ(stage::stageState().cursor, 1);
+    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::Library);
+}
+
+TEST(Decks, ReloadLibraryKeepsTheCursor)
+{
+    ProgramFolder folder;
+    folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("小")});
+    stage::resetStageState();
+    stage::stageState().cursor = 9;
+    stage::reloadLibrary();
+    EXPECT_EQ(stage::stageState().deck.size(), 2);
+    EXPECT_EQ(stage::stageState().cursor, 9);
+    EXPECT_EQ(stage::nextIndex(), 0); // beyond the shortened library: start again
+}
+
+TEST(Decks, JumpToDrawsTheChosenEntryNext)
+{
+    stage::resetStageState();
+    stage::stageState().deck = Deck::fromEntries({"a", "b", "a"});
+    stage::jumpTo(2);
+    EXPECT_EQ(stage::nextIndex(), 2);
+    EXPECT_EQ(stage::nextIndex(), 0);
+    stage::jumpTo(0);
+    EXPECT_EQ(stage::stageState().cursor, -1);
+    EXPECT_EQ(stage::nextIndex(), 0);
+}
+
+TEST(Decks, BuiltInListHasSixtyFourEntries)
+{
+    const auto entries = stage::builtInEntries();
+    ASSERT_EQ(entries.size(), 64u);
+    EXPECT_EQ(entries[0], testing_support::gbk(QStringLiteral("大")));
+    EXPECT_EQ(entries[1], testing_support::gbk(QStringLiteral("小")));
+    EXPECT_EQ(entries[30], testing_support::gbk(QStringLiteral("爸爸")));
+    EXPECT_EQ(entries[61], testing_support::gbk(QStringLiteral("好")));
+    EXPECT_EQ(entries[62], testing_support::gbk(QStringLiteral("你真棒")));
+    EXPECT_EQ(entries[63], testing_support::gbk(QStringLiteral("再见")));
+}

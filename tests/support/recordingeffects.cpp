@@ -1,0 +1,71 @@
+#include "tests/support/recordingeffects.h"
+
+#include <QFileInfo>
+
+namespace testing_support {
+
+void RecordingEffects::showMessage(QWidget*, const QString& text)
+{
+    events.push_back({Kind::Message, text});
+    if (onBox)
+        onBox(text);
+}
+
+void RecordingEffects::showError(QWidget*, const QString& text)
+{
+    events.push_back({Kind::Error, text});
+    if (onBox)
+        onBox(text);
+}
+
+void RecordingEffects::playSound(const QString& path)
+{
+    events.push_back({Kind::Sound, path});
+}
+
+void RecordingEffects::openDocument(const QString& path)
+{
+    events.push_back({Kind::Document, path});
+}
+
+std::optional<QColor> RecordingEffects::chooseColour(QWidget*, const QColor& initial)
+{
+    events.push_back({Kind::ColourChooser, initial.name()});
+    if (colourAnswers.empty())
+        return std::nullopt;
+    std::optional<QColor> answer = colourAnswers.front();
+    colourAnswers.pop_front();
+    return answer;
+}
+
+QStringList RecordingEffects::texts(Kind kind) const
+{
+    QStringList result;
+    for (const Event& event : events) {
+        if (event.kind == kind)
+            result.append(event.text);
+    }
+    return result;
+}
+
+QStringList RecordingEffects::sounds() const
+{
+    QStringList names;
+    for (const QString& path : texts(Kind::Sound))
+        names.append(QFileInfo(path).fileName());
+    return names;
+}
+
+ScopedRecorder::ScopedRecorder()
+{
+    auto recorder = std::make_unique<RecordingEffects>();
+    m_recorder = recorder.get();
+    platform::setEffects(std::move(recorder));
+}
+
+ScopedRecorder::~ScopedRecorder()
+{
+    platform::setEffects(nullptr);
+}
+
+} // namespace testing_support

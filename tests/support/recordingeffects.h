@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/effects.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace testing_support {
+
+// Effects that record what the program asked for and answer at once.
+class RecordingEffects final : public platform::Effects {
+public:
+    enum class Kind { Message, Error, Sound, Document, ColourChooser };
+    struct Event {
+        Kind kind;
+        QString text; // message text, sound or document path, chooser's initial colour name
+    };
+
+    void showMessage(QWidget*, const QString& text) override;
+    void showError(QWidget*, const QString& text) override;
+    void playSound(const QString& path) override;
+    void openDocument(const QString& path) override;
+    std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override;
+
+    // Texts of the events of one kind, in order.
+    QStringList texts(Kind kind) const;
+    QStringList messages() const { return texts(Kind::Message); }
+    QStringList errors() const { return texts(Kind::Error); }
+    // Sound files played, by file name only ("xiayige.wav").
+    QStringList sounds() const;
+    void clear() { events.clear(); }
+
+    std::vector<Event> events;
+    // Answers of the colour chooser, first to last; nothing left means cancel.
+    std::deque<std::optional<QColor>> colourAnswers;
+    // Called while a message or error box would be open, e.g. to check state.
+    std::function<void(const QString&)> onBox;
+};
+
+// Installs a RecordingEffects for the lifetime of the object.
+class ScopedRecorder {
+public:
+    ScopedRecorder();
+    ~ScopedRecorder();
+    ScopedRecorder(const ScopedRecorder&) = delete;
+    ScopedRecorder& operator=(const ScopedRecorder&) = delete;
+
+    RecordingEffects& operator*() { return *m_recorder; }
+    RecordingEffects* operator->() { return m_recorder; }
+
+private:
+    RecordingEffects* m_recorder;
+};
+
+} // namespace testing_support
