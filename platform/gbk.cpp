@@ -13,8 +13,14 @@ constexpr const char* kCodecName = "windows-936";
 
 QString decode(QByteArrayView bytes)
 {
+    // The decoder holds back a lead byte at the very end, waiting for the
+    // rest of its character, and so would drop it: show it as broken.
+    const qsizetype whole = prefixLength(bytes, bytes.size());
     QStringDecoder decoder(kCodecName);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes.first(whole));
+    if (whole < bytes.size())
+        text += QChar(QChar::ReplacementCharacter);
+    return text;
 }
 
 std::optional<QByteArray> encode(QStringView text)

@@ -1,0 +1,41 @@
+#include "platform/gbk.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace gbk = platform::gbk;
+
+TEST(GbkTest, CodePage936BothWays)
+{
+    const QString text = QStringLiteral("华文楷体 a€");
+    const QByteArray bytes = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5 a\x80";
+    EXPECT_EQ(gbk::encode(text), bytes);
+    EXPECT_EQ(gbk::decode(bytes), text);
+}
+
+TEST(GbkTest, TextWithoutGbkFormIsRefused)
+{
+    const QString text = QStringLiteral("字😀体");
+    EXPECT_EQ(gbk::encode(text), std::nullopt);
+    EXPECT_EQ(gbk::firstUnencodable(text), QStringLiteral("😀"));
+    EXPECT_EQ(gbk::firstUnencodable(QStringLiteral("字体")), std::nullopt);
+}
+
+TEST(GbkTest, DecodingBrokenBytesNeverFails)
+{
+    EXPECT_EQ(gbk::decode("a\x81"), QStringLiteral("a\uFFFD"));
+}
+
+TEST(GbkTest, PrefixNeverSplitsADoubleByteCharacter)
+{
+    const QByteArray bytes = "a\xD7\xD6" "b"; // a字b
+    EXPECT_EQ(gbk::prefixLength(bytes, 0), 0);
+    EXPECT_EQ(gbk::prefixLength(bytes, 1), 1);
+    EXPECT_EQ(gbk::prefixLength(bytes, 2), 1);
+    EXPECT_EQ(gbk::prefixLength(bytes, 3), 3);
+    EXPECT_EQ(gbk::prefixLength(bytes, 100), 4);
+    EXPECT_EQ(gbk::prefixLength("\xB8]]", 2), 2); // the trail byte may be ']'
+}
+
+} // namespace
