@@ -1,0 +1,36 @@
+#include "settings/settingsfile.h"
+
+#include "platform/error.h"
+#include "platform/profile.h"
+#include "settings/integertext.h"
+
+#include <QDir>
+
+namespace settings {
+
+SettingsFile::SettingsFile(QString path) : m_path(std::move(path)) {}
+
+QByteArray SettingsFile::readString(QByteArrayView section, QByteArrayView key,
+                                    QByteArrayView defaultValue) const
+{
+    return platform::profile::readString(m_path, section, key, defaultValue);
+}
+
+void SettingsFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    if (!platform::profile::writeString(m_path, section, key, value))
+        throw platform::Error(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path)));
+}
+
+qint32 SettingsFile::readInteger(QByteArrayView section, QByteArrayView key, qint32 defaultValue) const
+{
+    // An empty value is malformed too, so an absent key needs no case of its own.
+    return parseInteger(readString(section, key, {})).value_or(defaultValue);
+}
+
+void SettingsFile::writeInteger(QByteArrayView section, QByteArrayView key, qint32 value)
+{
+    writeString(section, key, integerText(value));
+}
+
+} // namespace settings
