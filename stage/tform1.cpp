@@ -8,11 +8,19 @@
 #include "settings/colourtext.h"
 #include "settings/keys.h"
 #include "settings/startupread.h"
+#include "shezhi/tform2.h"
 #include "stage/glyphrenderer.h"
+#include "stage/menuicons.h"
 #include "stage/soundcues.h"
 #include "stage/stagestate.h"
+#include "tianjia/tform3.h"
+#include "xuanze/tform4.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -36,10 +44,18 @@ TForm1::TForm1(QWidget* parent)
     if (screen)
         setGeometry(screen->geometry());
 
+    setFocusPolicy(Qt::StrongFocus);
+    m_endProgram = [this] {
+        close();
+        QCoreApplication::quit();
+    };
+    buildMenu();
+
     StageState& state = stageState();
     state.deck = Deck::fromEntries(builtInEntries());
     state.deckKind = DeckKind::Library;
     formCreate();
+    showColourMode();
 }
 
 TForm1::~TForm1() = default;
@@ -146,6 +162,195 @@ void TForm1::mouseDoubleClickEvent(QMouseEvent* event)
     // double-click action, so two quick clicks step only once.
     m_pressIsClick = false;
     event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        QWidget::keyPressEvent(event); // the menu key arrives as a context menu event
+        return;
+    }
+    const char16_t key = text.front().unicode();
+    platform::guarded(this, [this, key] {
+        // Each test is made on the same character, one after another.
+        if (key == u'\r')
+            showEntry();
+        if (key == 27) {
+            endProgram(); // without storing the position
+            return;
+        }
+        if (key == u' ')
+            playCue(SoundCue::Applause);
+        if (key >= u'0' && key <= u'9')
+            playCue(SoundCue::Wrong);
+        if (key == u'0') {
+            if (stepBack()) {
+                platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
+                return;
+            }
+            showEntry();
+        }
+    });
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* event)
+{
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        at = screen() ? screen()->geometry().topLeft() : QPoint(0, 0);
+    else if (!m_shape.contains(event->pos()))
+        return;
+    m_menu->popup(at);
+}
+
+void TForm1::buildMenu()
+{
+    m_menu = new QMenu(this);
+    connect(m_menu, &QMenu::aboutToShow, this, &TForm1::prepareMenu);
+    auto command = [this](QMenu* menu, const QIcon& icon, const QString& text, auto handler) {
+        QAction* action = menu->addAction(icon, text);
+        connect(action, &QAction::triggered, this, [this, handler] { platform::guarded(this, [this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+
+    m_addAction = command(m_menu, menuicons::add(), QStringLiteral("添加"), &TForm1::addClick);
+    m_menu->addSeparator();
+    command(m_menu, menuicons::locate(), QStringLiteral("定位指针"), &TForm1::locateClick);
+    m_menu->addSeparator();
+    command(m_menu, menuicons::settings(), QStringLiteral("设置"), &TForm1::settingsClick);
+
+    QMenu* colourMenu = m_menu->addMenu(menuicons::colours(), QStringLiteral("颜色设置"));
+    m_randomColourAction = command(colourMenu, QIcon(), QStringLiteral("字体颜色随机"), &TForm1::randomColourClick);
+    m_singleColourAction = command(colourMenu, QIcon(), QStringLiteral("字体单一颜色"), &TForm1::singleColourClick);
+    m_randomColourAction->setCheckable(true);
+    m_singleColourAction->setCheckable(true);
+    m_randomColourAction->setChecked(true);
+    colourMenu->addSeparator();
+    m_chooseColourAction = command(colourMenu, menuicons::pickColour(), QStringLiteral("设置单一字体颜色"),
+                                   &TForm1::chooseSingleColourClick);
+    m_menu->addSeparator();
+
+    const std::pair<DeckKind, std::pair<QIcon, QString>> decks[] = {
+        {DeckKind::Library, {menuicons::library(), QStringLiteral("识字篇")}},
+        {DeckKind::Surnames, {menuicons::surnames(), QStringLiteral("百家姓篇")}},
+        {DeckKind::ThreeCharacter, {menuicons::threeCharacter(), QStringLiteral("三字经篇")}},
+        {DeckKind::ThousandCharacter, {menuicons::thousandCharacter(), QStringLiteral("千字文篇")}},
+    };
+    for (const auto& [kind, look] : decks) {
+        QAction* action = m_menu->addAction(look.first, look.second);
+        connect(action, &QAction::triggered, this,
+                [this, kind = kind] { platform::guarded(this, [this, kind] { deckClick(kind); }); });
+    }
+    m_menu->addSeparator();
+    command(m_menu, menuicons::help(), QStringLiteral("帮助"), &TForm1::helpClick);
+    m_menu->addSeparator();
+    command(m_menu, menuicons::close(), QStringLiteral("关闭"), &TForm1::closeClick);
+}
+
+void TForm1::prepareMenu()
+{
+    m_chooseColourAction->setEnabled(m_singleColourAction->isChecked());
+}
+
+void TForm1::showColourMode()
+{
+    const bool random = stageState().settings.colourMode == settings::ColourMode::Random;
+    m_randomColourAction->setChecked(random);
+    m_singleColourAction->setChecked(!random);
+}
+
+void TForm1::endProgram()
+{
+    if (m_endProgram)
+        m_endProgram();
+}
+
+namespace {
+settings::SettingsFile& theSettingsFile()
+{
+    StageState& state = stageState();
+    if (!state.settingsFile)
+        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
+    return *state.settingsFile;
+}
+} // namespace
+
+void TForm1::addClick()
+{
+    playCue(SoundCue::Chime);
+    tianjia::TForm3 dialog(this);
+    dialog.exec();
+}
+
+void TForm1::locateClick()
+{
+    xuanze::TForm4 dialog(this);
+    dialog.exec();
+}
+
+void TForm1::settingsClick()
+{
+    playCue(SoundCue::Chime);
+    shezhi::TForm2 dialog(this);
+    dialog.exec();
+}
+
+void TForm1::randomColourClick()
+{
+    StageState& state = stageState();
+    if (state.settings.colourMode == settings::ColourMode::Random) {
+        showColourMode(); // choosing the checked item leaves it checked
+        return;
+    }
+    state.settings.colourMode = settings::ColourMode::Random;
+    showColourMode();
+    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
+}
+
+void TForm1::singleColourClick()
+{
+    StageState& state = stageState();
+    if (state.settings.colourMode == settings::ColourMode::Single) {
+        showColourMode();
+        return;
+    }
+    state.settings.colourMode = settings::ColourMode::Single;
+    showColourMode();
+    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
+}
+
+void TForm1::chooseSingleColourClick()
+{
+    const std::optional<QColor> chosen = platform::effects().chooseColour(this, m_lastChosenColour);
+    if (!chosen)
+        return;
+    m_lastChosenColour = *chosen;
+    const settings::Colour colour = settings::fromQColor(*chosen);
+    stageState().settings.singleColour = colour;
+    theSettingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
+                                  settings::colourToText(colour));
+}
+
+void TForm1::deckClick(DeckKind kind)
+{
+    playCue(SoundCue::Chime);
+    loadDeck(kind);
+    m_addAction->setEnabled(kind == DeckKind::Library);
+    showEntry();
+}
+
+void TForm1::helpClick()
+{
+    playCue(SoundCue::Chime);
+    platform::effects().openDocument(platform::dataPath(u"database\\help.htm"));
+}
+
+void TForm1::closeClick()
+{
+    theSettingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
+                                   startPositionToStore(stageState().cursor));
+    endProgram();
 }
 
 void TForm1::mouseReleaseEvent(QMouseEvent* event)

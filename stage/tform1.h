@@ -1,11 +1,18 @@
 #pragma once
 
+#include "stage/stagestate.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPainterPath>
 #include <QRegion>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QMenu;
 
 namespace stage {
 
@@ -32,6 +39,14 @@ public:
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
 
+    // The stage menu, as the right button opens it.
+    QMenu* stageMenu() const { return m_menu; }
+    // Sets the items' state as it is just before the menu opens.
+    void prepareMenu();
+
+    // Ends the program. Tests replace it to watch the end without ending.
+    void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -39,9 +54,26 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void formCreate();
+    void buildMenu();
+    void showColourMode();
+    void endProgram();
+
+    // The stage menu's commands.
+    void addClick();
+    void locateClick();
+    void settingsClick();
+    void randomColourClick();
+    void singleColourClick();
+    void chooseSingleColourClick();
+    void deckClick(DeckKind kind);
+    void helpClick();
+    void closeClick();
+
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
     void applyShape();
@@ -54,6 +86,15 @@ private:
     QRegion m_shape;
     bool m_firstShowDone = false;
     bool m_pressIsClick = false;
+
+    QMenu* m_menu = nullptr;
+    QAction* m_addAction = nullptr;
+    QAction* m_randomColourAction = nullptr;
+    QAction* m_singleColourAction = nullptr;
+    QAction* m_chooseColourAction = nullptr;
+    // The colour chooser starts on the colour last accepted in this run.
+    QColor m_lastChosenColour = Qt::black;
+    std::function<void()> m_endProgram;
 };
 
 } // namespace stage
