@@ -71,4 +71,9 @@ QByteArray gbk(const QString& text)
     return platform::gbk::encodeLiteral(text);
 }
 
+QString gbkDecode(const QByteArray& bytes)
+{
+    return platform::gbk::decode(bytes);
+}
+
 } // namespace testing_support

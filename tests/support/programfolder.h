@@ -36,5 +36,6 @@ private:
 
 // Encodes UTF-8 text as GBK (test data is always GBK-safe).
 QByteArray gbk(const QString& text);
+QString gbkDecode(const QByteArray& bytes);
 
 } // namespace testing_support

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "stage/stagestate.h"
+#include "stage/tform1.h"
+#include "tests/support/programfolder.h"
+#include "tests/support/recordingeffects.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A stage started in a temporary program folder, with effects recorded and
+// the program's end watched instead of carried out.
+class StageTest : public ::testing::Test {
+protected:
+    void SetUp() override { stage::resetStageState(); }
+    void TearDown() override
+    {
+        form.reset();
+        stage::resetStageState();
+    }
+
+    void writeLibrary(const std::vector<QString>& entries)
+    {
+        folder.writeDeck(QStringLiteral("database/ziku.txt"), entries);
+    }
+
+    // Creates the stage (which runs the start-up) and shows it.
+    stage::TForm1& start(bool show = true)
+    {
+        form = std::make_unique<stage::TForm1>();
+        form->setProgramEnder([this] { ++programEnds; });
+        if (show)
+            form->show();
+        return *form;
+    }
+
+    QString shown() const { return testing_support::gbkDecode(form->shownEntry()); }
+    qint32 cursor() const { return stage::stageState().cursor; }
+
+    QAction* action(const QString& text) const
+    {
+        for (QAction* item : allActions(form->stageMenu())) {
+            if (item->text() == text)
+                return item;
+        }
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        return nullptr;
+    }
+
+    static std::vector<QAction*> allActions(QMenu* menu)
+    {
+        std::vector<QAction*> result;
+        for (QAction* item : menu->actions()) {
+            result.push_back(item);
+            if (item->menu())
+                for (QAction* inner : allActions(item->menu()))
+                    result.push_back(inner);
+        }
+        return result;
+    }
+
+    testing_support::ProgramFolder folder;
+    testing_support::ScopedRecorder recorder;
+    std::unique_ptr<stage::TForm1> form;
+    int programEnds = 0;
+};

@@ -1,0 +1,251 @@
+// The stage's keys and its right-button menu.
+#include "stagefixture.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+using testing_support::gbk;
+
+namespace {
+
+const std::vector<QString> kLibrary = {
+    QStringLiteral("大"), QStringLiteral("小"), QStringLiteral("多"), QStringLiteral("少"),
+    QStringLiteral("上"), QStringLiteral("中"), QStringLiteral("下"), QStringLiteral("左"),
+};
+
+class StageKeysTest : public StageTest {
+protected:
+    void SetUp() override
+    {
+        StageTest::SetUp();
+        writeLibrary(kLibrary);
+        folder.writeDeck(QStringLiteral("database/bjx.qrnv"), {QStringLiteral("赵钱孙李"), QStringLiteral("周吴郑王")});
+        start();
+        recorder->clear();
+    }
+
+    void type(char16_t key)
+    {
+        QKeyEvent event(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(key)));
+        QApplication::sendEvent(form.get(), &event);
+    }
+
+    QByteArray settingsBytes() const { return folder.readFile(QStringLiteral("database/qrnv.ini")); }
+
+    // Runs `trigger`, closing the modal dialog it opens; returns its title.
+    QString titleOfDialogOpenedBy(QAction* item)
+    {
+        QString title;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                title = dialog->windowTitle();
+                dialog->close();
+            }
+        });
+        item->trigger();
+        return title;
+    }
+};
+
+QStringList captions(QMenu* menu)
+{
+    QStringList result;
+    for (QAction* item : menu->actions())
+        result.append(item->isSeparator() ? QStringLiteral("-") : item->text());
+    return result;
+}
+
+} // namespace
+
+TEST_F(StageKeysTest, EnterStepsOnAndSpaceApplauds)
+{
+    type(u'\r');
+    EXPECT_EQ(shown(), QStringLiteral("小"));
+    type(u' ');
+    EXPECT_EQ(shown(), QStringLiteral("小"));
+    EXPECT_EQ(recorder->sounds(), (QStringList{QStringLiteral("xiayige.wav"), QStringLiteral("guzhang.WAV")}));
+}
+
+TEST_F(StageKeysTest, DigitsPlayTheWrongSoundAndZeroStepsBack)
+{
+    for (int i = 0; i < 5; ++i)
+        form->showEntry(); // entry 5 shows
+    recorder->clear();
+    type(u'5');
+    EXPECT_EQ(shown(), QStringLiteral("中"));
+    type(u'0');
+    EXPECT_EQ(shown(), QStringLiteral("上"));
+    EXPECT_EQ(recorder->sounds(),
+              (QStringList{QStringLiteral("cuo.wav"), QStringLiteral("cuo.wav"), QStringLiteral("xiayige.wav")}));
+    EXPECT_TRUE(recorder->messages().isEmpty());
+}
+
+TEST_F(StageKeysTest, ZeroAtTheFrontSaysSoAndRedrawsNothing)
+{
+    const QColor colour = form->windowColour();
+    type(u'0');
+    EXPECT_EQ(recorder->messages(), QStringList{QStringLiteral("已到最前面！")});
+    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("cuo.wav")});
+    EXPECT_EQ(shown(), QStringLiteral("大"));
+    EXPECT_EQ(form->windowColour(), colour);
+    EXPECT_EQ(cursor(), -1);
+    type(u'\r');
+    EXPECT_EQ(shown(), QStringLiteral("大"));
+}
+
+TEST_F(StageKeysTest, EscEndsWithoutStoringAndOtherKeysDoNothing)
+{
+    type(u'a');
+    type(u'+');
+    EXPECT_TRUE(recorder->events.empty());
+    type(27);
+    EXPECT_EQ(programEnds, 1);
+    EXPECT_TRUE(settingsBytes().isEmpty());
+}
+
+TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
+{
+    QMenu* menu = form->stageMenu();
+    EXPECT_EQ(captions(menu),
+              (QStringList{QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"), QStringLiteral("-"),
+                           QStringLiteral("设置"), QStringLiteral("颜色设置"), QStringLiteral("-"),
+                           QStringLiteral("识字篇"), QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"),
+                           QStringLiteral("千字文篇"), QStringLiteral("-"), QStringLiteral("帮助"), QStringLiteral("-"),
+                           QStringLiteral("关闭")}));
+    QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(captions(colours), (QStringList{QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
+                                              QStringLiteral("-"), QStringLiteral("设置单一字体颜色")}));
+    for (const QString& text : {QStringLiteral("添加"), QStringLiteral("设置"), QStringLiteral("识字篇"), QStringLiteral("关闭")})
+        EXPECT_FALSE(action(text)->icon().isNull()) << text.toStdString();
+
+    form->prepareMenu();
+    EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
+    EXPECT_TRUE(action(QStringLiteral("字体颜色随机"))->isChecked());
+    EXPECT_FALSE(action(QStringLiteral("字体单一颜色"))->isChecked());
+    EXPECT_FALSE(action(QStringLiteral("设置单一字体颜色"))->isEnabled());
+}
+
+TEST_F(StageKeysTest, ColourModeCommandsWriteAtOnceAndOnlyOnChange)
+{
+    action(QStringLiteral("字体颜色随机"))->trigger(); // already checked
+    EXPECT_TRUE(settingsBytes().isEmpty());
+    EXPECT_TRUE(action(QStringLiteral("字体颜色随机"))->isChecked());
+
+    action(QStringLiteral("字体单一颜色"))->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\nxuanze=2\r\n")));
+    EXPECT_EQ(stage::stageState().settings.colourMode, settings::ColourMode::Single);
+    EXPECT_FALSE(action(QStringLiteral("字体颜色随机"))->isChecked());
+    EXPECT_TRUE(action(QStringLiteral("字体单一颜色"))->isChecked());
+    form->prepareMenu();
+    EXPECT_TRUE(action(QStringLiteral("设置单一字体颜色"))->isEnabled());
+
+    action(QStringLiteral("字体单一颜色"))->trigger();
+    EXPECT_TRUE(action(QStringLiteral("字体单一颜色"))->isChecked());
+    action(QStringLiteral("字体颜色随机"))->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\nxuanze=1\r\n")));
+    EXPECT_TRUE(recorder->events.empty()); // no cue, no message
+}
+
+TEST_F(StageKeysTest, ChosenSingleColourIsWrittenAsItsNameOrHex)
+{
+    recorder->colourAnswers = {QColor(128, 0, 128), std::nullopt, QColor(255, 128, 0)};
+    QAction* choose = action(QStringLiteral("设置单一字体颜色"));
+    choose->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=clPurple\r\n")));
+    choose->trigger(); // cancelled: nothing changes
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=clPurple\r\n")));
+    choose->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=$000080FF\r\n")));
+    EXPECT_EQ(stage::stageState().settings.singleColour, settings::rgb(255, 128, 0));
+    // The chooser starts on the colour last accepted, black the first time.
+    EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
+              (QStringList{QStringLiteral("#000000"), QStringLiteral("#800080"), QStringLiteral("#800080")}));
+    EXPECT_EQ(shown(), QStringLiteral("大")); // nothing redrawn
+}
+
+TEST_F(StageKeysTest, DeckCommandsSwitchAndBack)
+{
+    action(QStringLiteral("百家姓篇"))->trigger();
+    EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
+    EXPECT_EQ(cursor(), 0);
+    EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled());
+    EXPECT_EQ(recorder->sounds(), (QStringList{QStringLiteral("fenling.WAV"), QStringLiteral("xiayige.wav")}));
+
+    form->showEntry();
+    form->showEntry();
+    EXPECT_EQ(shown(), QStringLiteral("赵钱孙李")); // wraps after the last line
+
+    action(QStringLiteral("识字篇"))->trigger();
+    EXPECT_EQ(shown(), QStringLiteral("大"));
+    EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
+}
+
+TEST_F(StageKeysTest, DeckThatCannotBeOpenedLeavesTheDeckEmptyAndDrawsNothing)
+{
+    action(QStringLiteral("百家姓篇"))->trigger();
+    recorder->clear();
+    action(QStringLiteral("千字文篇"))->trigger();
+    EXPECT_EQ(recorder->errors(),
+              QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+                              .arg(folder.path(QStringLiteral("database/qzw.qrnv")))});
+    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
+    EXPECT_TRUE(stage::stageState().deck.isEmpty());
+    EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
+    EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled()); // keeps its state
+    type(u'\r'); // an empty deck steps without fault
+    EXPECT_FALSE(form->shape().isEmpty());
+}
+
+TEST_F(StageKeysTest, CloseStoresThePositionAndTheNextStartShowsTheSameEntry)
+{
+    for (int i = 0; i < 7; ++i)
+        form->showEntry();
+    ASSERT_EQ(shown(), QStringLiteral("左"));
+    action(QStringLiteral("关闭"))->trigger();
+    EXPECT_EQ(programEnds, 1);
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=6\r\n")));
+
+    form.reset();
+    stage::resetStageState();
+    start();
+    EXPECT_EQ(shown(), QStringLiteral("左"));
+}
+
+TEST_F(StageKeysTest, CloseOnEntryZeroStoresMinusOne)
+{
+    action(QStringLiteral("关闭"))->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=-1\r\n")));
+}
+
+TEST_F(StageKeysTest, CloseThatCannotWriteShowsTheErrorAndGoesOn)
+{
+    folder.writeSettings(QStringLiteral("[起始位置]\nqswz=3\n"));
+    const QString path = folder.path(QStringLiteral("database/qrnv.ini"));
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    action(QStringLiteral("关闭"))->trigger();
+    EXPECT_EQ(recorder->errors(), QStringList{QStringLiteral("Unable to write to %1.").arg(path)});
+    EXPECT_EQ(programEnds, 0);
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=3\r\n")));
+}
+
+TEST_F(StageKeysTest, HelpOpensThePageWithTheChime)
+{
+    action(QStringLiteral("帮助"))->trigger();
+    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
+    EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::Document),
+              QStringList{folder.path(QStringLiteral("database/help.htm"))});
+}
+
+TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
+{
+    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("设置"))), QStringLiteral("显示设置"));
+    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
+    recorder->clear();
+    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("定位指针"))), QStringLiteral("选择"));
+    EXPECT_TRUE(recorder->sounds().isEmpty());
+    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("添加"))), QStringLiteral("添加字"));
+    EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
+}
