@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/printers.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>

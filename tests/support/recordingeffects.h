@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/effects.h"
+#include "tests/support/printers.h"
 
 #include <QColor>
 #include <QString>

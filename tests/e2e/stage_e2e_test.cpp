@@ -1,0 +1,157 @@
+// The real program on a real (virtual) screen: what the user sees and where
+// the mouse goes, checked with screenshots, xdotool clicks and key presses.
+#include "programrun.h"
+
+#include "platform/fonts.h"
+#include "stage/glyphrenderer.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using e2e::ProgramRun;
+using e2e::grabScreen;
+using e2e::pixelsOf;
+using e2e::runTool;
+
+namespace {
+
+constexpr QRgb kDesktop = qRgb(32, 80, 160);
+constexpr QRgb kGlyph = qRgb(255, 0, 0);
+
+// The shape the stage should have for `text` with the default font, size and
+// place of its class.
+QRegion expectedShape(const QString& text, int pixelSize, QPoint place)
+{
+    QFont font = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
+    font.setPixelSize(pixelSize);
+    const QPainterPath path = stage::glyphPath(text, font, place);
+    return stage::glyphRegion(path, stage::emboldenWidth(font), QGuiApplication::primaryScreen()->size());
+}
+
+QString pointerWindow(QPoint at)
+{
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+    const QString where = runTool(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
+    for (const QString& line : where.split(u'\n')) {
+        if (line.startsWith(u"WINDOW="))
+            return line.mid(7);
+    }
+    return {};
+}
+
+void click(QPoint at, int repeat = 1)
+{
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                                        QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
+                                        QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
+}
+
+void press(const QString& windowId, const QString& key)
+{
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId});
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+}
+
+QPoint someStrokePixel(const QRegion& shape)
+{
+    // The middle of the widest run: well inside a stroke.
+    QRect best;
+    for (const QRect& rect : shape) {
+        if (rect.width() > best.width())
+            best = rect;
+    }
+    return best.center();
+}
+
+// Pixels in one region and not the other.
+int difference(const QRegion& a, const QRegion& b)
+{
+    int pixels = 0;
+    for (const QRect& rect : a.xored(b))
+        pixels += rect.width() * rect.height();
+    return pixels;
+}
+
+class StageOnScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        runTool(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(kDesktop).name()});
+    }
+
+    void startWith(const std::vector<QString>& library)
+    {
+        run.folder().writeDeck(QStringLiteral("database/ziku.txt"), library);
+        // One known colour, so that the glyphs' pixels can be told apart.
+        run.folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
+        run.start();
+        ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage never showed its glyphs";
+        shape = pixelsOf(grabScreen(), kGlyph);
+    }
+
+    ProgramRun run;
+    QRegion shape;
+};
+
+} // namespace
+
+TEST_F(StageOnScreen, OnlyTheGlyphsStandOverTheDesktop)
+{
+    startWith({QStringLiteral("口"), QStringLiteral("一")});
+    const QImage screen = grabScreen();
+    // The glyph is drawn 800 pixels high with its cell at (100, -100).
+    EXPECT_LT(difference(shape, expectedShape(QStringLiteral("口"), 800, {100, -100})), 50);
+    const QRect bounds = shape.boundingRect();
+    EXPECT_EQ(screen.pixel(bounds.center()), kDesktop) << "the counter of 口 is a hole";
+    EXPECT_EQ(screen.pixel(1800, 1000), kDesktop);
+    // Everything that is not glyph is desktop: no frame, no background.
+    EXPECT_EQ(difference(pixelsOf(screen, kDesktop).united(shape), QRegion(0, 0, screen.width(), screen.height())), 0);
+}
+
+TEST_F(StageOnScreen, MouseReachesTheStageOnlyOnTheStrokes)
+{
+    startWith({QStringLiteral("口"), QStringLiteral("一")});
+    const QString stageWindow = run.windowId();
+    ASSERT_FALSE(stageWindow.isEmpty());
+    EXPECT_EQ(pointerWindow(someStrokePixel(shape)), stageWindow);
+    EXPECT_NE(pointerWindow(shape.boundingRect().center()), stageWindow);
+    EXPECT_NE(pointerWindow({1800, 1000}), stageWindow);
+}
+
+TEST_F(StageOnScreen, ClicksBesideTheStrokesDoNotStepAndOnAStrokeDo)
+{
+    startWith({QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("大")});
+    click(shape.boundingRect().center()); // inside the counter
+    click({1800, 1000});
+    QTest::qWait(300);
+    EXPECT_EQ(pixelsOf(grabScreen(), kGlyph), shape);
+
+    click(someStrokePixel(shape));
+    const QRegion one = run.waitForChange(kGlyph, shape);
+    EXPECT_LT(difference(one, expectedShape(QStringLiteral("一"), 800, {100, -100})), 50);
+
+    // A double-click steps once: from 一 to 大, not round to 口.
+    click(someStrokePixel(one), 2);
+    const QRegion big = run.waitForChange(kGlyph, one);
+    QTest::qWait(300);
+    EXPECT_EQ(pixelsOf(grabScreen(), kGlyph), big);
+    EXPECT_LT(difference(big, expectedShape(QStringLiteral("大"), 800, {100, -100})), 50);
+}
+
+TEST_F(StageOnScreen, EnterStepsAndEscLeavesWithoutStoringThePosition)
+{
+    startWith({QStringLiteral("口"), QStringLiteral("一")});
+    const QByteArray settingsBefore = run.folder().readFile(QStringLiteral("database/qrnv.ini"));
+    const QString stageWindow = run.windowId();
+    press(stageWindow, QStringLiteral("Return"));
+    const QRegion one = run.waitForChange(kGlyph, shape);
+    EXPECT_LT(difference(one, expectedShape(QStringLiteral("一"), 800, {100, -100})), 50);
+
+    press(stageWindow, QStringLiteral("Escape"));
+    EXPECT_TRUE(run.waitForExit());
+    EXPECT_EQ(run.folder().readFile(QStringLiteral("database/qrnv.ini")), settingsBefore);
+}
