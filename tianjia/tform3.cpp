@@ -1,11 +1,370 @@
 #include "tianjia/tform3.h"
 
+#include "platform/effects.h"
+#include "platform/gbk.h"
+#include "platform/guard.h"
+#include "platform/programdir.h"
+#include "stage/deck.h"
+#include "stage/stagestate.h"
+#include "tianjia/librarymodel.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+
 namespace tianjia {
 
+namespace {
+
+const QColor kCream(255, 251, 240);
+const QColor kGreen(0, 128, 0);
+const QColor kNavy(0, 0, 128);
+constexpr int kRowHeight = 13;
+
+QString libraryPath()
+{
+    return platform::dataPath(stage::deckFileName(stage::DeckKind::Library));
+}
+
+QFont dialogFont(const QString& face, int pixels, bool bold)
+{
+    QFont font(face);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// Rows of a fixed height, whatever the font asks for.
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        // The keyboard cursor on a row that is not highlighted gets a dotted
+        // frame: the style's tinted box would pass for a highlight.
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if ((option.state & QStyle::State_HasFocus) && !(option.state & QStyle::State_Selected)) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+};
+
+// As in a list box, the user moves the highlight but cannot take it away:
+// a click below the last row or a Ctrl+click on the highlighted row keeps it.
+class EntryListView : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override
+    {
+        const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+        if (!index.isValid() || command.testFlag(QItemSelectionModel::Deselect))
+            return QItemSelectionModel::NoUpdate;
+        return command;
+    }
+};
+
+} // namespace
+
 TForm3::TForm3(QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_model(new LibraryModel(this))
 {
     setWindowTitle(QStringLiteral("添加字"));
+    setFixedSize(327, 449);
+    setTextColour(this, QPalette::Window, kCream);
+    buildControls();
+    FormCreate();
+}
+
+TForm3::~TForm3() = default;
+
+void TForm3::buildControls()
+{
+    const QFont headingFont = dialogFont(QStringLiteral("楷体_GB2312"), 21, true);
+    for (const auto& [name, place, caption] :
+         {std::tuple{u"Label1", QRect(16, 8, 121, 25), u"全部字表："},
+          std::tuple{u"Label2", QRect(144, 8, 153, 25), u"添加字输入框："}}) {
+        auto* heading = new QLabel(QString::fromUtf16(caption), this);
+        heading->setObjectName(QString::fromUtf16(name));
+        heading->setGeometry(place);
+        heading->setFont(headingFont);
+        setTextColour(heading, QPalette::WindowText, kGreen);
+    }
+
+    m_list = new EntryListView(this);
+    m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setGeometry(8, 32, 121, 377);
+    m_list->setFont(dialogFont(QStringLiteral("MS Sans Serif"), 11, false));
+    m_list->setItemDelegate(new FixedRowDelegate(m_list));
+    // One row height for all: a library of 100,000 entries lays out at once.
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setModel(m_model);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                // Rows removed by the commands take their highlight along;
+                // only a new highlight is the user's.
+                if (!selected.isEmpty())
+                    ListBox1Click();
+            });
+    connect(m_list, &QListView::clicked, this, &TForm3::ListBox1Click);
+
+    m_textField = new QLineEdit(this);
+    m_textField->setObjectName(QStringLiteral("Edit1"));
+    m_textField->setGeometry(168, 40, 137, 29);
+    m_textField->setFont(dialogFont(QStringLiteral("楷体_GB2312"), 21, true));
+    setTextColour(m_textField, QPalette::Text, kNavy);
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(176, 80, 121, 105);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setPixmap(QPixmap(QStringLiteral(":/tianjia/twig.jpg")));
+
+    connect(makeButton(QStringLiteral("SpeedButton5"), QRect(136, 32, 23, 41), {}, QStringLiteral("up.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton5Click);
+    connect(makeButton(QStringLiteral("SpeedButton6"), QRect(136, 80, 23, 41), {}, QStringLiteral("down.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton6Click);
+    connect(makeButton(QStringLiteral("SpeedButton1"), QRect(168, 200, 137, 41), QStringLiteral(" 添加字"),
+                       QStringLiteral("add.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton1Click);
+    connect(makeButton(QStringLiteral("SpeedButton4"), QRect(168, 256, 137, 41), QStringLiteral("插入字"),
+                       QStringLiteral("insert.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton4Click);
+    connect(makeButton(QStringLiteral("SpeedButton2"), QRect(168, 312, 137, 41), QStringLiteral("删除字"),
+                       QStringLiteral("delete.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton2Click);
+    connect(makeButton(QStringLiteral("SpeedButton3"), QRect(168, 368, 137, 41), QStringLiteral(" 离开了"),
+                       QStringLiteral("leave.png")),
+            &QToolButton::clicked, this, &TForm3::SpeedButton3Click);
+
+    // The list has the keyboard focus when the dialog opens; the buttons
+    // never take it, so Tab goes between the list and the text field.
+    setTabOrder(m_list, m_textField);
+    m_list->setFocus();
+}
+
+QToolButton* TForm3::makeButton(const QString& name, const QRect& place, const QString& caption,
+                                const QString& picture)
+{
+    auto* button = new QToolButton(this);
+    button->setObjectName(name);
+    button->setGeometry(place);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    const QPixmap pixmap(QStringLiteral(":/tianjia/") + picture);
+    button->setIcon(pixmap);
+    button->setIconSize(pixmap.size());
+    if (!caption.isEmpty()) {
+        button->setText(caption);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setFont(dialogFont(QStringLiteral("华文楷体"), 19, true));
+        setTextColour(button, QPalette::ButtonText, kGreen);
+    }
+    return button;
+}
+
+void TForm3::FormCreate()
+{
+    m_markedIndex = 0;
+    // The dialog is not on screen yet: an error box goes over the stage.
+    platform::guarded(parentWidget(), [this] {
+        m_model->setEntries({});
+        m_model->setEntries(stage::readDeckFile(libraryPath()).entries());
+    });
+}
+
+void TForm3::FormClose()
+{
+    // The stage shows its present glyphs until its next step, which then
+    // advances in the reloaded library.
+    platform::guarded(this, [] { stage::reloadLibrary(); });
+}
+
+void TForm3::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+int TForm3::highlightedRow() const
+{
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+const std::vector<QByteArray>& TForm3::entries() const
+{
+    return m_model->entries();
+}
+
+void TForm3::ListBox1Click()
+{
+    platform::guarded(this, [this] {
+        const int row = highlightedRow();
+        if (row >= 0)
+            m_markedIndex = row;
+    });
+}
+
+std::optional<QByteArray> TForm3::typedEntry()
+{
+    const QString text = m_textField->text();
+    if (text.isEmpty()) {
+        refuseTypedText(QStringLiteral("请输入添加的字！"));
+        return std::nullopt;
+    }
+    // A line break would split the entry in two in the file, and a NUL byte
+    // would end the file there.
+    if (text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0))) {
+        refuseTypedText(QStringLiteral("添加的字中不能有换行符！"));
+        return std::nullopt;
+    }
+    // The library is GBK: a character without a GBK form cannot be stored.
+    if (const std::optional<QString> character = platform::gbk::firstUnencodable(text)) {
+        refuseTypedText(QStringLiteral("“%1”不是字库能保存的字（GBK字符集中没有这个字），请换一个字！")
+                            .arg(*character));
+        return std::nullopt;
+    }
+    return platform::gbk::encode(text);
+}
+
+void TForm3::refuseTypedText(const QString& message)
+{
+    platform::effects().showMessage(this, message);
+    m_textField->setFocus();
+}
+
+void TForm3::clearTextField()
+{
+    m_textField->clear();
+    m_textField->setFocus();
+}
+
+void TForm3::SpeedButton1Click()
+{
+    platform::guarded(this, [this] {
+        const std::optional<QByteArray> entry = typedEntry();
+        if (!entry)
+            return;
+        m_model->append(*entry);
+        clearTextField();
+    });
+}
+
+void TForm3::SpeedButton4Click()
+{
+    platform::guarded(this, [this] {
+        const std::optional<QByteArray> entry = typedEntry();
+        if (!entry)
+            return;
+        // MarkedIndex stays: it now designates the new entry, so the next
+        // insert goes in front of this one.
+        m_model->insert(m_markedIndex, *entry);
+        clearTextField();
+    });
+}
+
+void TForm3::SpeedButton2Click()
+{
+    platform::guarded(this, [this] {
+        const int row = highlightedRow();
+        if (row >= 0)
+            takeRow(row); // its highlight goes with it
+    });
+}
+
+void TForm3::SpeedButton5Click()
+{
+    platform::guarded(this, [this] { moveMarkedEntry(-1); });
+}
+
+void TForm3::SpeedButton6Click()
+{
+    platform::guarded(this, [this] { moveMarkedEntry(+1); });
+}
+
+void TForm3::moveMarkedEntry(int step)
+{
+    const int from = m_markedIndex;
+    const int to = from + step;
+    if (from < 0 || from >= m_model->count() || to < 0 || to >= m_model->count())
+        return;
+    // Taken out and put back, so a highlight on the moved entry is gone
+    // while one on its neighbour stays with the neighbour.
+    m_model->insert(to, takeRow(from));
+    m_markedIndex = to;
+    const QModelIndex moved = m_model->index(to);
+    m_list->selectionModel()->setCurrentIndex(moved, QItemSelectionModel::NoUpdate);
+    m_list->scrollTo(moved);
+}
+
+QByteArray TForm3::takeRow(int row)
+{
+    // The list moves its current row to a neighbour of a removed one and, in
+    // single selection, highlights it: the highlight must leave with the
+    // removed entry instead.
+    if (m_list->currentIndex().row() == row)
+        m_list->selectionModel()->clearCurrentIndex();
+    return m_model->take(row);
+}
+
+void TForm3::SpeedButton3Click()
+{
+    platform::guarded(this, [this] {
+        if (m_model->count() == 0) {
+            platform::effects().showMessage(
+                this, QStringLiteral("注意：字库中不能为空，系统将添加默认字符，确保系统配置正常！"));
+            m_model->append(platform::gbk::encodeLiteral(u"字库为空"));
+        }
+        platform::effects().showMessage(this,
+                                        QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
+        // A failed write stops here: the dialog stays open with its list.
+        stage::writeDeckFile(libraryPath(), m_model->entries());
+        accept();
+    });
+}
+
+void TForm3::keyPressEvent(QKeyEvent* event)
+{
+    // No default key and no cancel key: Enter adds nothing, Esc does not close.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 } // namespace tianjia
