@@ -52,9 +52,9 @@ const QColor kAxisNavy{0, 0, 128};
 // A row of the size group or of the position group, top to bottom.
 struct Row {
     WordClass wordClass;
-    const char* boxName;   // the size box, and the radio button with the same number
-    const char* radioName;
-    const char* labelName; // the caption of the size box
+    const char* boxName;   // Edit1 to Edit5, numbered like the settings keys
+    const char* radioName; // RadioButton1 to RadioButton5, numbered the same way
+    const char* labelName; // the caption above the size box
     const char16_t* sizeCaption;
     const char16_t* radioCaption;
 };
@@ -88,7 +88,7 @@ QFont groupTitleFont()
     return fontOf(QStringLiteral("楷体_GB2312"), 21, true);
 }
 
-void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
@@ -103,7 +103,7 @@ QLabel* addLabel(QWidget* parent, const char* name, const QRect& place, const QS
     label->setGeometry(place);
     label->setFont(font);
     label->setAlignment(alignment);
-    setTextColour(label, QPalette::WindowText, colour);
+    setColour(label, QPalette::WindowText, colour);
     return label;
 }
 
@@ -115,6 +115,14 @@ QGroupBox* addGroup(QWidget* parent, const char* name, const QRect& place)
     return group;
 }
 
+// Flat buttons show only a thin frame, raised while the pointer is over them
+// and sunk while pressed; their face stays see-through, so the pad's buttons
+// never hide the star.
+const char kFlatButtonStyle[] =
+    "QToolButton { border: 1px solid transparent; background: transparent; padding: 0px; }"
+    "QToolButton:hover { border-color: white #808080 #808080 white; }"
+    "QToolButton:pressed { border-color: #808080 white white #808080; }";
+
 // A flat button that never takes the focus: no border until the pointer is
 // over it, and a single step per press (no repeat while held).
 QToolButton* addFlatButton(QWidget* parent, const char* name, const QRect& place)
@@ -125,6 +133,7 @@ QToolButton* addFlatButton(QWidget* parent, const char* name, const QRect& place
     button->setAutoRaise(true);
     button->setAutoRepeat(false);
     button->setFocusPolicy(Qt::NoFocus);
+    button->setStyleSheet(QLatin1StringView(kFlatButtonStyle));
     return button;
 }
 
@@ -198,7 +207,7 @@ void TForm2::buildPanel()
     panel->setGeometry(8, 8, 345, 377);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
-    setTextColour(panel, QPalette::Window, kPanelGreen);
+    setColour(panel, QPalette::Window, kPanelGreen);
 
     buildSizeGroup(panel);
     buildPositionGroup(panel);
@@ -234,7 +243,7 @@ void TForm2::buildPositionGroup(QWidget* panel)
         auto* radio = new QRadioButton(QString::fromUtf16(row.radioCaption), group);
         radio->setObjectName(QLatin1StringView(row.radioName));
         radio->setGeometry(32, top, 97, 17);
-        setTextColour(radio, QPalette::WindowText, kCaptionRed);
+        setColour(radio, QPalette::WindowText, kCaptionRed);
         radioButton(row.wordClass) = radio;
         top += 24;
     }
@@ -294,7 +303,7 @@ void TForm2::buildButtons(QWidget* panel)
         button->setIconSize(icon.size());
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setFont(captionFont);
-        setTextColour(button, QPalette::ButtonText, kTitleGreen);
+        setColour(button, QPalette::ButtonText, kTitleGreen);
         return button;
     };
     connect(addCaptionedButton("SpeedButton1", {184, 328, 73, 30}, QStringLiteral("设置"),
@@ -332,7 +341,7 @@ void TForm2::FormCreate()
 
         m_fontBox->addItems(platform::fontFamilies());
         m_openingFace = current.fontFace;
-        m_fontBox->setEditText(platform::gbk::decode(current.fontFace));
+        showFace(platform::gbk::decode(current.fontFace));
 
         for (WordClass c : kKeyOrder)
             sizeBox(c)->setText(QString::number(current.size(c)));
@@ -341,6 +350,14 @@ void TForm2::FormCreate()
         m_valueField->setText(QString::number(current.position(One).x));
         sizeBox(One)->setFocus();
     });
+}
+
+// Shows the face exactly as stored, installed or not. A face of the list is
+// also highlighted there when the list drops down.
+void TForm2::showFace(const QString& face)
+{
+    m_fontBox->setCurrentIndex(m_fontBox->findText(face, Qt::MatchFixedString));
+    m_fontBox->setEditText(face);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event)

@@ -61,6 +61,7 @@ private:
     void SpeedButton2Click(); // "离开"
 
     void arrowStep(Axis axis, qint32 delta);
+    void showFace(const QString& face);
     std::optional<WordClass> selectedClass() const;
     std::optional<QByteArray> faceToStore() const;
 
