@@ -17,6 +17,8 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include <tuple>
+
 namespace tianjia {
 
 namespace {
@@ -106,17 +108,48 @@ TForm3::~TForm3() = default;
 
 void TForm3::buildControls()
 {
-    const QFont headingFont = dialogFont(QStringLiteral("楷体_GB2312"), 21, true);
-    for (const auto& [name, place, caption] :
-         {std::tuple{u"Label1", QRect(16, 8, 121, 25), u"全部字表："},
-          std::tuple{u"Label2", QRect(144, 8, 153, 25), u"添加字输入框："}}) {
+    buildHeadings();
+    buildList();
+
+    m_textField = new QLineEdit(this);
+    m_textField->setObjectName(QStringLiteral("Edit1"));
+    m_textField->setGeometry(168, 40, 137, 29);
+    m_textField->setFont(dialogFont(QStringLiteral("楷体_GB2312"), 21, true));
+    setTextColour(m_textField, QPalette::Text, kNavy);
+
+    // Decoration only: without its picture the dialog works the same.
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(176, 80, 121, 105);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setPixmap(QPixmap(QStringLiteral(":/tianjia/twig.jpg")));
+
+    buildButtons();
+
+    // The list has the keyboard focus when the dialog opens; the buttons
+    // never take it, so Tab goes between the list and the text field.
+    setTabOrder(m_list, m_textField);
+    m_list->setFocus();
+}
+
+void TForm3::buildHeadings()
+{
+    const QFont font = dialogFont(QStringLiteral("楷体_GB2312"), 21, true);
+    const std::tuple<const char16_t*, QRect, const char16_t*> headings[] = {
+        {u"Label1", QRect(16, 8, 121, 25), u"全部字表："},
+        {u"Label2", QRect(144, 8, 153, 25), u"添加字输入框："},
+    };
+    for (const auto& [name, place, caption] : headings) {
         auto* heading = new QLabel(QString::fromUtf16(caption), this);
         heading->setObjectName(QString::fromUtf16(name));
         heading->setGeometry(place);
-        heading->setFont(headingFont);
+        heading->setFont(font);
         setTextColour(heading, QPalette::WindowText, kGreen);
     }
+}
 
+void TForm3::buildList()
+{
     m_list = new EntryListView(this);
     m_list->setObjectName(QStringLiteral("ListBox1"));
     m_list->setGeometry(8, 32, 121, 377);
@@ -135,61 +168,39 @@ void TForm3::buildControls()
                 if (!selected.isEmpty())
                     ListBox1Click();
             });
+    // A click on the highlighted entry marks it again (after an insert the
+    // mark and the highlight can differ).
     connect(m_list, &QListView::clicked, this, &TForm3::ListBox1Click);
-
-    m_textField = new QLineEdit(this);
-    m_textField->setObjectName(QStringLiteral("Edit1"));
-    m_textField->setGeometry(168, 40, 137, 29);
-    m_textField->setFont(dialogFont(QStringLiteral("楷体_GB2312"), 21, true));
-    setTextColour(m_textField, QPalette::Text, kNavy);
-
-    auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Image1"));
-    picture->setGeometry(176, 80, 121, 105);
-    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(QStringLiteral(":/tianjia/twig.jpg")));
-
-    connect(makeButton(QStringLiteral("SpeedButton5"), QRect(136, 32, 23, 41), {}, QStringLiteral("up.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton5Click);
-    connect(makeButton(QStringLiteral("SpeedButton6"), QRect(136, 80, 23, 41), {}, QStringLiteral("down.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton6Click);
-    connect(makeButton(QStringLiteral("SpeedButton1"), QRect(168, 200, 137, 41), QStringLiteral(" 添加字"),
-                       QStringLiteral("add.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton1Click);
-    connect(makeButton(QStringLiteral("SpeedButton4"), QRect(168, 256, 137, 41), QStringLiteral("插入字"),
-                       QStringLiteral("insert.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton4Click);
-    connect(makeButton(QStringLiteral("SpeedButton2"), QRect(168, 312, 137, 41), QStringLiteral("删除字"),
-                       QStringLiteral("delete.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton2Click);
-    connect(makeButton(QStringLiteral("SpeedButton3"), QRect(168, 368, 137, 41), QStringLiteral(" 离开了"),
-                       QStringLiteral("leave.png")),
-            &QToolButton::clicked, this, &TForm3::SpeedButton3Click);
-
-    // The list has the keyboard focus when the dialog opens; the buttons
-    // never take it, so Tab goes between the list and the text field.
-    setTabOrder(m_list, m_textField);
-    m_list->setFocus();
 }
 
-QToolButton* TForm3::makeButton(const QString& name, const QRect& place, const QString& caption,
-                                const QString& picture)
+void TForm3::buildButtons()
+{
+    makeButton(u"SpeedButton5", QRect(136, 32, 23, 41), {}, u"up.png", &TForm3::SpeedButton5Click);
+    makeButton(u"SpeedButton6", QRect(136, 80, 23, 41), {}, u"down.png", &TForm3::SpeedButton6Click);
+    makeButton(u"SpeedButton1", QRect(168, 200, 137, 41), u" 添加字", u"add.png", &TForm3::SpeedButton1Click);
+    makeButton(u"SpeedButton4", QRect(168, 256, 137, 41), u"插入字", u"insert.png", &TForm3::SpeedButton4Click);
+    makeButton(u"SpeedButton2", QRect(168, 312, 137, 41), u"删除字", u"delete.png", &TForm3::SpeedButton2Click);
+    makeButton(u"SpeedButton3", QRect(168, 368, 137, 41), u" 离开了", u"leave.png", &TForm3::SpeedButton3Click);
+}
+
+void TForm3::makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
+                        void (TForm3::*handler)())
 {
     auto* button = new QToolButton(this);
-    button->setObjectName(name);
+    button->setObjectName(name.toString());
     button->setGeometry(place);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    const QPixmap pixmap(QStringLiteral(":/tianjia/") + picture);
+    const QPixmap pixmap(QStringLiteral(":/tianjia/") + picture.toString());
     button->setIcon(pixmap);
     button->setIconSize(pixmap.size());
     if (!caption.isEmpty()) {
-        button->setText(caption);
+        button->setText(caption.toString());
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setFont(dialogFont(QStringLiteral("华文楷体"), 19, true));
         setTextColour(button, QPalette::ButtonText, kGreen);
     }
-    return button;
+    connect(button, &QToolButton::clicked, this, handler);
 }
 
 void TForm3::FormCreate()

@@ -8,7 +8,6 @@
 
 class QLineEdit;
 class QListView;
-class QToolButton;
 
 namespace tianjia {
 
@@ -52,8 +51,11 @@ protected:
 
 private:
     void buildControls();
-    QToolButton* makeButton(const QString& name, const QRect& place, const QString& caption,
-                            const QString& picture);
+    void buildHeadings();
+    void buildList();
+    void buildButtons();
+    void makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
+                    void (TForm3::*handler)());
     void FormCreate();
     void FormClose();
 
