@@ -1,11 +1,127 @@
 #include "xuanze/tform4.h"
 
+#include "platform/guard.h"
+#include "stage/stagestate.h"
+#include "xuanze/decklistmodel.h"
+#include "xuanze/hatchedframe.h"
+#include "xuanze/pickerlist.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
 namespace xuanze {
 
+namespace {
+
+const QColor kTeal(0, 128, 128);
+const QColor kLime(0, 255, 0);
+
+// The client area. The picker is 141 x 464 pixels with the classic dialog
+// frame (4-pixel borders, 19-pixel caption) around these 133 x 437, which
+// leave the hatched frame a 4-pixel margin on three sides.
+constexpr QSize kClientSize(133, 437);
+constexpr QRect kShape1Place(4, 3, 125, 430);
+constexpr QRect kListBox1Place(9, 8, 113, 417);
+constexpr int kRowHeight = 13;
+constexpr int kListFontPixels = 11;
+
+bool designatesEntry(stage::DeckCursor cursor, qsizetype deckSize)
+{
+    return cursor >= 0 && cursor < deckSize;
+}
+
+} // namespace
+
 TForm4::TForm4(stage::TForm1* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_stage(parent)
 {
     setWindowTitle(QStringLiteral("选择"));
+    setFixedSize(kClientSize);
+    buildControls();
+    placeOverStage();
+    formCreate();
+}
+
+TForm4::~TForm4() = default;
+
+void TForm4::buildControls()
+{
+    m_shape1 = new HatchedFrame(kLime, this);
+    m_shape1->setObjectName(QStringLiteral("Shape1"));
+    m_shape1->setGeometry(kShape1Place);
+
+    m_listBox1 = new PickerList(kRowHeight, this);
+    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setGeometry(kListBox1Place);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(kListFontPixels);
+    m_listBox1->setFont(font);
+    m_listBox1->setToolTip(QStringLiteral("双击选择该位置"));
+    connect(m_listBox1, &PickerList::listDoubleClicked, this, &TForm4::listBox1DblClick);
+}
+
+void TForm4::placeOverStage()
+{
+    if (!m_stage)
+        return; // Qt centres a dialog without a parent on the screen
+    QRect place(QPoint(), kClientSize);
+    place.moveCenter(m_stage->geometry().center());
+    setGeometry(place);
+}
+
+void TForm4::formCreate()
+{
+    platform::guarded(this, [this] {
+        const stage::StageState& state = stage::stageState();
+        m_entries = new DeckListModel(state.deck, this);
+        m_listBox1->setModel(m_entries);
+        // A cursor before the first entry (after "0" reached the front) or
+        // past the end of a shortened library highlights nothing, and the
+        // list shows its top. The view scrolls its current row into view
+        // when it is first shown.
+        if (designatesEntry(state.cursor, state.deck.size()))
+            m_listBox1->highlight(state.cursor);
+    });
+}
+
+void TForm4::listBox1DblClick()
+{
+    platform::guarded(this, [this] {
+        // The first click of the double-click has highlighted the row under
+        // the pointer; a double-click below the rows acts on the highlight.
+        const int row = m_listBox1->highlightedRow();
+        if (row < 0) {
+            reject();
+            return;
+        }
+        stage::jumpTo(row);
+        accept();
+        // accept() hides the picker now; exec() returns when this handler
+        // is done. The stage draws the chosen entry at once, as every step,
+        // with a new colour and the step cue.
+        if (m_stage)
+            m_stage->showEntry();
+    });
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event)
+{
+    platform::guarded(this, [this, event] {
+        // No cancel key: Esc must not close the picker. (Enter has no
+        // default button to press, so the dialog already ignores it.)
+        if (event->matches(QKeySequence::Cancel))
+            event->accept();
+        else
+            QDialog::keyPressEvent(event);
+    });
+}
+
+void TForm4::paintEvent(QPaintEvent*)
+{
+    // Painted rather than set in the palette, which the list and its scroll
+    // bar would inherit.
+    QPainter(this).fillRect(rect(), kTeal);
 }
 
 } // namespace xuanze

@@ -1,16 +1,42 @@
 #pragma once
 
 #include "stage/tform1.h"
+
 #include <QDialog>
 
 namespace xuanze {
 
-// Placeholder until the dialog is built: an empty modal dialog.
+class DeckListModel;
+class HatchedFrame;
+class PickerList;
+
+// The position picker "选择": lists every entry of the deck the stage shows,
+// with the entry now shown highlighted, and jumps the stage to the entry the
+// user double-clicks. It has no buttons and no default or cancel key: a
+// double-click in the list is its way to close. It closes accepted after a
+// jump and rejected when it closed without one (nothing highlighted, or the
+// window manager's close command).
 class TForm4 : public QDialog {
     Q_OBJECT
 
 public:
     explicit TForm4(stage::TForm1* parent);
+    ~TForm4() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildControls();
+    void placeOverStage();
+    void formCreate();
+    void listBox1DblClick();
+
+    stage::TForm1* m_stage;
+    HatchedFrame* m_shape1 = nullptr;
+    PickerList* m_listBox1 = nullptr;
+    DeckListModel* m_entries = nullptr;
 };
 
 } // namespace xuanze

@@ -1,0 +1,80 @@
+#include "xuanze/pickerlist.h"
+
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+
+namespace xuanze {
+
+namespace {
+
+// Rows of one fixed height, whatever the font's own line height, as the
+// platform's list box draws them.
+class FixedHeightRows : public QStyledItemDelegate {
+public:
+    FixedHeightRows(int rowHeight, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_rowHeight(rowHeight)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), m_rowHeight);
+    }
+
+private:
+    int m_rowHeight;
+};
+
+} // namespace
+
+PickerList::PickerList(int rowHeight, QWidget* parent)
+    : QListView(parent)
+{
+    setItemDelegate(new FixedHeightRows(rowHeight, this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row has the same height: the view lays out a million rows without
+    // asking the model for any of them, and draws only those on screen.
+    setUniformItemSizes(true);
+    // Long entries are cut off at the right edge, as in a plain list box.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideNone);
+}
+
+int PickerList::highlightedRow() const
+{
+    if (!selectionModel())
+        return -1;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void PickerList::highlight(int row)
+{
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                 | QItemSelectionModel::Rows);
+}
+
+QItemSelectionModel::SelectionFlags PickerList::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const
+{
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    // Ctrl+click and Ctrl+Space would deselect the row: highlight it instead.
+    if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return command;
+}
+
+void PickerList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT listDoubleClicked();
+}
+
+} // namespace xuanze

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QListView>
+
+namespace xuanze {
+
+// The picker's list control: a single-selection list of fixed-height rows
+// that behaves like the platform's plain list box.
+// - A left double-click anywhere in it, on a row or on the empty space below
+//   the rows, is reported by listDoubleClicked(); what it acts on is the
+//   highlighted row, not the row under the pointer.
+// - Clicks and keys move the highlight but never remove it: a click on the
+//   empty space or a Ctrl+click leaves the highlighted row highlighted.
+class PickerList : public QListView {
+    Q_OBJECT
+
+public:
+    PickerList(int rowHeight, QWidget* parent = nullptr);
+
+    // The highlighted row, or -1 when none is.
+    int highlightedRow() const;
+    // Highlights `row` and makes it current, without scrolling.
+    void highlight(int row);
+
+Q_SIGNALS:
+    void listDoubleClicked();
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+} // namespace xuanze
