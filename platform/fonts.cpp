@@ -12,9 +12,19 @@ namespace platform {
 
 namespace {
 
+// A family that several foundries supply is listed as "Name [Foundry]"; the
+// user chooses the family, so the foundry is left out.
+QString withoutFoundry(const QString& family)
+{
+    const qsizetype bracket = family.lastIndexOf(QStringLiteral(" ["));
+    return bracket > 0 && family.endsWith(u']') ? family.left(bracket) : family;
+}
+
 QStringList gatherFamilies()
 {
-    QStringList families = QFontDatabase::families();
+    QStringList families;
+    for (const QString& family : QFontDatabase::families())
+        families.append(withoutFoundry(family));
     families.append(QStringLiteral("Default"));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -40,9 +50,11 @@ bool isInstalled(const QString& family)
 // Kai faces this program knows how to stand in for the ones its data names.
 const QStringList& installedKaiFaces()
 {
+    // The GB face first: it draws the mainland standard forms (真, 骨) that
+    // the children learn; the UKai faces have the rest of GBK.
     static const QStringList candidates = {
-        QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL UKai TW"),
-        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("KaiTi"), QStringLiteral("STKaiti"),
+        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL UKai TW"),
+        QStringLiteral("KaiTi"), QStringLiteral("STKaiti"),
         QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
         QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei"),
     };
