@@ -11,6 +11,7 @@
 #include <QRawFont>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace stage {
@@ -134,30 +135,148 @@ QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft)
 
 namespace {
 
-// Builds a region from an 8-bit coverage image whose top-left pixel lies at
-// `origin`: one band per run of identical rows, as QRegion keeps them.
+// One closed contour of a path: its points (on-curve and control points) in
+// order, without the point that repeats the start.
+struct Contour {
+    int firstElement;
+    int count;
+};
+
+std::vector<Contour> contoursOf(const QPainterPath& path)
+{
+    std::vector<Contour> contours;
+    const int elements = path.elementCount();
+    int start = 0;
+    for (int i = 1; i <= elements; ++i) {
+        if (i < elements && !path.elementAt(i).isMoveTo())
+            continue;
+        int count = i - start;
+        if (count > 1 && QPointF(path.elementAt(start)) == QPointF(path.elementAt(i - 1)))
+            --count; // the closing element repeats the start
+        if (count > 2)
+            contours.push_back({start, count});
+        start = i;
+    }
+    return contours;
+}
+
+// Twice the signed area enclosed by the contours: its sign tells on which
+// side of its edges the font puts the ink.
+qreal signedArea(const QPainterPath& path, const std::vector<Contour>& contours)
+{
+    qreal area = 0;
+    for (const Contour& contour : contours) {
+        for (int i = 0; i < contour.count; ++i) {
+            const QPointF a = path.elementAt(contour.firstElement + i);
+            const QPointF b = path.elementAt(contour.firstElement + (i + 1) % contour.count);
+            area += a.x() * b.y() - b.x() * a.y();
+        }
+    }
+    return area;
+}
+
+qreal length(QPointF v)
+{
+    return std::hypot(v.x(), v.y());
+}
+
+// The shift of one point of a contour: along the bisector of its two edges,
+// by `strength` from each edge, limited where short edges would collapse.
+QPointF pointShift(QPointF previous, QPointF point, QPointF next, qreal strength, qreal side)
+{
+    QPointF in = point - previous;
+    QPointF out = next - point;
+    const qreal inLength = length(in);
+    const qreal outLength = length(out);
+    if (inLength == 0 || outLength == 0)
+        return {};
+    in /= inLength;
+    out /= outLength;
+    qreal d = QPointF::dotProduct(in, out);
+    if (d <= -0.9375)
+        return {}; // a turn of almost 180 degrees: leave the spike alone
+    d += 1;
+    const QPointF shift = QPointF(in.y() + out.y(), -(in.x() + out.x())) * side;
+    const qreal q = (out.x() * in.y() - out.y() * in.x()) * side;
+    const qreal shortest = std::min(inLength, outLength);
+    if (strength * q <= shortest * d)
+        return shift * (strength / d);
+    return shift * (shortest / q);
+}
+
+} // namespace
+
+QPainterPath emboldened(const QPainterPath& path, qreal width)
+{
+    if (width <= 0 || path.isEmpty())
+        return path;
+    const std::vector<Contour> contours = contoursOf(path);
+    const qreal side = signedArea(path, contours) >= 0 ? 1 : -1;
+    const qreal strength = width / 2;
+
+    QPainterPath result = path;
+    result.setFillRule(Qt::WindingFill);
+    for (const Contour& contour : contours) {
+        auto at = [&](int i) { return QPointF(path.elementAt(contour.firstElement + (i + contour.count) % contour.count)); };
+        QPointF firstMoved;
+        for (int i = 0; i < contour.count; ++i) {
+            // Skip repeated points to find the true neighbours.
+            int before = i - 1;
+            while (before > i - contour.count && at(before) == at(i))
+                --before;
+            int after = i + 1;
+            while (after < i + contour.count && at(after) == at(i))
+                ++after;
+            const QPointF moved = at(i) + pointShift(at(before), at(i), at(after), strength, side);
+            result.setElementPositionAt(contour.firstElement + i, moved.x(), moved.y());
+            if (i == 0)
+                firstMoved = moved;
+        }
+        const int closing = contour.firstElement + contour.count;
+        const bool hasClosingElement = closing < path.elementCount() && !path.elementAt(closing).isMoveTo();
+        if (hasClosingElement)
+            result.setElementPositionAt(closing, firstMoved.x(), firstMoved.y());
+    }
+    return result;
+}
+
+namespace {
+
+// Builds a region from an 8-bit coverage image (0 or 255) whose top-left
+// pixel lies at `origin`: one band per run of identical rows, as QRegion
+// keeps them.
 QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
 {
     std::vector<QRect> rects;
     std::vector<std::pair<int, int>> previousRuns;
     std::vector<std::pair<int, int>> runs;
-    int bandTop = 0;
     size_t bandStart = 0;
 
     auto closeBand = [&](int bottom) {
         for (size_t i = bandStart; i < rects.size(); ++i)
             rects[i].setBottom(bottom);
     };
+    auto word = [](const uchar* bytes) {
+        quint64 value;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    };
 
+    const int width = coverage.width();
     for (int y = 0; y < coverage.height(); ++y) {
         runs.clear();
         const uchar* row = coverage.constScanLine(y);
         int x = 0;
-        while (x < coverage.width()) {
-            while (x < coverage.width() && row[x] == 0)
+        while (x < width) {
+            // Eight pixels at a time through the long empty and full stretches.
+            while (x + 8 <= width && word(row + x) == 0)
+                x += 8;
+            while (x < width && row[x] == 0)
                 ++x;
             const int start = x;
-            while (x < coverage.width() && row[x] != 0)
+            while (x + 8 <= width && word(row + x) == ~quint64(0))
+                x += 8;
+            while (x < width && row[x] != 0)
                 ++x;
             if (x > start)
                 runs.emplace_back(start, x);
@@ -165,10 +284,9 @@ QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
         if (y > 0 && runs == previousRuns)
             continue; // the current band grows by this row
         closeBand(origin.y() + y - 1);
-        bandTop = origin.y() + y;
         bandStart = rects.size();
         for (const auto& [start, end] : runs)
-            rects.emplace_back(origin.x() + start, bandTop, end - start, 1);
+            rects.emplace_back(origin.x() + start, origin.y() + y, end - start, 1);
         std::swap(previousRuns, runs);
     }
     closeBand(origin.y() + coverage.height() - 1);
@@ -181,12 +299,11 @@ QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
 
 } // namespace
 
-QRegion glyphRegion(const QPainterPath& path, qreal embolden, QSize windowSize)
+QRegion glyphRegion(const QPainterPath& path, QSize windowSize)
 {
     if (path.isEmpty() || windowSize.isEmpty())
         return {};
-    const qreal margin = embolden / 2 + 1;
-    const QRectF reach = path.controlPointRect().adjusted(-margin, -margin, margin, margin);
+    const QRectF reach = path.controlPointRect().adjusted(-1, -1, 1, 1);
     // Clipped while still in floating point: text placed near the 32-bit
     // limits reaches far beyond what integer rectangles hold.
     const QRectF window(QPointF(0, 0), QSizeF(windowSize));
@@ -201,12 +318,14 @@ QRegion glyphRegion(const QPainterPath& path, qreal embolden, QSize windowSize)
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.translate(-area.topLeft());
         painter.fillPath(path, Qt::black);
-        if (embolden > 0) {
-            QPen pen(Qt::black, embolden, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-            painter.strokePath(path, pen);
-        }
     }
     return regionFromCoverage(coverage, area.topLeft());
+}
+
+QRegion textShape(const QString& text, const QFont& font, QPointF topLeft, QSize windowSize)
+{
+    const QPainterPath outlines = glyphPath(text, font, topLeft);
+    return glyphRegion(emboldened(outlines, emboldenWidth(font)), windowSize);
 }
 
 QRegion placeholderMark(QPoint place, QSize windowSize)

@@ -43,14 +43,25 @@ QFont drawingFont(const QString& face, qint32 points, qreal dpi);
 // even where the face has no bold design: 0 for a face with a real bold.
 qreal emboldenWidth(const QFont& font);
 
+// The outlines moved outwards by half of `width` on every side, as font
+// engines embolden a face: strokes grow by `width`, counters shrink by it.
+// The result is filled with the winding rule, so that outlines that grow
+// into each other unite instead of cancelling.
+QPainterPath emboldened(const QPainterPath& path, qreal width);
+
 // The outlines of `text` in `font` with the top-left corner of its text cell
 // at `topLeft` (the baseline lies one ascent lower).
 QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft);
 
-// The pixels covered by the filled path, widened by `embolden`, within a
+// The pixels covered by the filled path (by its own fill rule) within a
 // window of `windowSize`: the window's shape. Empty when nothing of the text
 // falls inside the window or the face draws no outlines.
-QRegion glyphRegion(const QPainterPath& path, qreal embolden, QSize windowSize);
+QRegion glyphRegion(const QPainterPath& path, QSize windowSize);
+
+// The shape of `text` as the stage draws it: the outlines in `font` with the
+// text cell's top-left corner at `topLeft`, emboldened where the face needs
+// it, within the window.
+QRegion textShape(const QString& text, const QFont& font, QPointF topLeft, QSize windowSize);
 
 // A small round mark that stands in for an empty shape, so that the window
 // never loses the part that the user clicks: near `place`, inside the window.

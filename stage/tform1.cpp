@@ -113,8 +113,7 @@ void TForm1::drawEntry(QByteArrayView entry)
 
 void TForm1::applyShape()
 {
-    const QPainterPath path = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
-    m_shape = glyphRegion(path, emboldenWidth(m_font), size());
+    m_shape = textShape(platform::gbk::decode(m_entry), m_font, m_textPlace, size());
     if (m_shape.isEmpty())
         m_shape = placeholderMark(m_textPlace, size());
 
@@ -122,7 +121,8 @@ void TForm1::applyShape()
     palette.setColor(QPalette::Window, m_colour);
     setPalette(palette);
     setMask(m_shape);
-    update();
+    // Only the glyphs are seen: the rest of the window needs no paint.
+    update(m_shape.boundingRect());
 }
 
 void TForm1::showEvent(QShowEvent* event)

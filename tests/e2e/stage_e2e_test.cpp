@@ -28,8 +28,7 @@ QRegion expectedShape(const QString& text, int pixelSize, QPoint place)
 {
     QFont font = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
     font.setPixelSize(pixelSize);
-    const QPainterPath path = stage::glyphPath(text, font, place);
-    return stage::glyphRegion(path, stage::emboldenWidth(font), QGuiApplication::primaryScreen()->size());
+    return stage::textShape(text, font, place, QGuiApplication::primaryScreen()->size());
 }
 
 QString pointerWindow(QPoint at)
