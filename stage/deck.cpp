@@ -1,69 +1,166 @@
 #include "stage/deck.h"
 
+#include "platform/error.h"
 #include "platform/files.h"
 
+#include <QDir>
+
+#include <array>
+#include <bit>
 #include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace stage {
 
+namespace {
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// The place just after the line end that closes the entry starting at
+// `start`; a CR directly followed by LF is one line end. The text always
+// ends with a line end.
+qsizetype nextEntryStart(const char* text, qsizetype start, qsizetype& entryEnd)
+{
+    qsizetype i = start;
+    while (!isLineEnd(text[i]))
+        ++i;
+    entryEnd = i;
+    return (text[i] == '\r' && text[i + 1] == '\n') ? i + 2 : i + 1;
+}
+
+// Set bits of a mask. Written out because the baseline x86-64 instruction
+// set has no population count, and the library call is slow.
+int bitsIn(quint64 mask)
+{
+    mask = mask - ((mask >> 1) & 0x5555555555555555ULL);
+    mask = (mask & 0x3333333333333333ULL) + ((mask >> 2) & 0x3333333333333333ULL);
+    mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return int((mask * 0x0101010101010101ULL) >> 56);
+}
+
+#if defined(__SSE2__)
+// Bit i is set where text[i] is `c`, for the 64 bytes at `text`.
+quint64 bytesEqual(const char* text, __m128i c)
+{
+    quint64 mask = 0;
+    for (int part = 0; part < 4; ++part) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+        mask |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, c)))) << (16 * part);
+    }
+    return mask;
+}
+#endif
+
+// Counts the line ends of text[0, end) and notes where every stride-th
+// entry starts.
+qsizetype indexLineEnds(const char* text, qsizetype end, qsizetype stride, std::vector<quint32>& checkpoints)
+{
+    qsizetype count = 0;         // line ends seen, that is, entries ended
+    qsizetype untilNext = stride; // line ends until the next noted start
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixty-four bytes at a time: the line ends come as a bit mask, which is
+    // counted; only the line end before a noted start is looked for.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 64 < end; i += 64) {
+        const quint64 crs = bytesEqual(text + i, cr);
+        const quint64 lfs = bytesEqual(text + i, lf);
+        // A CR whose next byte is LF ends nothing itself: the LF ends the line.
+        const quint64 lfAfter = (lfs >> 1) | (text[i + 64] == '\n' ? 1ULL << 63 : 0);
+        quint64 ends = (crs & ~lfAfter) | lfs;
+        qsizetype inChunk = bitsIn(ends);
+        count += inChunk;
+        while (inChunk >= untilNext) {
+            for (qsizetype skip = 1; skip < untilNext; ++skip)
+                ends &= ends - 1;
+            checkpoints.push_back(static_cast<quint32>(i + std::countr_zero(ends) + 1));
+            ends &= ends - 1;
+            inChunk -= untilNext;
+            untilNext = stride;
+        }
+        untilNext -= inChunk;
+    }
+#endif
+    for (; i < end; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == end || text[i + 1] != '\n'))) {
+            ++count;
+            if (--untilNext == 0) {
+                checkpoints.push_back(static_cast<quint32>(i + 1));
+                untilNext = stride;
+            }
+        }
+    }
+    return count;
+}
+
+} // namespace
+
 Deck Deck::fromFileBytes(QByteArray bytes)
 {
-    Deck deck;
-    const char* data = bytes.constData();
-    const void* nul = std::memchr(data, '\0', static_cast<size_t>(bytes.size()));
-    const qsizetype end = nul ? static_cast<const char*>(nul) - data : bytes.size();
+    const void* nul = std::memchr(bytes.constData(), '\0', static_cast<size_t>(bytes.size()));
+    if (nul)
+        bytes.truncate(static_cast<const char*>(nul) - bytes.constData());
+    if (!bytes.isEmpty() && !isLineEnd(bytes.back()))
+        bytes.append('\n'); // the last line is an entry too
+    if (bytes.size() >= qsizetype(std::numeric_limits<quint32>::max()))
+        throw platform::Error(QStringLiteral("File too large"));
 
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < end; ++i) {
-        const char c = data[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        deck.m_spans.push_back({start, i - start});
-        if (c == '\r' && i + 1 < end && data[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < end)
-        deck.m_spans.push_back({start, end - start});
+    Deck deck;
+    deck.m_checkpoints.reserve(static_cast<size_t>(bytes.size() / (4 * kStride) + 1));
+    deck.m_checkpoints.push_back(0);
+    deck.m_size = indexLineEnds(bytes.constData(), bytes.size(), kStride, deck.m_checkpoints);
     deck.m_text = std::move(bytes);
     return deck;
 }
 
 Deck Deck::fromEntries(const std::vector<QByteArray>& entries)
 {
-    Deck deck;
-    deck.m_spans.reserve(entries.size());
-    for (const QByteArray& entry : entries) {
-        deck.m_spans.push_back({deck.m_text.size(), entry.size()});
-        deck.m_text += entry;
-    }
-    return deck;
+    QByteArray text;
+    for (const QByteArray& entry : entries)
+        text += entry + '\n';
+    return fromFileBytes(std::move(text));
 }
 
 QByteArrayView Deck::at(qsizetype index) const
 {
-    const Span& span = m_spans.at(static_cast<size_t>(index));
-    return QByteArrayView(m_text.constData() + span.start, span.length);
+    if (index < 0 || index >= m_size)
+        throw std::out_of_range("deck index");
+    const char* text = m_text.constData();
+    qsizetype start = m_checkpoints[static_cast<size_t>(index / kStride)];
+    qsizetype entryEnd = 0;
+    for (qsizetype skip = index % kStride; skip > 0; --skip)
+        start = nextEntryStart(text, start, entryEnd);
+    nextEntryStart(text, start, entryEnd);
+    return QByteArrayView(text + start, entryEnd - start);
 }
 
 std::vector<QByteArray> Deck::entries() const
 {
     std::vector<QByteArray> result;
-    result.reserve(m_spans.size());
-    for (qsizetype i = 0; i < size(); ++i)
-        result.emplace_back(at(i).toByteArray());
+    result.reserve(static_cast<size_t>(m_size));
+    const char* text = m_text.constData();
+    qsizetype start = 0;
+    qsizetype entryEnd = 0;
+    for (qsizetype i = 0; i < m_size; ++i) {
+        const qsizetype next = nextEntryStart(text, start, entryEnd);
+        result.emplace_back(text + start, entryEnd - start);
+        start = next;
+    }
     return result;
 }
 
 QByteArray Deck::toFileBytes() const
 {
-    QByteArray bytes;
-    bytes.reserve(m_text.size() + 2 * size());
-    for (qsizetype i = 0; i < size(); ++i) {
-        bytes += at(i);
-        bytes += "\r\n";
-    }
-    return bytes;
+    return toFileBytes(entries());
 }
 
 QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries)
@@ -82,7 +179,13 @@ QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries)
 
 Deck readDeckFile(const QString& path)
 {
-    return Deck::fromFileBytes(platform::readWholeFile(path));
+    QByteArray bytes = platform::readWholeFile(path);
+    try {
+        return Deck::fromFileBytes(std::move(bytes));
+    } catch (const platform::Error& error) {
+        throw platform::Error(QStringLiteral("Cannot open file \"%1\". %2")
+                                  .arg(QDir::toNativeSeparators(path), error.message()));
+    }
 }
 
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)

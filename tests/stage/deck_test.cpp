@@ -190,3 +190,25 @@ TEST(Decks, BuiltInListHasSixtyFourEntries)
     EXPECT_EQ(entries[62], testing_support::gbk(QStringLiteral("你真棒")));
     EXPECT_EQ(entries[63], testing_support::gbk(QStringLiteral("再见")));
 }
+
+TEST(DeckFormat, EveryEntryOfALongMixedFileIsFound)
+{
+    // Long enough to cross many noted starts, with every kind of line end,
+    // CR LF pairs split across 16-byte blocks, and empty lines.
+    std::vector<QByteArray> expected;
+    QByteArray file;
+    const char* const ends[] = {"\r\n", "\n", "\r", "\r\n", "\n\r"};
+    for (int i = 0; i < 1000; ++i) {
+        QByteArray entry(i % 23, char('a' + i % 26));
+        const char* end = ends[i % 5];
+        file += entry + end;
+        expected.push_back(entry);
+        if (QByteArray(end) == "\n\r")
+            expected.push_back(""); // LF then CR: two line ends
+    }
+    const Deck deck = Deck::fromFileBytes(file);
+    ASSERT_EQ(deck.size(), qsizetype(expected.size()));
+    for (qsizetype i = 0; i < deck.size(); ++i)
+        ASSERT_EQ(deck.at(i).toByteArray(), expected[size_t(i)]) << i;
+    EXPECT_EQ(deck.entries(), expected);
+}
