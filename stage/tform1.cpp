@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include <chrono>
 #include <random>
@@ -120,8 +121,12 @@ void TForm1::applyShape()
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, m_colour);
     setPalette(palette);
-    setMask(m_shape);
-    // Only the glyphs are seen: the rest of the window needs no paint.
+    // Set on the native window: a widget's mask also repaints the whole
+    // window, and only the glyphs are seen.
+    if (QWindow* window = windowHandle())
+        window->setMask(m_shape);
+    else
+        setMask(m_shape);
     update(m_shape.boundingRect());
 }
 
