@@ -4,6 +4,7 @@
 #include "platform/soundplayer.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -43,6 +44,7 @@ public:
     }
 
     void preload(const QStringList& paths) { m_sounds.preload(paths); }
+    void releaseSounds() { m_sounds.release(); }
 
 private:
     SoundPlayer m_sounds;
@@ -51,6 +53,13 @@ private:
 DesktopEffects& desktopEffects()
 {
     static DesktopEffects instance;
+    static const bool releasedWithTheApplication = [] {
+        // The sounds go while the application object is still there: freed
+        // later, at the program's exit, they wait for it for ever.
+        qAddPostRoutine([] { desktopEffects().releaseSounds(); });
+        return true;
+    }();
+    Q_UNUSED(releasedWithTheApplication);
     return instance;
 }
 

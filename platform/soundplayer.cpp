@@ -8,7 +8,10 @@
 namespace platform {
 
 SoundPlayer::SoundPlayer() = default;
-SoundPlayer::~SoundPlayer() = default;
+SoundPlayer::~SoundPlayer()
+{
+    release();
+}
 
 void SoundPlayer::preload(const QStringList& paths)
 {
@@ -20,10 +23,9 @@ void SoundPlayer::preload(const QStringList& paths)
 
 void SoundPlayer::play(const QString& path)
 {
-    if (m_playing) {
+    if (m_playing && m_playing->isPlaying())
         m_playing->stop();
-        m_playing = nullptr;
-    }
+    m_playing = nullptr;
     if (!QFileInfo::exists(path)) {
         // The missing cue is not reported: the default sound takes its place.
         QApplication::beep();
@@ -32,6 +34,13 @@ void SoundPlayer::play(const QString& path)
     QSoundEffect* effect = effectFor(path);
     effect->play();
     m_playing = effect;
+}
+
+void SoundPlayer::release()
+{
+    m_playing = nullptr;
+    qDeleteAll(m_effects);
+    m_effects.clear();
 }
 
 QSoundEffect* SoundPlayer::effectFor(const QString& path)

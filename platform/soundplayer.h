@@ -20,6 +20,9 @@ public:
 
     void preload(const QStringList& paths);
     void play(const QString& path);
+    // Stops and frees every cue. Must run while the application object
+    // still exists: a cue freed after it waits for it for ever.
+    void release();
 
 private:
     QSoundEffect* effectFor(const QString& path);
