@@ -43,8 +43,7 @@ public:
         return chosen;
     }
 
-    void preload(const QStringList& paths) { m_sounds.preload(paths); }
-    void releaseSounds() { m_sounds.release(); }
+    SoundPlayer& sounds() { return m_sounds; }
 
 private:
     SoundPlayer m_sounds;
@@ -56,7 +55,7 @@ DesktopEffects& desktopEffects()
     static const bool releasedWithTheApplication = [] {
         // The sounds go while the application object is still there: freed
         // later, at the program's exit, they wait for it for ever.
-        qAddPostRoutine([] { desktopEffects().releaseSounds(); });
+        qAddPostRoutine([] { desktopEffects().sounds().release(); });
         return true;
     }();
     Q_UNUSED(releasedWithTheApplication);
@@ -86,7 +85,12 @@ std::unique_ptr<Effects> setEffects(std::unique_ptr<Effects> replacement)
 void preloadSounds(const QStringList& paths)
 {
     if (!customEffects())
-        desktopEffects().preload(paths);
+        desktopEffects().sounds().preload(paths);
+}
+
+SoundPlayer& desktopSoundPlayer()
+{
+    return desktopEffects().sounds();
 }
 
 } // namespace platform

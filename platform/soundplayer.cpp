@@ -1,13 +1,388 @@
 #include "platform/soundplayer.h"
 
 #include <QApplication>
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QMediaDevices>
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+#include <QtEndian>
+
+#include <algorithm>
+#include <atomic>
 
 namespace platform {
 
-SoundPlayer::SoundPlayer() = default;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The cues' own rate: they go out as they are, and the audio system, whose
+// resampler is better than ours, converts them for the device.
+constexpr int kPreferredRate = 22050;
+// How much sound the output stream holds ahead of what is heard, and how often
+// it is topped up. The buffer is the delay of a cue; the feeding interval
+// leaves it three refills of slack before it would run dry.
+constexpr std::chrono::microseconds kBufferDuration = 20ms;
+constexpr std::chrono::milliseconds kFeedInterval = 5ms;
+// A running stream keeps the audio system busy; after this much silence it is
+// suspended until the next cue.
+constexpr std::chrono::seconds kSuspendAfter = 30s;
+// How long the program's end waits for the output to close.
+constexpr std::chrono::milliseconds kReleaseTimeout = 2000ms;
+// A cue is a second or two; anything this large is not one, and is not read.
+constexpr qint64 kMaxCueFileBytes = 64 * 1024 * 1024;
+
+// ---- WAV files
+
+constexpr quint16 kPcmTag = 1;
+constexpr quint16 kExtensibleTag = 0xFFFE;
+
+struct WavFormat {
+    int channelCount = 0;
+    int sampleRate = 0;
+    int bitsPerSample = 0;
+
+    int bytesPerFrame() const { return channelCount * bitsPerSample / 8; }
+};
+
+struct WavChunks {
+    QByteArrayView format;
+    QByteArrayView data;
+    bool hasFormat = false;
+    bool hasData = false;
+};
+
+quint16 littleEndian16(const char* at) { return qFromLittleEndian<quint16>(at); }
+quint32 littleEndian32(const char* at) { return qFromLittleEndian<quint32>(at); }
+
+// Finds the "fmt " and "data" chunks, wherever they stand. Nothing for a file
+// that is not RIFF/WAVE or whose chunks run past its end.
+std::optional<WavChunks> findChunks(QByteArrayView bytes)
+{
+    if (bytes.size() < 12 || bytes.first(4) != "RIFF" || bytes.sliced(8, 4) != "WAVE")
+        return std::nullopt;
+    WavChunks chunks;
+    qsizetype at = 12;
+    // Whatever follows the two chunks we need (tags, padding) is not looked at.
+    while (!(chunks.hasFormat && chunks.hasData) && bytes.size() - at >= 8) {
+        const QByteArrayView id = bytes.sliced(at, 4);
+        const quint32 size = littleEndian32(bytes.data() + at + 4);
+        at += 8;
+        if (size > quint64(bytes.size() - at))
+            return std::nullopt;
+        const QByteArrayView body = bytes.sliced(at, size);
+        if (id == "fmt ") {
+            chunks.format = body;
+            chunks.hasFormat = true;
+        } else if (id == "data") {
+            chunks.data = body;
+            chunks.hasData = true;
+        }
+        at += size + (size & 1); // chunks start on even offsets
+    }
+    if (!chunks.hasFormat || !chunks.hasData)
+        return std::nullopt;
+    return chunks;
+}
+
+// Accepts plain PCM, also when written with the extensible header, in the
+// sample sizes and channel counts that cues use.
+std::optional<WavFormat> parseFormat(QByteArrayView chunk)
+{
+    if (chunk.size() < 16)
+        return std::nullopt;
+    quint16 tag = littleEndian16(chunk.data());
+    if (tag == kExtensibleTag && chunk.size() >= 26)
+        tag = littleEndian16(chunk.data() + 24); // the sub-format's leading tag
+    WavFormat format;
+    format.channelCount = littleEndian16(chunk.data() + 2);
+    format.sampleRate = int(std::min<quint32>(littleEndian32(chunk.data() + 4), 1'000'000));
+    format.bitsPerSample = littleEndian16(chunk.data() + 14);
+    const bool supported = tag == kPcmTag && (format.channelCount == 1 || format.channelCount == 2)
+                           && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
+                           && format.sampleRate >= 1000 && format.sampleRate <= 384000;
+    if (!supported)
+        return std::nullopt;
+    return format;
+}
+
+// One sample as signed 16 bits: 8-bit samples are unsigned around 128.
+int sampleAt(const char* at, int bitsPerSample)
+{
+    if (bitsPerSample == 8)
+        return (int(quint8(*at)) - 128) * 256;
+    return qint16(littleEndian16(at));
+}
+
+// The frames as mono samples: the channels' average.
+CueSamples toMono(QByteArrayView data, const WavFormat& format)
+{
+    const int frameBytes = format.bytesPerFrame();
+    const int sampleBytes = format.bitsPerSample / 8;
+    CueSamples samples(std::size_t(data.size() / frameBytes)); // a partial last frame is dropped
+    for (std::size_t frame = 0; frame < samples.size(); ++frame) {
+        const char* at = data.data() + frame * frameBytes;
+        int sum = 0;
+        for (int channel = 0; channel < format.channelCount; ++channel)
+            sum += sampleAt(at + channel * sampleBytes, format.bitsPerSample);
+        samples[frame] = qint16(sum / format.channelCount);
+    }
+    return samples;
+}
+
+// Linear interpolation between neighbouring samples. Positions are kept as
+// exact fractions, so long cues do not drift.
+CueSamples resample(const CueSamples& input, int fromRate, int toRate)
+{
+    if (fromRate == toRate || input.empty())
+        return input;
+    const std::size_t outputCount = std::size_t(qint64(input.size()) * toRate / fromRate);
+    CueSamples output(outputCount);
+    for (std::size_t i = 0; i < outputCount; ++i) {
+        const qint64 position = qint64(i) * fromRate;
+        const std::size_t index = std::size_t(position / toRate);
+        const qint64 fraction = position % toRate;
+        const int before = input[index];
+        const int after = index + 1 < input.size() ? input[index + 1] : before;
+        output[i] = qint16(before + (after - before) * fraction / toRate);
+    }
+    return output;
+}
+
+// ---- The output device
+
+// 16-bit samples at the cues' rate in mono if the device takes them, else in
+// the device's own rate and channel count.
+QAudioFormat outputFormat(const QAudioDevice& device)
+{
+    QAudioFormat format;
+    format.setSampleFormat(QAudioFormat::Int16);
+    format.setSampleRate(kPreferredRate);
+    format.setChannelCount(1);
+    if (device.isFormatSupported(format))
+        return format;
+    const QAudioFormat preferred = device.preferredFormat();
+    format.setSampleRate(preferred.sampleRate());
+    format.setChannelCount(preferred.channelCount());
+    return format;
+}
+
+} // namespace
+
+std::optional<CueSamples> decodeWav(QByteArrayView bytes, int outputRate)
+{
+    const std::optional<WavChunks> chunks = findChunks(bytes);
+    if (!chunks)
+        return std::nullopt;
+    const std::optional<WavFormat> format = parseFormat(chunks->format);
+    if (!format)
+        return std::nullopt;
+    return resample(toMono(chunks->data, *format), format->sampleRate, outputRate);
+}
+
+// ---- CueStream
+
+CueStream::CueStream(int channelCount)
+    : m_channelCount(channelCount)
+{
+}
+
+void CueStream::setChannelCount(int channelCount)
+{
+    QMutexLocker lock(&m_mutex);
+    m_channelCount = std::max(channelCount, 1);
+}
+
+int CueStream::bytesPerFrame() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_channelCount * int(sizeof(qint16));
+}
+
+void CueStream::start(std::shared_ptr<const CueSamples> cue)
+{
+    QMutexLocker lock(&m_mutex);
+    m_cue = std::move(cue);
+    m_position = 0;
+    m_askedAt = Clock::now();
+    m_handoverPending = true;
+}
+
+void CueStream::stop()
+{
+    QMutexLocker lock(&m_mutex);
+    m_cue.reset();
+    m_handoverPending = false;
+}
+
+bool CueStream::isPlaying() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cue != nullptr;
+}
+
+std::optional<CueStream::Handover> CueStream::lastHandover() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastHandover;
+}
+
+qint64 CueStream::readData(char* data, qint64 maxSize)
+{
+    QMutexLocker lock(&m_mutex);
+    const qint64 frameBytes = m_channelCount * qint64(sizeof(qint16));
+    const qint64 frames = maxSize / frameBytes;
+    const std::size_t remaining = m_cue ? m_cue->size() - m_position : 0;
+    const std::size_t cueFrames = std::min<std::size_t>(remaining, std::size_t(frames));
+    char* at = data;
+    for (std::size_t frame = 0; frame < std::size_t(frames); ++frame) {
+        const qint16 sample = frame < cueFrames ? (*m_cue)[m_position + frame] : 0;
+        for (int channel = 0; channel < m_channelCount; ++channel, at += sizeof(qint16))
+            qToUnaligned(sample, at);
+    }
+    if (cueFrames > 0 && m_handoverPending) {
+        m_lastHandover = Handover{m_askedAt, Clock::now()};
+        m_handoverPending = false;
+    }
+    m_position += cueFrames;
+    if (m_cue && m_position >= m_cue->size())
+        m_cue.reset();
+    return frames * frameBytes;
+}
+
+qint64 CueStream::writeData(const char*, qint64)
+{
+    return -1;
+}
+
+// ---- OutputThread
+
+// Owns the output stream: opens it on its own thread, keeps it topped up from
+// the cue stream every few milliseconds, and closes it when the thread quits.
+// After a long silence it suspends the stream, which costs the audio system
+// nothing, and the next cue resumes it. Ends by itself when the stream cannot
+// be opened or the audio system drops it; the next cue then opens a new one.
+class OutputThread final : public QThread {
+public:
+    OutputThread(const QAudioDevice& device, const QAudioFormat& format, CueStream& cues)
+        : m_audioDevice(device)
+        , m_format(format)
+        , m_cues(cues)
+    {
+        m_waker.moveToThread(this);
+    }
+
+    ~OutputThread() override
+    {
+        quit();
+        wait();
+    }
+
+    // Called when a cue starts: resumes a suspended stream and hands the cue
+    // over without waiting for the next top-up.
+    void wake()
+    {
+        QMetaObject::invokeMethod(&m_waker, [this] { resumeAndFeed(); }, Qt::QueuedConnection);
+    }
+
+    std::chrono::microseconds bufferDuration() const { return std::chrono::microseconds(m_bufferMicroseconds.load()); }
+
+protected:
+    void run() override
+    {
+        QAudioSink sink(m_audioDevice, m_format);
+        sink.setBufferSize(m_format.bytesForDuration(kBufferDuration.count()));
+        QIODevice* sinkInput = sink.start();
+        if (!sinkInput || sink.error() != QAudio::NoError)
+            return;
+        m_bufferMicroseconds = m_format.durationForBytes(int(sink.bufferSize()));
+
+        QTimer feeder;
+        feeder.setTimerType(Qt::PreciseTimer);
+        feeder.setInterval(kFeedInterval);
+        QObject::connect(&feeder, &QTimer::timeout, &feeder, [this] { feed(); });
+        // A stream that stops by itself has been dropped by the audio system.
+        QObject::connect(&sink, &QAudioSink::stateChanged, &feeder, [this](QAudio::State state) {
+            if (state == QAudio::StoppedState)
+                exit();
+        });
+        m_sink = &sink;
+        m_sinkInput = sinkInput;
+        m_feeder = &feeder;
+        m_lastSound = CueStream::Clock::now();
+        feed();
+        feeder.start();
+        exec();
+        m_sink = nullptr;
+        m_sinkInput = nullptr;
+        m_feeder = nullptr;
+        feeder.stop();
+        sink.stop();
+        m_bufferMicroseconds = 0;
+    }
+
+private:
+    // Fills the room the stream has with cue samples or silence, in whole
+    // frames; suspends the stream once it has been silent for long.
+    void feed()
+    {
+        const auto now = CueStream::Clock::now();
+        if (m_cues.isPlaying())
+            m_lastSound = now;
+        else if (now - m_lastSound > kSuspendAfter) {
+            m_feeder->stop();
+            m_sink->suspend();
+            return;
+        }
+        const qsizetype frameBytes = m_cues.bytesPerFrame();
+        const qsizetype room = m_sink->bytesFree() / frameBytes * frameBytes;
+        if (room <= 0)
+            return;
+        m_chunk.resize(room);
+        m_cues.read(m_chunk.data(), room);
+        m_sinkInput->write(m_chunk);
+    }
+
+    void resumeAndFeed()
+    {
+        if (!m_sink)
+            return;
+        if (m_sink->state() == QAudio::SuspendedState) {
+            m_sink->resume();
+            m_feeder->start();
+        }
+        feed();
+    }
+
+    const QAudioDevice m_audioDevice;
+    const QAudioFormat m_format;
+    CueStream& m_cues;
+    QObject m_waker; // lives on the output thread; cues are posted to it
+    std::atomic<qint64> m_bufferMicroseconds{0};
+    // Used on the output thread only, while it runs.
+    QAudioSink* m_sink = nullptr;
+    QIODevice* m_sinkInput = nullptr;
+    QTimer* m_feeder = nullptr;
+    QByteArray m_chunk;
+    CueStream::Clock::time_point m_lastSound;
+};
+
+// ---- SoundPlayer
+
+SoundPlayer::SoundPlayer(Output output, std::function<void()> defaultSound)
+    : m_output(output)
+    , m_defaultSound(defaultSound ? std::move(defaultSound) : [] { QApplication::beep(); })
+    , m_sampleRate(kPreferredRate)
+{
+    m_stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
 SoundPlayer::~SoundPlayer()
 {
     release();
@@ -15,43 +390,88 @@ SoundPlayer::~SoundPlayer()
 
 void SoundPlayer::preload(const QStringList& paths)
 {
-    for (const QString& path : paths) {
-        if (QFileInfo::exists(path))
-            effectFor(path);
-    }
+    startOutput();
+    for (const QString& path : paths)
+        cueFor(path);
 }
 
 void SoundPlayer::play(const QString& path)
 {
-    if (m_playing && m_playing->isPlaying())
-        m_playing->stop();
-    m_playing = nullptr;
-    if (!QFileInfo::exists(path)) {
-        // The missing cue is not reported: the default sound takes its place.
-        QApplication::beep();
+    startOutput();
+    const std::shared_ptr<const CueSamples> cue = cueFor(path);
+    if (!cue) {
+        // The default sound takes the cue's place; the missing cue is not reported.
+        m_stream.stop();
+        m_defaultSound();
         return;
     }
-    QSoundEffect* effect = effectFor(path);
-    effect->play();
-    m_playing = effect;
+    m_stream.start(cue);
+    if (m_thread)
+        m_thread->wake();
 }
 
 void SoundPlayer::release()
 {
-    m_playing = nullptr;
-    qDeleteAll(m_effects);
-    m_effects.clear();
+    m_stream.stop();
+    if (m_thread) {
+        m_thread->quit();
+        // A stream stuck in the audio system must not keep the program from
+        // ending: its thread is left to end with the process.
+        if (!m_thread->wait(QDeadlineTimer(kReleaseTimeout)))
+            (void)m_thread.release();
+        m_thread.reset();
+    }
+    m_cues.clear();
 }
 
-QSoundEffect* SoundPlayer::effectFor(const QString& path)
+bool SoundPlayer::hasOutput() const
 {
-    auto found = m_effects.constFind(path);
-    if (found != m_effects.constEnd())
+    return m_thread && m_thread->isRunning() && m_thread->bufferDuration() > 0us;
+}
+
+std::chrono::microseconds SoundPlayer::outputBufferDuration() const
+{
+    return m_thread ? m_thread->bufferDuration() : 0us;
+}
+
+std::shared_ptr<const CueSamples> SoundPlayer::cueFor(const QString& path)
+{
+    const QFileInfo file(path);
+    // A cue removed since it was decoded is missing, not played from memory.
+    if (!file.isFile() || file.size() > kMaxCueFileBytes)
+        return nullptr;
+    if (const auto found = m_cues.constFind(path); found != m_cues.constEnd())
         return *found;
-    auto* effect = new QSoundEffect(&m_owner);
-    effect->setSource(QUrl::fromLocalFile(path));
-    m_effects.insert(path, effect);
-    return effect;
+    QFile reader(path);
+    if (!reader.open(QIODevice::ReadOnly))
+        return nullptr;
+    std::optional<CueSamples> samples = decodeWav(reader.readAll(), m_sampleRate);
+    if (!samples)
+        return nullptr;
+    auto cue = std::make_shared<const CueSamples>(std::move(*samples));
+    m_cues.insert(path, cue);
+    return cue;
+}
+
+// Opens the output unless it runs: at start-up, and again after the audio
+// system dropped it. Without a device (or an application) there is none.
+void SoundPlayer::startOutput()
+{
+    if (m_output == Output::None || !QCoreApplication::instance())
+        return;
+    if (m_thread && !m_thread->isFinished())
+        return;
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return;
+    const QAudioFormat format = outputFormat(device);
+    if (format.sampleRate() != m_sampleRate) {
+        m_sampleRate = format.sampleRate();
+        m_cues.clear(); // decoded for another rate
+    }
+    m_stream.setChannelCount(format.channelCount());
+    m_thread = std::make_unique<OutputThread>(device, format, m_stream);
+    m_thread->start();
 }
 
 } // namespace platform
