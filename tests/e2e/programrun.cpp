@@ -5,8 +5,11 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
+#include <QtEndian>
 
+#include <algorithm>
 #include <vector>
 
 namespace e2e {
@@ -45,6 +48,116 @@ QRegion pixelsOf(const QImage& image, QRgb colour)
     return region;
 }
 
+SoundServer::SoundServer()
+{
+    const QString server = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+    if (server.isEmpty()) {
+        m_failure = QStringLiteral("pulseaudio is not installed");
+        return;
+    }
+    if (!m_runtimeDir.isValid()) {
+        m_failure = QStringLiteral("no temporary folder for its socket");
+        return;
+    }
+    m_process.setProcessEnvironment(clientEnvironment());
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.start(server, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
+                             QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=error"),
+                             QStringLiteral("--load=module-null-sink sink_name=quenlo_null"),
+                             QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1")});
+    if (!m_process.waitForStarted(5000)) {
+        m_failure = QStringLiteral("pulseaudio did not start: ") + m_process.errorString();
+        return;
+    }
+    // Ready once a client gets an answer.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000 && m_process.state() == QProcess::Running) {
+        QProcess info;
+        info.setProcessEnvironment(clientEnvironment());
+        info.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+        if (info.waitForFinished(5000) && info.exitStatus() == QProcess::NormalExit && info.exitCode() == 0) {
+            m_ready = true;
+            return;
+        }
+        QTest::qWait(100);
+    }
+    m_failure = m_process.state() == QProcess::Running ? QStringLiteral("pulseaudio gave no answer")
+                                                       : QStringLiteral("pulseaudio ended at start");
+}
+
+SoundServer::~SoundServer()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+QProcessEnvironment SoundServer::clientEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
+    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_runtimeDir.filePath(QStringLiteral("pulse/native")));
+    return environment;
+}
+
+SoundRecording::SoundRecording(const SoundServer& server)
+{
+    m_process.setProcessEnvironment(server.clientEnvironment());
+    // Straight into a file: a pipe left unread for a moment would lose sound.
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("recording.raw")));
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.start(QStringLiteral("parec"), {QStringLiteral("--device=quenlo_null.monitor"), QStringLiteral("--format=s16le"),
+                                              QStringLiteral("--channels=1"), QStringLiteral("--rate=%1").arg(kRecordingRate),
+                                              QStringLiteral("--latency-msec=10")});
+    m_process.waitForStarted(5000);
+}
+
+SoundRecording::~SoundRecording()
+{
+    stop();
+}
+
+QByteArray SoundRecording::stop()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+    QFile file(m_dir.filePath(QStringLiteral("recording.raw")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int countSounds(const QByteArray& recording, int quietMs)
+{
+    constexpr int kWindow = SoundRecording::kRecordingRate / 100; // 10 ms
+    constexpr int kLoud = 1000; // the cues peak far above this, silence is 0
+    const qsizetype samples = recording.size() / 2;
+    int sounds = 0;
+    int quietWindows = quietMs / 10; // the recording starts in quiet
+    for (qsizetype start = 0; start + kWindow <= samples; start += kWindow) {
+        int loudest = 0;
+        for (qsizetype i = start; i < start + kWindow; ++i)
+            loudest = std::max(loudest, std::abs(int(qFromLittleEndian<qint16>(recording.constData() + 2 * i))));
+        if (loudest < kLoud) {
+            ++quietWindows;
+            continue;
+        }
+        if (quietWindows * 10 >= quietMs)
+            ++sounds;
+        quietWindows = 0;
+    }
+    return sounds;
+}
+
 ProgramRun::ProgramRun()
 {
     const QString program = m_folder.path(QStringLiteral("quenlo"));
@@ -64,6 +177,8 @@ ProgramRun::~ProgramRun()
 void ProgramRun::start()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (m_soundServer.isRunning())
+        m_process.setProcessEnvironment(m_soundServer.clientEnvironment());
     m_process.start(m_folder.path(QStringLiteral("quenlo")), {});
     m_process.waitForStarted(5000);
 }

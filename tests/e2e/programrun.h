@@ -4,9 +4,11 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegion>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -21,14 +23,63 @@ QImage grabScreen();
 // The pixels of `image` that have exactly `colour`, as a region.
 QRegion pixelsOf(const QImage& image, QRgb colour);
 
+// A private PulseAudio server whose only output is a null sink,
+// "quenlo_null", for the program under test: the program plays into it as
+// into a sound card, and what it plays can be recorded from the sink's
+// monitor. Nothing runs where pulseaudio is missing or does not start.
+class SoundServer {
+public:
+    SoundServer();
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    bool isRunning() const { return m_process.state() == QProcess::Running && m_ready; }
+    // Why the server is not running.
+    QString failure() const { return m_failure; }
+    // The environment of a client of this server.
+    QProcessEnvironment clientEnvironment() const;
+
+private:
+    QTemporaryDir m_runtimeDir;
+    QProcess m_process;
+    bool m_ready = false;
+    QString m_failure;
+};
+
+// Records the null sink's monitor (signed 16-bit mono, kRecordingRate) with
+// parec, into a file, from construction to stop().
+class SoundRecording {
+public:
+    static constexpr int kRecordingRate = 44100;
+
+    explicit SoundRecording(const SoundServer& server);
+    ~SoundRecording();
+    SoundRecording(const SoundRecording&) = delete;
+    SoundRecording& operator=(const SoundRecording&) = delete;
+
+    bool isRecording() const { return m_process.state() == QProcess::Running; }
+    QByteArray stop();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// The number of separate sounds in a recording: loud stretches with at least
+// `quietMs` of quiet between them.
+int countSounds(const QByteArray& recording, int quietMs = 200);
+
 // The real executable, copied with its data into a temporary program folder
-// and started there.
+// and started there, playing its sounds into a private sound server when
+// there can be one.
 class ProgramRun {
 public:
     ProgramRun();
     ~ProgramRun();
 
     testing_support::ProgramFolder& folder() { return m_folder; }
+    SoundServer& soundServer() { return m_soundServer; }
     void start();
     // Waits until the screen shows pixels of `colour` (the stage's glyphs).
     bool waitForColour(QRgb colour, int timeoutMs = 10000);
@@ -40,6 +91,7 @@ public:
 
 private:
     testing_support::ProgramFolder m_folder;
+    SoundServer m_soundServer;
     QProcess m_process;
 };
 

@@ -151,6 +151,31 @@ TEST_F(StageOnScreen, EnterStepsAndEscLeavesWithoutStoringThePosition)
     EXPECT_LT(difference(one, expectedShape(QStringLiteral("一"), 800, {100, -100})), 50);
 
     press(stageWindow, QStringLiteral("Escape"));
-    EXPECT_TRUE(run.waitForExit());
+    ASSERT_TRUE(run.waitForExit()) << "the program did not end";
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit) << "the program crashed on its way out";
+    EXPECT_EQ(run.process().exitCode(), 0);
     EXPECT_EQ(run.folder().readFile(QStringLiteral("database/qrnv.ini")), settingsBefore);
+}
+
+TEST_F(StageOnScreen, EveryStepIsHeard)
+{
+    if (!run.soundServer().isRunning())
+        GTEST_SKIP() << "no sound server to listen to: " << run.soundServer().failure().toStdString();
+    startWith({QStringLiteral("口"), QStringLiteral("一")});
+    const QString stageWindow = run.windowId();
+    // The start-up chime and the first step's cue have ended, and the
+    // program's stream keeps the sink running: a recording that starts on
+    // an idle null sink loses its first moments.
+    QTest::qWait(1500);
+    e2e::SoundRecording recording(run.soundServer());
+    if (!recording.isRecording())
+        GTEST_SKIP() << "parec (pulseaudio-utils) cannot record the sound server";
+    QTest::qWait(500);
+    constexpr int kSteps = 5;
+    for (int step = 0; step < kSteps; ++step) {
+        press(stageWindow, QStringLiteral("Return"));
+        QTest::qWait(1200); // longer than the cue, so that each is heard apart
+    }
+    QTest::qWait(500);
+    EXPECT_EQ(e2e::countSounds(recording.stop()), kSteps);
 }
