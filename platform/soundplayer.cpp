@@ -168,8 +168,10 @@ QAudioFormat outputFormat(const QAudioDevice& device)
     if (device.isFormatSupported(format))
         return format;
     const QAudioFormat preferred = device.preferredFormat();
-    format.setSampleRate(preferred.sampleRate());
-    format.setChannelCount(preferred.channelCount());
+    if (preferred.sampleRate() > 0)
+        format.setSampleRate(preferred.sampleRate());
+    if (preferred.channelCount() > 0)
+        format.setChannelCount(preferred.channelCount());
     return format;
 }
 
