@@ -9,7 +9,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/stage/cue_bench
 //
 // The second benchmark waits for the player to suspend its stream before
-// each click (half a minute each; --benchmark_filter=BM_ClickToStepCue$ skips
+// each click (half a minute each; --benchmark_filter=BM_ClickToStepCue/ skips
 // it). Each iteration's time is when the cue's first sample leaves the sink:
 //   handed_ms  click → the cue's first samples taken by the output stream
 //              (in process, exact);
