@@ -1,5 +1,6 @@
 #include "shezhi/tform2.h"
 
+#include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/error.h"
 #include "platform/fonts.h"
@@ -39,10 +40,9 @@ constexpr std::array<WordClass, settings::kWordClassCount> kKeyOrder{One, Two, T
 // One step of the arrow pad, in pixels.
 constexpr qint32 kArrowStep = 5;
 
-// The client area holds the panel (8, 8, 345 x 377) with the margin at the
-// left and the top, which makes an outer size of about 369 x 420 under a
-// usual window frame.
-constexpr QSize kClientSize{353, 385};
+// 369 x 420 pixels with the frame: the client area holds the panel
+// (8, 8, 345 x 377) with an 8-pixel margin all round.
+constexpr QSize kClientSize = platform::dialogClientSize(QSize(369, 420));
 
 const QColor kPanelGreen{192, 220, 192};
 const QColor kTitleGreen{0, 128, 0};

@@ -8,7 +8,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::applicationTitle());
-    QApplication::setApplicationDisplayName(platform::applicationTitle());
+    // No display name: Qt would append it to every window title, and the
+    // dialogs' titles are theirs alone.
     platform::installFontSubstitutions();
 
     stage::TForm1 stage;

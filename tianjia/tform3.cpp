@@ -1,5 +1,6 @@
 #include "tianjia/tform3.h"
 
+#include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
@@ -8,6 +9,7 @@
 #include "stage/stagestate.h"
 #include "tianjia/librarymodel.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,18 +17,26 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
+#include <QValidator>
+#include <QWindow>
 
 #include <tuple>
+#include <utility>
 
 namespace tianjia {
 
 namespace {
 
+constexpr QSize kOuterSize(327, 449);
 const QColor kCream(255, 251, 240);
 const QColor kGreen(0, 128, 0);
 const QColor kNavy(0, 0, 128);
 constexpr int kRowHeight = 13;
+const QString kLineBreakRefused = QStringLiteral("添加的字中不能有换行符！");
+const QString kUnreadLibraryKept =
+    QStringLiteral("打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！");
 
 QString libraryPath()
 {
@@ -89,7 +99,48 @@ protected:
             return QItemSelectionModel::NoUpdate;
         return command;
     }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        // With nothing highlighted, the first arrow key highlights the row of
+        // the keyboard cursor (the first row after opening) instead of
+        // stepping past it, so every row can be reached from the keyboard.
+        const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+        if (arrow && event->modifiers() == Qt::NoModifier && !selectionModel()->hasSelection()
+            && currentIndex().isValid()) {
+            selectionModel()->setCurrentIndex(currentIndex(), QItemSelectionModel::ClearAndSelect);
+            scrollTo(currentIndex());
+            event->accept();
+            return;
+        }
+        QListView::keyPressEvent(event);
+    }
 };
+
+// An entry is one line of the library file: a line break would split it in
+// two, and a NUL byte would end the file there.
+bool breaksTheLine(QStringView text)
+{
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
+// Keeps line breaks out of the text field as they arrive (they come only by
+// pasting): the field would show them as blanks.
+class OneLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override { return breaksTheLine(input) ? Invalid : Acceptable; }
+};
+
+// A character named so that it can be told even where the font has no glyph
+// for it: "𠀀" (U+20000).
+QString nameCharacter(const QString& character)
+{
+    const QList<uint> codes = character.toUcs4();
+    const uint code = codes.isEmpty() ? 0 : codes.front();
+    return QStringLiteral("“%1”（U+%2）").arg(character, QString::number(code, 16).toUpper().rightJustified(4, u'0'));
+}
 
 } // namespace
 
@@ -98,7 +149,7 @@ TForm3::TForm3(QWidget* parent)
     , m_model(new LibraryModel(this))
 {
     setWindowTitle(QStringLiteral("添加字"));
-    setFixedSize(327, 449);
+    setFixedSize(platform::dialogClientSize(kOuterSize));
     setTextColour(this, QPalette::Window, kCream);
     buildControls();
     FormCreate();
@@ -116,6 +167,17 @@ void TForm3::buildControls()
     m_textField->setGeometry(168, 40, 137, 29);
     m_textField->setFont(dialogFont(QStringLiteral("楷体_GB2312"), 21, true));
     setTextColour(m_textField, QPalette::Text, kNavy);
+    m_textField->setValidator(new OneLineValidator(m_textField));
+    // The refusal comes once the paste is over and the field is as before;
+    // the field reports one paste more than once.
+    connect(m_textField, &QLineEdit::inputRejected, this, [this] {
+        if (std::exchange(m_pasteRefusalPending, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            m_pasteRefusalPending = false;
+            platform::guarded(this, [this] { refuseTypedText(kLineBreakRefused); });
+        });
+    });
 
     // Decoration only: without its picture the dialog works the same.
     auto* picture = new QLabel(this);
@@ -207,7 +269,7 @@ void TForm3::FormCreate()
 {
     m_markedIndex = 0;
     // The dialog is not on screen yet: an error box goes over the stage.
-    platform::guarded(parentWidget(), [this] {
+    m_libraryUnread = !platform::guarded(parentWidget(), [this] {
         m_model->setEntries({});
         m_model->setEntries(stage::readDeckFile(libraryPath()).entries());
     });
@@ -253,16 +315,14 @@ std::optional<QByteArray> TForm3::typedEntry()
         refuseTypedText(QStringLiteral("请输入添加的字！"));
         return std::nullopt;
     }
-    // A line break would split the entry in two in the file, and a NUL byte
-    // would end the file there.
-    if (text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0))) {
-        refuseTypedText(QStringLiteral("添加的字中不能有换行符！"));
+    if (breaksTheLine(text)) {
+        refuseTypedText(kLineBreakRefused);
         return std::nullopt;
     }
     // The library is GBK: a character without a GBK form cannot be stored.
     if (const std::optional<QString> character = platform::gbk::firstUnencodable(text)) {
-        refuseTypedText(QStringLiteral("“%1”不是字库能保存的字（GBK字符集中没有这个字），请换一个字！")
-                            .arg(*character));
+        refuseTypedText(QStringLiteral("%1不是字库能保存的字（GBK字符集中没有这个字），请换一个字！")
+                            .arg(nameCharacter(*character)));
         return std::nullopt;
     }
     return platform::gbk::encode(text);
@@ -350,25 +410,60 @@ QByteArray TForm3::takeRow(int row)
 
 void TForm3::SpeedButton3Click()
 {
-    platform::guarded(this, [this] {
-        if (m_model->count() == 0) {
-            platform::effects().showMessage(
-                this, QStringLiteral("注意：字库中不能为空，系统将添加默认字符，确保系统配置正常！"));
-            m_model->append(platform::gbk::encodeLiteral(u"字库为空"));
-        }
-        platform::effects().showMessage(this,
-                                        QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
-        // A failed write stops here: the dialog stays open with its list.
-        stage::writeDeckFile(libraryPath(), m_model->entries());
-        accept();
-    });
+    platform::guarded(this, [this] { leave(); });
+}
+
+void TForm3::leave()
+{
+    // The list never held the file's entries: writing it would replace the
+    // parent's library with whatever was added since.
+    if (m_libraryUnread && QFileInfo::exists(libraryPath())) {
+        platform::effects().showMessage(this, kUnreadLibraryKept);
+        reject();
+        return;
+    }
+    if (m_model->count() == 0) {
+        platform::effects().showMessage(
+            this, QStringLiteral("注意：字库中不能为空，系统将添加默认字符，确保系统配置正常！"));
+        m_model->append(platform::gbk::encodeLiteral(u"字库为空"));
+    }
+    if (!writeLibrary())
+        return; // the dialog stays open with its list
+    platform::effects().showMessage(this, QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
+    accept();
+}
+
+bool TForm3::writeLibrary()
+{
+    const bool written =
+        platform::guarded(this, [this] { stage::writeDeckFile(libraryPath(), m_model->entries()); });
+    if (!written)
+        offerLeavingWithoutSaving();
+    return written;
+}
+
+void TForm3::offerLeavingWithoutSaving()
+{
+    // The parent may not be able to free the file: Esc and the title bar's
+    // close box now leave without writing. The flags go to the window as it
+    // is, since setWindowFlags() would hide it and end the modal loop.
+    m_leavingWithoutSaving = true;
+    const Qt::WindowFlags flags = windowFlags() | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    overrideWindowFlags(flags);
+    if (QWindow* window = windowHandle())
+        window->setFlags(flags);
 }
 
 void TForm3::keyPressEvent(QKeyEvent* event)
 {
-    // No default key and no cancel key: Enter adds nothing, Esc does not close.
+    // No default key and no cancel key: Enter adds nothing, and Esc closes
+    // only once a failed write has offered leaving without saving.
     switch (event->key()) {
     case Qt::Key_Escape:
+        if (m_leavingWithoutSaving)
+            reject();
+        event->accept();
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         event->accept();

@@ -58,6 +58,10 @@ private:
                     void (TForm3::*handler)());
     void FormCreate();
     void FormClose();
+    void leave();
+    // Writes the list to the library file; false after the error box.
+    bool writeLibrary();
+    void offerLeavingWithoutSaving();
 
     // The text field as a library entry, or nothing after telling the user
     // why it cannot be one.
@@ -71,6 +75,11 @@ private:
     QListView* m_list;
     QLineEdit* m_textField;
     int m_markedIndex = 0;
+    // The library file could not be read at open: the list is not the library.
+    bool m_libraryUnread = false;
+    // A write failed: Esc and the close box leave without writing.
+    bool m_leavingWithoutSaving = false;
+    bool m_pasteRefusalPending = false;
 };
 
 } // namespace tianjia

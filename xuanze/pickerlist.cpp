@@ -1,5 +1,6 @@
 #include "xuanze/pickerlist.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
@@ -20,6 +21,16 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), m_rowHeight);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        // The style marks the keyboard cursor's row with a light tint that
+        // passes for a highlight: only the highlighted row may look marked.
+        QStyleOptionViewItem unmarked(option);
+        if (!(option.state & QStyle::State_Selected))
+            unmarked.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, unmarked, index);
     }
 
 private:
@@ -68,6 +79,20 @@ QItemSelectionModel::SelectionFlags PickerList::selectionCommand(const QModelInd
     if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
         return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
     return command;
+}
+
+void PickerList::keyPressEvent(QKeyEvent* event)
+{
+    // With nothing highlighted the keyboard cursor is not shown, so the first
+    // arrow key highlights its row (the first row) instead of the next one.
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && event->modifiers() == Qt::NoModifier && highlightedRow() < 0 && currentIndex().isValid()) {
+        highlight(currentIndex().row());
+        scrollTo(currentIndex());
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void PickerList::mouseDoubleClickEvent(QMouseEvent* event)

@@ -11,6 +11,8 @@ namespace xuanze {
 //   highlighted row, not the row under the pointer.
 // - Clicks and keys move the highlight but never remove it: a click on the
 //   empty space or a Ctrl+click leaves the highlighted row highlighted.
+// - Only the highlighted row looks marked; with nothing highlighted, the
+//   first Up or Down highlights the keyboard cursor's row.
 class PickerList : public QListView {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ Q_SIGNALS:
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 

@@ -1,5 +1,6 @@
 #include "xuanze/tform4.h"
 
+#include "platform/dialogframe.h"
 #include "platform/guard.h"
 #include "stage/stagestate.h"
 #include "xuanze/decklistmodel.h"
@@ -16,10 +17,9 @@ namespace {
 const QColor kTeal(0, 128, 128);
 const QColor kLime(0, 255, 0);
 
-// The client area. The picker is 141 x 464 pixels with the classic dialog
-// frame (4-pixel borders, 19-pixel caption) around these 133 x 437, which
-// leave the hatched frame a 4-pixel margin on three sides.
-constexpr QSize kClientSize(133, 437);
+// The picker is 141 x 464 pixels with its frame; its client area leaves the
+// hatched frame a 4-pixel margin on three sides.
+constexpr QSize kClientSize = platform::dialogClientSize(QSize(141, 464));
 constexpr QRect kShape1Place(4, 3, 125, 430);
 constexpr QRect kListBox1Place(9, 8, 113, 417);
 constexpr int kRowHeight = 13;

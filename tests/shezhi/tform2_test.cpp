@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFontDatabase>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -41,6 +42,10 @@ TEST_F(OpeningTest, ShowsTheDefaultSettings)
 {
     open();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("显示设置"));
+    // 369 x 420 with the classic frame (4-pixel borders, 19-pixel caption):
+    // the panel at (8, 8) has its margin on every side.
+    ASSERT_NE(dialog->windowHandle(), nullptr);
+    EXPECT_EQ(dialog->windowHandle()->size(), QSize(361, 393));
     EXPECT_EQ(fontBox()->currentText(), QStringLiteral("华文楷体"));
     EXPECT_EQ(sizeBoxesTopToBottom(*dialog),
               QStringList({QStringLiteral("600"), QStringLiteral("400"), QStringLiteral("260"),

@@ -7,13 +7,17 @@
 #include "tests/support/recordingeffects.h"
 #include "tianjia/tform3.h"
 
+#include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +32,8 @@ const QString kLibraryFile = QStringLiteral("database/ziku.txt");
 const QString kEmptyWarning = QStringLiteral("注意：字库中不能为空，系统将添加默认字符，确保系统配置正常！");
 const QString kTakesEffect = QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！");
 const QString kNothingTyped = QStringLiteral("请输入添加的字！");
+const QString kLineBreak = QStringLiteral("添加的字中不能有换行符！");
+const QString kUnreadKept = QStringLiteral("打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！");
 
 class LibraryEditorTest : public ::testing::Test {
 protected:
@@ -100,7 +106,8 @@ TEST_F(LibraryEditorTest, LooksAsDesignedAndDecodesItsJpegPicture)
     writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
     open();
     EXPECT_EQ(editor->windowTitle(), QStringLiteral("添加字"));
-    EXPECT_EQ(editor->size(), QSize(327, 449));
+    // 327 x 449 with the classic frame (4-pixel borders, 19-pixel caption).
+    EXPECT_EQ(editor->windowHandle()->size(), QSize(319, 422));
     EXPECT_FALSE(editor->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
     EXPECT_EQ(editor->palette().color(QPalette::Window), QColor(255, 251, 240));
 
@@ -229,6 +236,17 @@ TEST_F(LibraryEditorTest, TheUsersHighlightSetsTheMarkByMouseAndKeyboard)
 {
     writeLibrary({QStringLiteral("大"), QStringLiteral("小"), QStringLiteral("多")});
     open();
+    // The list takes the focus with the window, and with it a keyboard
+    // cursor on row 0: the first Down highlights that row.
+    editor->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(editor.get()));
+    ASSERT_EQ(list()->currentIndex().row(), 0);
+    QTest::keyClick(list(), Qt::Key_Down);
+    EXPECT_EQ(editor->highlightedRow(), 0);
+    EXPECT_EQ(editor->markedIndex(), 0);
+    QTest::keyClick(list(), Qt::Key_Down);
+    EXPECT_EQ(editor->highlightedRow(), 1);
+
     highlight(2);
     QTest::keyClick(list(), Qt::Key_Up);
     EXPECT_EQ(editor->highlightedRow(), 1);
@@ -273,11 +291,24 @@ TEST_F(LibraryEditorTest, TextTheLibraryCannotHoldIsRefusedAndKept)
     const QString emoji = QStringLiteral("大😀");
     add(emoji);
     ASSERT_EQ(recorder->messages().size(), 1);
-    EXPECT_TRUE(recorder->messages().front().contains(QStringLiteral("😀")));
+    EXPECT_TRUE(recorder->messages().front().contains(QStringLiteral("“😀”（U+1F600）")));
     EXPECT_EQ(textField()->text(), emoji);
+    // Named by its code too: few fonts can draw it.
+    add(QStringLiteral("𠀀"));
+    ASSERT_EQ(recorder->messages().size(), 2);
+    EXPECT_TRUE(recorder->messages().back().contains(QStringLiteral("“𠀀”（U+20000）")));
 
-    insert(QStringLiteral("上\n下")); // a pasted line break would split the entry
-    EXPECT_EQ(recorder->messages().size(), 2);
+    insert(QStringLiteral("上\n下")); // a line break would split the entry
+    EXPECT_EQ(recorder->messages().last(), kLineBreak);
+
+    // Pasted lines are refused as they arrive, not shown joined by a blank.
+    recorder->clear();
+    textField()->setText(QStringLiteral("山"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("上\n下"));
+    QTest::keyClick(textField(), Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(textField()->text(), QStringLiteral("山"));
+    EXPECT_EQ(recorder->messages(), QStringList{kLineBreak});
 
     EXPECT_EQ(listed(), texts({u"大"}));
     EXPECT_TRUE(recorder->errors().isEmpty());
@@ -306,6 +337,7 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
 
     ASSERT_EQ(recorder->errors().size(), 1);
     EXPECT_TRUE(recorder->errors().front().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)));
+    EXPECT_TRUE(recorder->messages().isEmpty()); // nothing "takes effect"
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(listed(), texts({u"大", u"小", u"山"}));
     EXPECT_EQ(folder.readFile(kLibraryFile), before);
@@ -313,8 +345,72 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
 
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     leave();
+    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n山\r\n")));
+}
+
+TEST_F(LibraryEditorTest, AfterAFailedWriteEscOrTheCloseBoxLeavesWithoutWriting)
+{
+    writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+    const QByteArray before = folder.readFile(kLibraryFile);
+    QFile::setPermissions(folder.path(kLibraryFile), QFile::ReadOwner);
+    const auto closeBox = [this] {
+        return editor->windowHandle()->flags().testFlags(Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    };
+
+    open();
+    QTest::keyClick(list(), Qt::Key_Escape);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_FALSE(closeBox());
+    leave();
+    ASSERT_EQ(recorder->errors().size(), 1);
+    EXPECT_TRUE(closeBox());
+    stage::stageState().deck = stage::Deck();
+    QTest::keyClick(list(), Qt::Key_Escape);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(stage::stageState().deck.size(), 2); // reloaded
+
+    // The title bar's close command, as the window manager sends it.
+    open();
+    leave();
+    ASSERT_TRUE(closeBox());
+    stage::stageState().deck = stage::Deck();
+    editor->windowHandle()->close();
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(stage::stageState().deck.size(), 2);
+
+    EXPECT_EQ(folder.readFile(kLibraryFile), before);
+    EXPECT_EQ(recorder->errors().size(), 2);
+    EXPECT_TRUE(recorder->messages().isEmpty());
+}
+
+TEST_F(LibraryEditorTest, ALibraryThatCouldNotBeReadIsNeverReplaced)
+{
+    writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+    const QByteArray library = folder.readFile(kLibraryFile);
+    const QString path = folder.path(kLibraryFile);
+    ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".away")));
+    open();
+    ASSERT_EQ(recorder->errors().size(), 1);
+    // The file comes back while the editor is open, and the parent adds to
+    // the empty list or leaves it empty.
+    ASSERT_TRUE(QFile::rename(path + QStringLiteral(".away"), path));
+    add(QStringLiteral("山"));
+    stage::stageState().deck = stage::Deck();
+    leave();
+    EXPECT_EQ(recorder->messages(), QStringList{kUnreadKept});
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(folder.readFile(kLibraryFile), library);
+    EXPECT_EQ(stage::stageState().deck.size(), 2); // reloaded
+
+    recorder->clear();
+    ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".away")));
+    open();
+    ASSERT_TRUE(QFile::rename(path + QStringLiteral(".away"), path));
+    leave();
+    EXPECT_EQ(recorder->messages(), QStringList{kUnreadKept});
+    EXPECT_EQ(folder.readFile(kLibraryFile), library);
 }
 
 TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessOnce)
@@ -328,7 +424,7 @@ TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessO
 
     recorder->clear();
     leave();
-    EXPECT_EQ(recorder->messages(), (QStringList{kEmptyWarning, kTakesEffect}));
+    EXPECT_EQ(recorder->messages(), QStringList{kEmptyWarning});
     ASSERT_EQ(recorder->errors().size(), 1);
     EXPECT_TRUE(recorder->errors().front().startsWith(QStringLiteral("Cannot create file ")));
     EXPECT_TRUE(editor->isVisible());
@@ -336,8 +432,14 @@ TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessO
 
     recorder->clear();
     leave(); // the placeholder is there now: no second warning
-    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
+    EXPECT_TRUE(recorder->messages().isEmpty());
     EXPECT_TRUE(editor->isVisible());
+
+    // Nothing was there to lose: once the folder exists the file is created.
+    QDir(folder.path(QString())).mkpath(QStringLiteral("database"));
+    leave();
+    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
+    EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("字库为空\r\n")));
 }
 
 TEST_F(LibraryEditorTest, ClosingAnyOtherWayWritesNothingButStillReloads)

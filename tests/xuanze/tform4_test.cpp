@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,8 @@ TEST_F(PickerTest, OpensCentredOverTheStageWithTheShowingEntryHighlighted)
     QListView* list = listOf(picker);
 
     EXPECT_EQ(picker.windowTitle(), QStringLiteral("选择"));
+    // 141 x 464 with the classic frame (4-pixel borders, 19-pixel caption).
+    EXPECT_EQ(picker.windowHandle()->size(), QSize(133, 437));
     EXPECT_EQ(picker.geometry().center(), stageForm->geometry().center());
     ASSERT_EQ(list->model()->rowCount(), 40);
     for (int row : {0, 7, 39})
@@ -167,8 +170,29 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
     {
         TForm4 picker(stageForm.get());
         picker.show();
-        EXPECT_EQ(highlightedRow(listOf(picker)), -1);
-        EXPECT_EQ(listOf(picker)->verticalScrollBar()->value(), 0);
+        QListView* list = listOf(picker);
+        EXPECT_EQ(highlightedRow(list), -1);
+        EXPECT_EQ(list->verticalScrollBar()->value(), 0);
+
+        // With the focus the list puts its keyboard cursor on row 0; that
+        // row must look like every other row, not highlighted.
+        picker.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+        ASSERT_TRUE(list->hasFocus());
+        ASSERT_EQ(list->currentIndex().row(), 0);
+        const QImage rows = list->viewport()->grab().toImage();
+        const QColor base = list->palette().color(QPalette::Base);
+        for (int row : {0, 1}) {
+            const QRect place = list->visualRect(list->model()->index(row, 0));
+            const QPoint besideText(place.right() - 2, place.center().y());
+            EXPECT_EQ(rows.pixelColor(besideText * rows.devicePixelRatio()), base) << "row " << row;
+        }
+
+        // The first Down highlights the cursor's row, the next moves on.
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(highlightedRow(list), 0);
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(highlightedRow(list), 1);
     }
 
     // Past the end, as after the library editor shortened the library.
