@@ -6,6 +6,10 @@
 # user's folder: the program copies the shipped library the first time it
 # needs one, so an install or reinstall can't overwrite a user's files.
 
+# Installing and packaging take what is built (cmake --build first) rather
+# than building every test and benchmark on the way.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 install(TARGETS quenlo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY database Sound DESTINATION ${CMAKE_INSTALL_DATADIR}/quenlo
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
@@ -46,7 +50,8 @@ string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quenlo.example.org/")
 # The Qt libraries come from the executable's own links; the plugins, fonts,
