@@ -7,10 +7,16 @@
 #include <QCoreApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
 #include <QMessageBox>
 #include <QUrl>
 
 namespace platform {
+
+QString noLauncherMessage(const QString& path)
+{
+    return QStringLiteral("没有可以打开帮助页的程序。\n帮助页在：%1").arg(QDir::toNativeSeparators(path));
+}
 
 namespace {
 
@@ -32,7 +38,10 @@ public:
 
     void openDocument(const QString& path) override
     {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        // Without a launcher (no xdg-open) nothing would happen at all: the
+        // user at least learns where the page is.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            showMessage(QApplication::activeWindow(), noLauncherMessage(path));
     }
 
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override

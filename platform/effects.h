@@ -26,11 +26,15 @@ public:
     // Plays a WAV file asynchronously; a new sound stops the one playing.
     // A missing file plays the platform's default sound and reports nothing.
     virtual void playSound(const QString& path) = 0;
-    // Opens a document with the desktop's default handler; the result is ignored.
+    // Opens a document with the desktop's default handler. When there is none,
+    // a plain message box names the document's path (noLauncherMessage).
     virtual void openDocument(const QString& path) = 0;
     // The standard colour chooser, starting on `initial`. Nothing on cancel.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
 };
+
+// What the desktop says when no program can open the document at `path`.
+QString noLauncherMessage(const QString& path);
 
 // The effects in use. Until a test installs its own, the desktop's.
 Effects& effects();
