@@ -64,7 +64,7 @@ DesktopEffects& desktopEffects()
     static const bool releasedWithTheApplication = [] {
         // The sounds go while the application object is still there: freed
         // later, at the program's exit, they wait for it for ever.
-        qAddPostRoutine([] { desktopEffects().sounds().release(); });
+        qAddPostRoutine([] { desktopEffects().sounds().releaseAtExit(); });
         return true;
     }();
     Q_UNUSED(releasedWithTheApplication);

@@ -23,8 +23,25 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
+namespace {
+// The index of the first surrogate that is not half of a pair, if any. The
+// encoder drops such a surrogate without reporting an error.
+std::optional<qsizetype> firstUnpairedSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return std::nullopt;
+}
+} // namespace
+
 std::optional<QByteArray> encode(QStringView text)
 {
+    if (firstUnpairedSurrogate(text))
+        return std::nullopt;
     QStringEncoder encoder(kCodecName);
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
@@ -55,14 +72,16 @@ std::optional<QString> firstUnencodable(QStringView text)
 
 qsizetype prefixLength(QByteArrayView bytes, qsizetype limit)
 {
+    // A lead byte at the very end has no trail byte, so it never fits.
+    const qsizetype end = std::min(limit, bytes.size());
     qsizetype i = 0;
-    while (i < bytes.size()) {
+    while (i < end) {
         const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
-        if (i + width > limit)
+        if (i + width > end)
             break;
         i += width;
     }
-    return std::min(i, bytes.size());
+    return i;
 }
 
 } // namespace platform::gbk

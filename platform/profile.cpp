@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -227,13 +229,17 @@ const Line& lastKeyOrHeader(const std::vector<Line>& lines, SectionSpan span)
 
 // The file's bytes; an absent file reads as empty. Nothing when the file
 // exists but cannot be read.
-std::optional<QByteArray> readFile(const QString& path)
+std::optional<QByteArray> readFile(const QString& path, QString* failureReason = nullptr)
 {
     QFile file(path);
     if (!file.exists())
         return QByteArray();
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+    const bool isFolder = QFileInfo(path).isDir();
+    if (isFolder || !file.open(QIODevice::ReadOnly)) {
+        if (failureReason)
+            *failureReason = isFolder ? QString::fromLocal8Bit(std::strerror(EISDIR)) : file.errorString();
         return std::nullopt;
+    }
     return file.readAll();
 }
 
@@ -309,13 +315,14 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
     return cutToBuffer(unquoted(line->value));
 }
 
-bool writeString(const QString& path, QByteArrayView section, QByteArrayView key,
-                 QByteArrayView value)
+WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayView key,
+                        QByteArrayView value)
 {
-    const std::optional<QByteArray> text = readFile(path);
+    QString readFailure;
+    const std::optional<QByteArray> text = readFile(path, &readFailure);
     if (!text)
-        return false;
-    return replaceFile(path, withValue(*text, section, key, value)).ok();
+        return {readFailure};
+    return replaceFile(path, withValue(*text, section, key, value));
 }
 
 } // namespace platform::profile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -31,9 +33,9 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
                       QByteArrayView defaultValue);
 
 // Stores key=value in the section, creating the key, the section or the file
-// as needed. Returns false when the file cannot be written; the old file is
-// then whole.
-bool writeString(const QString& path, QByteArrayView section, QByteArrayView key,
-                 QByteArrayView value);
+// as needed. When the file cannot be written, returns the system's reason;
+// the old file is then whole.
+WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayView key,
+                        QByteArrayView value);
 
 } // namespace platform::profile

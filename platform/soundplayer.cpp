@@ -33,8 +33,11 @@ constexpr std::chrono::milliseconds kFeedInterval = 5ms;
 // A running stream keeps the audio system busy; after this much silence it is
 // suspended until the next cue.
 constexpr std::chrono::seconds kSuspendAfter = 30s;
-// How long the program's end waits for the output to close.
+// How long a release waits for the output to close.
 constexpr std::chrono::milliseconds kReleaseTimeout = 2000ms;
+// How long the program's end waits for the output thread, which then has
+// nothing to wait for but its own event loop.
+constexpr std::chrono::milliseconds kExitTimeout = 200ms;
 // A cue is a second or two; anything this large is not one, and is not read.
 constexpr qint64 kMaxCueFileBytes = 64 * 1024 * 1024;
 
@@ -286,6 +289,16 @@ public:
         wait();
     }
 
+    // Ends the thread without closing the stream. Closing waits on the
+    // audio system's answers (seconds on a busy machine), and the closed
+    // stream may still be called back afterwards; left open, it goes with
+    // the process.
+    void quitLeavingStreamOpen()
+    {
+        m_leaveStreamOpen = true;
+        quit();
+    }
+
     // Called when a cue starts: resumes a suspended stream and hands the cue
     // over without waiting for the next top-up.
     void wake()
@@ -298,7 +311,8 @@ public:
 protected:
     void run() override
     {
-        QAudioSink sink(m_audioDevice, m_format);
+        auto owner = std::make_unique<QAudioSink>(m_audioDevice, m_format);
+        QAudioSink& sink = *owner;
         sink.setBufferSize(m_format.bytesForDuration(kBufferDuration.count()));
         QIODevice* sinkInput = sink.start();
         if (!sinkInput || sink.error() != QAudio::NoError)
@@ -325,8 +339,11 @@ protected:
         m_sinkInput = nullptr;
         m_feeder = nullptr;
         feeder.stop();
-        sink.stop();
         m_bufferMicroseconds = 0;
+        if (m_leaveStreamOpen)
+            (void)owner.release();
+        else
+            sink.stop();
     }
 
 private:
@@ -367,6 +384,7 @@ private:
     CueStream& m_cues;
     QObject m_waker; // lives on the output thread; cues are posted to it
     std::atomic<qint64> m_bufferMicroseconds{0};
+    std::atomic<bool> m_leaveStreamOpen{false};
     // Used on the output thread only, while it runs.
     QAudioSink* m_sink = nullptr;
     QIODevice* m_sinkInput = nullptr;
@@ -417,13 +435,28 @@ void SoundPlayer::release()
     m_stream.stop();
     if (m_thread) {
         m_thread->quit();
-        // A stream stuck in the audio system must not keep the program from
-        // ending: its thread is left to end with the process.
-        if (!m_thread->wait(QDeadlineTimer(kReleaseTimeout)))
-            (void)m_thread.release();
-        m_thread.reset();
+        endThread(kReleaseTimeout);
     }
     m_cues.clear();
+}
+
+void SoundPlayer::releaseAtExit()
+{
+    m_stream.stop();
+    if (m_thread) {
+        m_thread->quitLeavingStreamOpen();
+        endThread(kExitTimeout);
+    }
+    m_cues.clear();
+}
+
+void SoundPlayer::endThread(std::chrono::milliseconds timeout)
+{
+    // A thread stuck in the audio system must not keep the program from
+    // ending: it is left to end with the process.
+    if (!m_thread->wait(QDeadlineTimer(timeout)))
+        (void)m_thread.release();
+    m_thread.reset();
 }
 
 bool SoundPlayer::hasOutput() const

@@ -98,6 +98,10 @@ public:
     // Stops the output and frees every cue. Must run while the application
     // object still exists; a later play opens the output again.
     void release();
+    // Release for the program's end, which must not wait on the audio
+    // system: the output falls silent at once and its stream is left open
+    // for the process's end to close.
+    void releaseAtExit();
 
     // What the output plays; tests and measurements read it.
     CueStream& stream() { return m_stream; }
@@ -109,6 +113,7 @@ public:
 private:
     std::shared_ptr<const CueSamples> cueFor(const QString& path);
     void startOutput();
+    void endThread(std::chrono::milliseconds timeout);
 
     Output m_output;
     std::function<void()> m_defaultSound;

@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 #include "settings/integertext.h"
 
+#include <QDebug>
 #include <QDir>
 
 namespace settings {
@@ -18,8 +19,14 @@ QByteArray SettingsFile::readString(QByteArrayView section, QByteArrayView key,
 
 void SettingsFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
-    if (!platform::profile::writeString(m_path, section, key, value))
-        throw platform::Error(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path)));
+    const platform::WriteResult result = platform::profile::writeString(m_path, section, key, value);
+    if (result.ok())
+        return;
+    const QString message = QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path));
+    // The message box names only the file; the reason is kept for whoever
+    // looks into the failure.
+    qWarning().noquote() << message + QStringLiteral(": ") + result.failureReason;
+    throw platform::Error(message);
 }
 
 qint32 SettingsFile::readInteger(QByteArrayView section, QByteArrayView key, qint32 defaultValue) const

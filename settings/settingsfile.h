@@ -16,7 +16,8 @@ public:
 
     // The value text, or `defaultValue` if the section lacks the key.
     QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const;
-    // Throws platform::Error("Unable to write to <path>") when the write fails.
+    // Throws platform::Error("Unable to write to <path>") when the write
+    // fails, and logs the system's reason to standard error.
     void writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
     // An absent key, an empty value and a malformed value give the default.

@@ -22,6 +22,20 @@ TEST(GbkTest, TextWithoutGbkFormIsRefused)
     EXPECT_EQ(gbk::firstUnencodable(QStringLiteral("字体")), std::nullopt);
 }
 
+TEST(GbkTest, UnpairedSurrogateIsRefusedAnywhere)
+{
+    const QChar high(0xD9E2);
+    const QChar low(0xDC00);
+    for (const QString& text : {QStringLiteral("a") + high, high + QStringLiteral("a"),
+                                QStringLiteral("字") + low + QStringLiteral("体"), QString(low) + high}) {
+        SCOPED_TRACE(text.toStdU16String().size());
+        EXPECT_EQ(gbk::encode(text), std::nullopt);
+        ASSERT_TRUE(gbk::firstUnencodable(text).has_value());
+        EXPECT_EQ(gbk::firstUnencodable(text)->size(), 1);
+        EXPECT_TRUE(gbk::firstUnencodable(text)->front().isSurrogate());
+    }
+}
+
 TEST(GbkTest, DecodingBrokenBytesNeverFails)
 {
     EXPECT_EQ(gbk::decode("a\x81"), QStringLiteral("a\uFFFD"));
@@ -35,6 +49,9 @@ TEST(GbkTest, PrefixNeverSplitsADoubleByteCharacter)
     EXPECT_EQ(gbk::prefixLength(bytes, 2), 1);
     EXPECT_EQ(gbk::prefixLength(bytes, 3), 3);
     EXPECT_EQ(gbk::prefixLength(bytes, 100), 4);
+    // A lead byte left alone at the end stays out, whatever the limit.
+    EXPECT_EQ(gbk::prefixLength("a\x81", 2), 1);
+    EXPECT_EQ(gbk::prefixLength("a\x81", 100), 1);
     EXPECT_EQ(gbk::prefixLength("\xB8]]", 2), 2); // the trail byte may be ']'
 }
 

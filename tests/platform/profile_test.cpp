@@ -23,7 +23,7 @@ protected:
     }
     bool write(QByteArrayView section, QByteArrayView key, QByteArrayView value)
     {
-        return profile::writeString(path, section, key, value);
+        return profile::writeString(path, section, key, value).ok();
     }
 
     testing_support::ProgramFolder folder;
@@ -136,10 +136,12 @@ TEST_F(ProfileTest, NewFileHoldsTheSectionAndTheKey)
     EXPECT_EQ(file(), gbk(QStringLiteral("[字体]\r\nzt=\r\n")));
 }
 
-TEST_F(ProfileTest, FailedWritesReportFalseAndKeepTheOldFile)
+TEST_F(ProfileTest, FailedWritesGiveTheReasonAndKeepTheOldFile)
 {
-    EXPECT_FALSE(profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v"));
-    EXPECT_FALSE(profile::writeString(folder.path(QStringLiteral("database")), "a", "k", "v"));
+    EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v").failureReason,
+              QStringLiteral("No such file or directory"));
+    EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("database")), "a", "k", "v").failureReason,
+              QStringLiteral("Is a directory"));
 
     setFile("[a]\r\nk=old\r\n");
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
