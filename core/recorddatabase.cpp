@@ -182,25 +182,33 @@ QString RecordDatabase::takeFailure() { return std::exchange(m_failure, QString(
 bool RecordDatabase::recordJudgement(const QByteArray& entry, bool right, const QDateTime& when) {
     if (!m_open)
         return false;
-    // BEGIN and COMMIT as statements, not QSqlDatabase::commit(): only a
-    // statement's error carries SQLite's code, which tells a full disk.
-    QSqlQuery transaction(QSqlDatabase::database(m_connection, false));
-    if (!exec(transaction, QStringLiteral("BEGIN IMMEDIATE")))
-        return fail(transaction.lastError());
-    QSqlError error;
-    if (writeJudgement(entry, right, when, error) && exec(transaction, QStringLiteral("COMMIT")))
-        return true;
+    const QSqlError error = writeInTransaction(entry, right, when);
     if (!error.isValid())
-        error = transaction.lastError();
-    exec(transaction, QStringLiteral("ROLLBACK"));
-    if (isCorruption(error) && recover(error) && m_open) {
-        // The new record starts with this judgement.
+        return true;
+    if (isCorruption(error) && recover(error)) {
+        // The new record starts with this judgement; the corruption stays
+        // the failure to report.
         const QString message = m_failure;
-        const bool written = recordJudgement(entry, right, when);
+        const bool written = writeInTransaction(entry, right, when).isValid() ? fail(error) : true;
         m_failure = message;
         return written;
     }
     return fail(error);
+}
+
+QSqlError RecordDatabase::writeInTransaction(const QByteArray& entry, bool right, const QDateTime& when) {
+    // BEGIN and COMMIT as statements, not QSqlDatabase::commit(): only a
+    // statement's error carries SQLite's code, which tells a full disk.
+    QSqlQuery transaction(QSqlDatabase::database(m_connection, false));
+    if (!exec(transaction, QStringLiteral("BEGIN IMMEDIATE")))
+        return transaction.lastError();
+    QSqlError error;
+    if (writeJudgement(entry, right, when, error) && exec(transaction, QStringLiteral("COMMIT")))
+        return {};
+    if (!error.isValid())
+        error = transaction.lastError();
+    exec(transaction, QStringLiteral("ROLLBACK"));
+    return error;
 }
 
 bool RecordDatabase::writeJudgement(const QByteArray& entry, bool right, const QDateTime& when,
@@ -350,6 +358,11 @@ bool RecordDatabase::exportCsv(const QString& path) {
         const QString entry = platform::gbk::decode(q.value(1).toByteArray());
         const QString verdict = q.value(2).toInt() ? QStringLiteral("对") : QStringLiteral("错");
         file.write(csv::row({time, entry, verdict}).toUtf8());
+    }
+    // A read that stopped part way must not leave a short file behind.
+    if (q.lastError().isValid()) {
+        file.cancelWriting();
+        return false;
     }
     return file.commit();
 }

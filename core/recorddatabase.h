@@ -77,6 +77,8 @@ private:
     Opening prepareConnection(QSqlError& error);
     void closeConnection();
     bool recover(const QSqlError& error);
+    // The error of a failed write; an invalid error when it was written.
+    QSqlError writeInTransaction(const QByteArray& entry, bool right, const QDateTime& when);
     bool writeJudgement(const QByteArray& entry, bool right, const QDateTime& when, QSqlError& error);
     bool fail(const QSqlError& error);
 
