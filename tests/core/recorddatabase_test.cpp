@@ -187,6 +187,30 @@ TEST_F(RecordDatabaseTest, ACorruptFileIsKeptAsideAndANewRecordBegins) {
     EXPECT_EQ(inspect(path, QStringLiteral("SELECT COUNT(*) FROM judgement")).toInt(), 1);
 }
 
+TEST_F(RecordDatabaseTest, DamageFoundWhileWritingAlsoStartsANewRecord) {
+    {
+        RecordDatabase db(path);
+        ASSERT_TRUE(db.open());
+        for (int i = 0; i < 300; ++i)
+            db.recordJudgement(twoByteEntry(i), true, at(0));
+    }
+    {
+        // Keeps the header page, so the file still opens.
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_GT(f.size(), 8192);
+        f.seek(4096);
+        f.write(QByteArray(f.size() - 4096, '\xff'));
+    }
+    RecordDatabase db(path);
+    ASSERT_TRUE(db.open());
+    EXPECT_TRUE(db.takeFailure().isEmpty());
+    EXPECT_TRUE(db.recordJudgement(twoByteEntry(0), true, at(1)));
+    EXPECT_TRUE(db.takeFailure().contains(QStringLiteral("损坏")));
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("record.sqlite.corrupt-*")}).size(), 1);
+    EXPECT_EQ(db.statistics(at(1).date()).learning, 1);
+}
+
 TEST_F(RecordDatabaseTest, AFolderThatCannotHoldTheFileReportsAFailure) {
     RecordDatabase db(QStringLiteral("/proc/no-such-folder/record.sqlite"));
     EXPECT_FALSE(db.open());
