@@ -8,7 +8,7 @@ set -uo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
+  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
   qt6-translations-l10n xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
