@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
-  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev pulseaudio pulseaudio-utils libpulse-dev
+  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev openbox tint2 picom xcompmgr pulseaudio pulseaudio-utils libpulse-dev
 )
 
 missing=()
