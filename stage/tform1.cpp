@@ -40,8 +40,9 @@ TForm1::TForm1(QWidget* parent)
 {
     setWindowTitle(platform::applicationTitle());
     // Where a compositor draws the screen, the window is see-through outside
-    // the glyphs and only its input region is cut to them, so that the edges
-    // can be smooth. Wayland honours nothing but the input part of a shape.
+    // the glyphs, its input cut to them and its picture a pixel wider, so
+    // that the edges can be smooth. Wayland honours nothing but the input
+    // part of a shape.
     if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
     // Full screen, so that window managers place it at the screen's corner

@@ -10,6 +10,7 @@
 // an ordinary window that goes below another window when that one is
 // activated; after a message box the stage has the keyboard again.
 // Composited desktops also check that the glyphs' edges are smooth.
+// QUENLO_E2E_SHOTS=<folder> keeps each desktop's screenshot there.
 #include "programrun.h"
 
 #include "platform/desktopwindow.h"
