@@ -12,7 +12,8 @@ packages=(
   qt6-translations-l10n xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
-  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev pulseaudio pulseaudio-utils libpulse-dev
+  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev pulseaudio pulseaudio-utils libpulse-dev
+  openbox tint2 picom xcompmgr
   desktop-file-utils appstream man-db file dpkg-dev fakeroot lintian
 )
 

@@ -1,5 +1,6 @@
 #include "stage/tform1.h"
 
+#include "platform/desktopwindow.h"
 #include "platform/effects.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
@@ -35,15 +36,22 @@ TForm1::TForm1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , m_colour(128, 0, 128)
     , m_face(platform::defaultFaceName())
+    , m_translucent(platform::screenIsComposited())
 {
     setWindowTitle(platform::applicationTitle());
-    // Wayland honours only the input part of a shape: the window must then be
-    // see-through outside the glyphs, which are painted in the window colour.
-    if (QGuiApplication::platformName() == u"wayland")
+    // Where a compositor draws the screen, the window is see-through outside
+    // the glyphs, its input cut to them and its picture a pixel wider, so
+    // that the edges can be smooth. Wayland honours nothing but the input
+    // part of a shape.
+    if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
+    // Full screen, so that window managers place it at the screen's corner
+    // and above panels and docks: a stored position means the same on every
+    // desktop.
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen)
         setGeometry(screen->geometry());
+    setWindowState(Qt::WindowFullScreen);
 
     setFocusPolicy(Qt::StrongFocus);
     m_endProgram = [this] {
@@ -114,13 +122,27 @@ void TForm1::drawEntry(QByteArrayView entry)
 
 void TForm1::applyShape()
 {
-    m_shape = textShape(platform::gbk::decode(m_entry), m_font, m_textPlace, size());
-    if (m_shape.isEmpty())
+    const QRect before = m_shape.boundingRect();
+    const QPainterPath outlines = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
+    m_glyphs = emboldened(outlines, emboldenWidth(m_font));
+    m_shape = glyphRegion(m_glyphs, size());
+    if (m_shape.isEmpty()) {
         m_shape = placeholderMark(m_textPlace, size());
+        m_glyphs = QPainterPath();
+        m_glyphs.addRegion(m_shape);
+    }
 
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, m_colour);
     setPalette(palette);
+    if (m_translucent) {
+        platform::setGlyphShape(windowHandle(), m_shape);
+        // The last glyphs are still painted on the see-through window, and
+        // smooth edges reach a pixel beyond the shape.
+        const QMargins edge(2, 2, 2, 2);
+        update(QRegion(before.marginsAdded(edge)).united(m_shape.boundingRect().marginsAdded(edge)));
+        return;
+    }
     // Set on the native window: a widget's mask also repaints the whole
     // window, and only the glyphs are seen.
     if (QWindow* window = windowHandle())
@@ -130,14 +152,33 @@ void TForm1::applyShape()
     update(m_shape.boundingRect());
 }
 
+void TForm1::regainKeyboard()
+{
+    // Window managers give the keyboard back to whatever they like once a
+    // dialog closes (often nothing): the stage must answer Enter at once.
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
 void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_firstShowDone)
         return;
     m_firstShowDone = true;
+    // Before the window is mapped, so that no compositor ever shadows it.
+    platform::setPlainForCompositors(windowHandle());
     // Drawn before the window first appears, so the unshaped window is never seen.
     platform::guarded(this, [this] { showEntry(); });
+}
+
+bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    // Once mapped, the window stands in its window manager's frame, which
+    // needs the compositor hints too.
+    if (platform::isMapEvent(eventType, message))
+        platform::guarded(this, [this] { platform::setPlainForCompositors(windowHandle()); });
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)
@@ -151,6 +192,12 @@ void TForm1::resizeEvent(QResizeEvent* event)
 void TForm1::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (m_translucent) {
+        // Smooth edges; the see-through background is cleared by Qt.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillPath(m_glyphs, m_colour);
+        return;
+    }
     painter.setClipRegion(m_shape);
     painter.fillRect(m_shape.boundingRect(), m_colour);
 }
@@ -192,6 +239,7 @@ void TForm1::keyPressEvent(QKeyEvent* event)
         if (key == u'0') {
             if (stepBack()) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
+                regainKeyboard();
                 return;
             }
             showEntry();
@@ -215,7 +263,10 @@ void TForm1::buildMenu()
     connect(m_menu, &QMenu::aboutToShow, this, &TForm1::prepareMenu);
     auto command = [this](QMenu* menu, const QIcon& icon, const QString& text, auto handler) {
         QAction* action = menu->addAction(icon, text);
-        connect(action, &QAction::triggered, this, [this, handler] { platform::guarded(this, [this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            platform::guarded(this, [this, handler] { (this->*handler)(); });
+            regainKeyboard(); // after the command's dialog, if it opened one
+        });
         return action;
     };
 

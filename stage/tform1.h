@@ -36,6 +36,8 @@ public:
     // What is on screen now (for the dialogs and for tests).
     QColor windowColour() const { return m_colour; }
     const QRegion& shape() const { return m_shape; }
+    // Whether the glyphs are painted smooth on a see-through window.
+    bool isTranslucent() const { return m_translucent; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
 
@@ -56,6 +58,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void formCreate();
@@ -77,6 +80,7 @@ private:
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
     void applyShape();
+    void regainKeyboard();
 
     QByteArray m_entry;
     QColor m_colour;
@@ -84,6 +88,11 @@ private:
     QFont m_font;
     QPoint m_textPlace;
     QRegion m_shape;
+    // The glyphs' outlines as painted; m_shape is the pixels they cover.
+    QPainterPath m_glyphs;
+    // Painted smooth on a see-through window with only its input cut to the
+    // glyphs, where a compositor draws the screen.
+    bool m_translucent = false;
     bool m_firstShowDone = false;
     bool m_pressIsClick = false;
 

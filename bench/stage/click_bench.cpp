@@ -1,0 +1,154 @@
+// Click to glyph: from a left click on a stroke to the next entry's pixels
+// handed to the display server (the click's events, the new shape, the
+// paint and a round trip to the server), on the plain shaped window and on
+// the translucent window that the stage uses where a compositor runs. The
+// translucent path starts xcompmgr (without shadows) for its own run. Each
+// of the 50 repetitions is one step; the median and the 95th percentile are
+// reported. The compositor's own frame comes on top of the translucent
+// figure and is not measured.
+//
+//   xvfb-run -a -s "-screen 0 3840x2160x24 -dpi 96" build-release/bench/stage/click_bench
+#include "platform/desktopwindow.h"
+#include "platform/fonts.h"
+#include "stage/stagestate.h"
+#include "stage/tform1.h"
+#include "tests/support/programfolder.h"
+#include "tests/support/recordingeffects.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kSteps = 50;
+
+QPoint strokePixel(const QRegion& shape)
+{
+    QRect widest;
+    for (const QRect& rect : shape) {
+        if (rect.width() > widest.width())
+            widest = rect;
+    }
+    return widest.center();
+}
+
+// One stage and its program folder for all the repetitions of one path.
+struct StageUnderTest {
+    testing_support::ProgramFolder folder;
+    testing_support::ScopedRecorder recorder;
+    std::unique_ptr<stage::TForm1> form;
+
+    StageUnderTest()
+    {
+        // One entry of each size class, in turn.
+        folder.writeDeck(QStringLiteral("database/ziku.txt"),
+                         {QStringLiteral("大"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
+                          QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上")});
+        stage::resetStageState();
+        form = std::make_unique<stage::TForm1>();
+        form->show();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(form.get());
+        QApplication::processEvents();
+    }
+};
+
+std::unique_ptr<StageUnderTest> g_plain;
+std::unique_ptr<StageUnderTest> g_translucent;
+std::unique_ptr<QProcess> g_compositor;
+
+void clickToGlyph(benchmark::State& state, StageUnderTest& stage)
+{
+    for (auto _ : state) {
+        const QPoint at = strokePixel(stage.form->shape());
+        const auto start = std::chrono::steady_clock::now();
+        QTest::mouseClick(stage.form.get(), Qt::LeftButton, {}, at);
+        QApplication::processEvents(); // the paint that the step asked for
+        QApplication::sync();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.SetLabel(std::to_string(stage.form->width()) + "x" + std::to_string(stage.form->height())
+                   + (stage.form->isTranslucent() ? " translucent" : " plain"));
+}
+
+void BM_ClickToGlyphPlain(benchmark::State& state)
+{
+    if (platform::screenIsComposited()) {
+        state.SkipWithError("a compositor runs: the plain path needs a screen without one");
+        return;
+    }
+    if (!g_plain)
+        g_plain = std::make_unique<StageUnderTest>();
+    clickToGlyph(state, *g_plain);
+}
+
+void BM_ClickToGlyphTranslucent(benchmark::State& state)
+{
+    if (!g_translucent) {
+        if (!platform::screenIsComposited()) {
+            if (QStandardPaths::findExecutable(QStringLiteral("xcompmgr")).isEmpty()) {
+                state.SkipWithError("no compositor runs and xcompmgr is not installed");
+                return;
+            }
+            g_compositor = std::make_unique<QProcess>();
+            g_compositor->start(QStringLiteral("xcompmgr"), {});
+            QElapsedTimer timer;
+            timer.start();
+            while (!platform::screenIsComposited() && timer.elapsed() < 5000)
+                QTest::qWait(50);
+        }
+        g_translucent = std::make_unique<StageUnderTest>();
+    }
+    if (!g_translucent->form->isTranslucent()) {
+        state.SkipWithError("the stage did not take the translucent path");
+        return;
+    }
+    clickToGlyph(state, *g_translucent);
+}
+
+double percentile95(const std::vector<double>& values)
+{
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[std::min(sorted.size() - 1, size_t(0.95 * double(sorted.size())))];
+}
+
+void oneStepPerRepetition(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->UseManualTime()
+        ->Iterations(1)
+        ->Repetitions(kSteps)
+        ->ComputeStatistics("p95", percentile95)
+        ->ReportAggregatesOnly(true)
+        ->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ClickToGlyphPlain)->Apply(oneStepPerRepetition);
+BENCHMARK(BM_ClickToGlyphTranslucent)->Apply(oneStepPerRepetition);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    platform::installFontSubstitutions();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_plain.reset();
+    g_translucent.reset();
+    if (g_compositor) {
+        g_compositor->terminate();
+        g_compositor->waitForFinished(3000);
+    }
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QRegion>
+
+class QWindow;
+
+// What a window needs to know and tell about the desktop it stands on:
+// whether a compositing manager draws the screen, and the hints that keep
+// compositors from decorating a window that covers the whole screen.
+namespace platform {
+
+// True when a compositing manager draws the screen, so that a translucent
+// window shows the desktop through it: always on Wayland; on X11 when the
+// screen's compositing manager selection (_NET_WM_CM_S<screen>) has an owner.
+bool screenIsComposited();
+
+// Asks compositors to draw `window` as it paints itself: without a shadow
+// (_COMPTON_SHADOW = 0 on X11) and fully opaque even while another window is
+// active (_NET_WM_WINDOW_OPACITY at its full value, which compositors prefer
+// to their own dimming of inactive windows). Set on the window and on the
+// frame its window manager put around it, as compositors read them from
+// the frame: call it again once the window is mapped. Wayland
+// compositors draw no shadows around client windows.
+void setPlainForCompositors(QWindow* window);
+
+// Whether a native event (QWidget::nativeEvent) tells that the window has
+// been mapped: a window manager puts a window in its frame before that.
+bool isMapEvent(const QByteArray& eventType, const void* message);
+
+// Cuts a translucent window to the pixels of `glyphs` (in the window's own
+// coordinates) for the mouse, and to those pixels and one more all round
+// for the picture, so that smooth edges painted half a pixel beyond them
+// still show. On X11 the two are the SHAPE extension's input and bounding
+// kinds: window managers copy only the bounding shape to the frames they
+// put around windows, and a frame without it would catch every click. On
+// Wayland only the input region is set, as Wayland has nothing else.
+void setGlyphShape(QWindow* window, const QRegion& glyphs);
+
+// `region` grown by one pixel in each of the eight directions.
+QRegion grownByOnePixel(const QRegion& region);
+
+// `region` in the native pixels of a window with `devicePixelRatio`.
+QRegion toNativePixels(const QRegion& region, qreal devicePixelRatio);
+
+} // namespace platform
