@@ -61,6 +61,14 @@ const QStringList& installedKaiFaces()
     return candidates;
 }
 
+// The Kai face names that the library, the decks and stored settings use.
+const QStringList& namedKaiFaces()
+{
+    static const QStringList names = {QStringLiteral("华文楷体"), QStringLiteral("楷体_GB2312"),
+                                      QStringLiteral("楷体"), QStringLiteral("STKaiti")};
+    return names;
+}
+
 } // namespace
 
 const QStringList& fontFamilies()
@@ -77,6 +85,12 @@ const QStringList& fontFamilies()
     return *cachedFamilies();
 }
 
+bool standsInForNamedKaiFace(const QString& family)
+{
+    return namedKaiFaces().contains(family, Qt::CaseInsensitive) && !QFont::substitutes(family).isEmpty()
+           && !isInstalled(family);
+}
+
 QString defaultFaceName()
 {
     return QStringLiteral("MS Sans Serif");
@@ -89,9 +103,7 @@ void installFontSubstitutions()
         if (isInstalled(face))
             kai.append(face);
     }
-    const QStringList kaiNames = {QStringLiteral("华文楷体"), QStringLiteral("楷体_GB2312"),
-                                  QStringLiteral("楷体"), QStringLiteral("STKaiti")};
-    for (const QString& name : kaiNames) {
+    for (const QString& name : namedKaiFaces()) {
         if (!isInstalled(name) && !kai.isEmpty())
             QFont::insertSubstitutions(name, kai);
     }

@@ -99,7 +99,7 @@ TEST_F(StageTest, EachWordClassUsesItsOwnSizeAndPlace)
 TEST_F(StageTest, TheTextCellStartsAtTheClassPosition)
 {
     writeLibrary({QStringLiteral("口"), QStringLiteral("爸爸")});
-    folder.writeSettings(QStringLiteral("[字体位置]\nx1=300\ny1=200\nx2=-36\ny2=50\n"));
+    folder.writeSettings(QStringLiteral("[字体位置]\nx1=300\ny1=200\nx2=-200\ny2=50\n"));
     start();
     // The glyph lies inside its cell, which starts at the position: nothing
     // of it above or left of (300, 200) and it reaches well into the cell.
@@ -187,8 +187,8 @@ TEST_F(StageTest, NegativeSizeGivesACellOfThatHeight)
     writeLibrary({QStringLiteral("大")});
     folder.writeSettings(QStringLiteral("[字体大小]\n1=-600\n"));
     start();
-    const QFontMetrics metrics(form->drawnFont());
-    EXPECT_NEAR(metrics.ascent() + metrics.descent(), 800, 3);
+    const stage::TextCell cell = stage::textCell(form->drawnFont());
+    EXPECT_NEAR(cell.ascent + cell.descent, 800, 3);
 }
 
 TEST_F(StageTest, LeftClickOnAGlyphStepsOnAndBesideItDoesNot)
