@@ -69,6 +69,13 @@ const QStringList& namedKaiFaces()
     return names;
 }
 
+// The named Kai faces that installFontSubstitutions mapped onto an installed face.
+QStringList& standInNames()
+{
+    static QStringList names;
+    return names;
+}
+
 } // namespace
 
 const QStringList& fontFamilies()
@@ -87,8 +94,7 @@ const QStringList& fontFamilies()
 
 bool standsInForNamedKaiFace(const QString& family)
 {
-    return namedKaiFaces().contains(family, Qt::CaseInsensitive) && !QFont::substitutes(family).isEmpty()
-           && !isInstalled(family);
+    return standInNames().contains(family, Qt::CaseInsensitive);
 }
 
 QString defaultFaceName()
@@ -104,8 +110,11 @@ void installFontSubstitutions()
             kai.append(face);
     }
     for (const QString& name : namedKaiFaces()) {
-        if (!isInstalled(name) && !kai.isEmpty())
+        if (!isInstalled(name) && !kai.isEmpty()) {
             QFont::insertSubstitutions(name, kai);
+            if (!standInNames().contains(name))
+                standInNames().append(name);
+        }
     }
     if (!isInstalled(defaultFaceName())) {
         const QString sans = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
