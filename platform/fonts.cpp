@@ -61,6 +61,21 @@ const QStringList& installedKaiFaces()
     return candidates;
 }
 
+// The Kai face names that the library, the decks and stored settings use.
+const QStringList& namedKaiFaces()
+{
+    static const QStringList names = {QStringLiteral("华文楷体"), QStringLiteral("楷体_GB2312"),
+                                      QStringLiteral("楷体"), QStringLiteral("STKaiti")};
+    return names;
+}
+
+// The named Kai faces that installFontSubstitutions mapped onto an installed face.
+QStringList& standInNames()
+{
+    static QStringList names;
+    return names;
+}
+
 } // namespace
 
 const QStringList& fontFamilies()
@@ -77,6 +92,11 @@ const QStringList& fontFamilies()
     return *cachedFamilies();
 }
 
+bool standsInForNamedKaiFace(const QString& family)
+{
+    return standInNames().contains(family, Qt::CaseInsensitive);
+}
+
 QString defaultFaceName()
 {
     return QStringLiteral("MS Sans Serif");
@@ -89,11 +109,12 @@ void installFontSubstitutions()
         if (isInstalled(face))
             kai.append(face);
     }
-    const QStringList kaiNames = {QStringLiteral("华文楷体"), QStringLiteral("楷体_GB2312"),
-                                  QStringLiteral("楷体"), QStringLiteral("STKaiti")};
-    for (const QString& name : kaiNames) {
-        if (!isInstalled(name) && !kai.isEmpty())
+    for (const QString& name : namedKaiFaces()) {
+        if (!isInstalled(name) && !kai.isEmpty()) {
             QFont::insertSubstitutions(name, kai);
+            if (!standInNames().contains(name))
+                standInNames().append(name);
+        }
     }
     if (!isInstalled(defaultFaceName())) {
         const QString sans = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();

@@ -15,6 +15,11 @@ const QStringList& fontFamilies();
 // Call once after the application object exists.
 void installFontSubstitutions();
 
+// Whether `family` is one of the Kai face names of the program's data that
+// this desktop lacks and installFontSubstitutions has an installed face
+// stand in for. Cheap enough for every step of the stage.
+bool standsInForNamedKaiFace(const QString& family);
+
 // The face that stands for "Default" (in any letter case) in the settings.
 QString defaultFaceName();
 

@@ -85,9 +85,13 @@ StageSettings defaultStageSettings()
 
 void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSettings& settings)
 {
-    const StageSettings defaults = defaultStageSettings();
-
     deckCursor = file.readInteger(keys::kStartSection, keys::kStartPosition, kDefaultStartPosition);
+    readDisplaySettings(file, settings);
+}
+
+void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
+{
+    const StageSettings defaults = defaultStageSettings();
 
     for (WordClass c : kClassesByKey)
         readSize(file, settings, defaults, c);

@@ -21,6 +21,11 @@ StageSettings defaultStageSettings();
 // mode is not read.
 void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSettings& settings);
 
+// The display settings alone (sizes, positions, face, single colour, colour
+// mode), read as the start-up read reads them: for a start without the
+// library, whose start position means nothing to the built-in list.
+void readDisplaySettings(const SettingsFile& file, StageSettings& settings);
+
 // Writes the face, the five sizes and the ten positions, in the order of the
 // display settings dialog's "save". Throws at the first failed write.
 void writeDisplaySettings(SettingsFile& file, const StageSettings& settings);

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -47,6 +48,43 @@ QString drawingFace(QByteArrayView storedFace, const QString& currentFace)
 
 namespace {
 
+// The cell of a face that stands in for a named Kai face. Positions are
+// stored for the named face's cell, whose top lies a good way above its
+// ideographs: such faces keep room above the em box in the cell, and their
+// ideographs clear the sides of the em box. The stand-ins declare a cell that
+// ends at the em box's top (AR PL KaitiM GB: 900/1024 em) and draw ink to
+// within 1/64 em of its left side, so the same position would lift the
+// glyphs up and left, off the screen. A stand-in therefore gets the
+// ideographic em box (0.88 em above the baseline to 0.12 em below) with a
+// sixth of an em above it and a twelfth of an em before the first glyph.
+// Every GB2312 ideograph of the preferred stand-in, emboldened, then lies in
+// its cell with room to spare: at each class's default size and place it
+// stays whole on a 1920 x 1080 screen at 96 dpi.
+constexpr qreal kIdeographicEmTop = 0.88;
+constexpr qreal kRoomAboveEm = 1.0 / 6;
+constexpr qreal kRoomBeforeFirstGlyph = 1.0 / 12;
+
+qreal emOf(const QFont& font)
+{
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
+
+} // namespace
+
+TextCell textCell(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    TextCell cell{metrics.ascent(), metrics.descent(), 0};
+    if (platform::standsInForNamedKaiFace(font.family())) {
+        const qreal em = emOf(font);
+        cell.ascent = std::max(cell.ascent, (kIdeographicEmTop + kRoomAboveEm) * em);
+        cell.roomBefore = kRoomBeforeFirstGlyph * em;
+    }
+    return cell;
+}
+
+namespace {
+
 // The default height of a font whose height is given as 0.
 constexpr int kDefaultPixelSize = 16;
 
@@ -60,8 +98,8 @@ int pixelSizeForCell(QFont font, qint64 cellHeight)
 {
     constexpr int reference = 1000;
     font.setPixelSize(reference);
-    const QFontMetricsF metrics(font);
-    const qreal cell = metrics.ascent() + metrics.descent();
+    const TextCell textCellAtReference = textCell(font);
+    const qreal cell = textCellAtReference.ascent + textCellAtReference.descent;
     if (cell <= 0)
         return clampPixelSize(double(cellHeight));
     return clampPixelSize(double(cellHeight) * reference / cell);
@@ -126,9 +164,9 @@ qreal emboldenWidth(const QFont& font)
 
 QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft)
 {
-    const QFontMetricsF metrics(font);
+    const TextCell cell = textCell(font);
     QPainterPath path;
-    path.addText(topLeft.x(), topLeft.y() + metrics.ascent(), font, text);
+    path.addText(topLeft.x() + cell.roomBefore, topLeft.y() + cell.ascent, font, text);
     path.setFillRule(Qt::OddEvenFill);
     return path;
 }

@@ -35,8 +35,7 @@ inline constexpr int kMaxPixelSize = 32767;
 
 // The bold drawing font for a face and a size in points. A positive size
 // gives glyphs of that character height (800 pixels for 600 points at 96 dpi);
-// a negative size gives a character cell (ascent plus descent) of that
-// height; 0 gives the default height.
+// a negative size gives a text cell (ascent plus descent) of that height; 0 gives the default height.
 QFont drawingFont(const QString& face, qint32 points, qreal dpi);
 
 // The width by which the outlines are thickened so that the text looks bold
@@ -49,8 +48,21 @@ qreal emboldenWidth(const QFont& font);
 // into each other unite instead of cancelling.
 QPainterPath emboldened(const QPainterPath& path, qreal width);
 
+// The text cell of a font, in pixels: how far below the cell's top edge the
+// baseline lies, how far below the baseline the cell ends, and how far right
+// of the cell's left edge the first glyph's origin lies. A face standing in
+// for a Kai face that the data names gets the cell of such a face, with room
+// above the em box and before the first glyph; any other face has the cell
+// it declares.
+struct TextCell {
+    qreal ascent = 0;
+    qreal descent = 0;
+    qreal roomBefore = 0;
+};
+TextCell textCell(const QFont& font);
+
 // The outlines of `text` in `font` with the top-left corner of its text cell
-// at `topLeft` (the baseline lies one ascent lower).
+// at `topLeft` (the baseline lies one cell ascent lower).
 QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft);
 
 // The pixels covered by the filled path (by its own fill rule) within a

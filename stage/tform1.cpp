@@ -71,14 +71,26 @@ TForm1::~TForm1() = default;
 
 void TForm1::formCreate()
 {
-    platform::guarded(this, [] {
-        StageState& state = stageState();
+    StageState& state = stageState();
+    const bool libraryRead = platform::guarded(this, [&state] {
         state.settingsFile = std::make_unique<settings::SettingsFile>(
             platform::dataPath(u"database\\qrnv.ini"));
         state.deck = readDeckFile(platform::dataPath(deckFileName(DeckKind::Library)));
         state.deckKind = DeckKind::Library;
-        settings::readStartupSettings(*state.settingsFile, state.cursor, state.settings);
+    });
+    if (!state.settingsFile)
+        return; // not even opened; the error has been shown
+    platform::guarded(this, [&state, libraryRead] {
         preloadSoundCues();
+        if (!libraryRead) {
+            // The built-in list is shown as the stored settings say. The stored
+            // start position counts the library's entries, so it is left
+            // unread, and without the chime the start does not sound as if
+            // all went well.
+            settings::readDisplaySettings(*state.settingsFile, state.settings);
+            return;
+        }
+        settings::readStartupSettings(*state.settingsFile, state.cursor, state.settings);
         playCue(SoundCue::Chime);
     });
 }

@@ -50,19 +50,29 @@ TEST_F(StageTest, WithoutSettingsFileEveryDefaultAppliesAndEntryZeroComesFirst)
     EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("database/qrnv.ini")))); // start-up writes nothing
 }
 
-TEST_F(StageTest, MissingLibraryKeepsTheBuiltInListAndSkipsTheRestOfStartUp)
+TEST_F(StageTest, MissingLibraryKeepsTheBuiltInListDrawnAsTheSettingsSay)
 {
-    folder.writeSettings(QStringLiteral("[起始位置]\nqswz=5\n"));
+    folder.writeSettings(QStringLiteral("[起始位置]\nqswz=5\n[字体大小]\n1=300\n[字体位置]\nx1=250\ny1=150\n"
+                                        "[颜色]\nxuanze=2\ndanyi=clRed\n"));
     start();
     ASSERT_EQ(recorder->errors().size(), 1);
     EXPECT_EQ(recorder->errors().front(),
               QStringLiteral("Cannot open file \"%1\". No such file or directory.")
                   .arg(folder.path(QStringLiteral("database/ziku.txt"))));
     EXPECT_EQ(stage::stageState().deck.size(), 64);
-    EXPECT_EQ(shown(), QStringLiteral("小")); // the cursor kept 0
+    // The stored position counts library entries: the cursor kept 0.
+    EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("xiayige.wav")}); // no chime
-    EXPECT_TRUE(stage::stageState().settings.fontFace.isEmpty());
-    EXPECT_FALSE(form->shape().isEmpty()); // size 0 still draws something clickable
+
+    // Drawn at the stored size, place and colour, in the default face.
+    EXPECT_EQ(stage::stageState().settings.fontFace, gbk(QStringLiteral("华文楷体")));
+    EXPECT_EQ(form->drawnFont().pixelSize(), 400);
+    EXPECT_EQ(form->windowColour(), QColor(255, 0, 0));
+    EXPECT_FALSE(action(QStringLiteral("字体颜色随机"))->isChecked());
+    const QRect bounds = form->shape().boundingRect();
+    EXPECT_GE(bounds.left(), 250 - 20);
+    EXPECT_GE(bounds.top(), 150);
+    EXPECT_GT(bounds.height(), 200);
 }
 
 TEST_F(StageTest, SingleColourThatIsNotAColourStopsTheStartUpRead)
@@ -99,7 +109,7 @@ TEST_F(StageTest, EachWordClassUsesItsOwnSizeAndPlace)
 TEST_F(StageTest, TheTextCellStartsAtTheClassPosition)
 {
     writeLibrary({QStringLiteral("口"), QStringLiteral("爸爸")});
-    folder.writeSettings(QStringLiteral("[字体位置]\nx1=300\ny1=200\nx2=-36\ny2=50\n"));
+    folder.writeSettings(QStringLiteral("[字体位置]\nx1=300\ny1=200\nx2=-200\ny2=50\n"));
     start();
     // The glyph lies inside its cell, which starts at the position: nothing
     // of it above or left of (300, 200) and it reaches well into the cell.
@@ -187,8 +197,8 @@ TEST_F(StageTest, NegativeSizeGivesACellOfThatHeight)
     writeLibrary({QStringLiteral("大")});
     folder.writeSettings(QStringLiteral("[字体大小]\n1=-600\n"));
     start();
-    const QFontMetrics metrics(form->drawnFont());
-    EXPECT_NEAR(metrics.ascent() + metrics.descent(), 800, 3);
+    const stage::TextCell cell = stage::textCell(form->drawnFont());
+    EXPECT_NEAR(cell.ascent + cell.descent, 800, 3);
 }
 
 TEST_F(StageTest, LeftClickOnAGlyphStepsOnAndBesideItDoesNot)

@@ -1,0 +1,85 @@
+// Where the glyphs of a face lie in its text cell, and that the shipped
+// decks are drawn whole at the shipped settings.
+#include "platform/fonts.h"
+#include "platform/gbk.h"
+#include "settings/startupread.h"
+#include "stage/deck.h"
+#include "stage/glyphrenderer.h"
+
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetricsF>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kPreferredKaiFace = QStringLiteral("AR PL KaitiM GB");
+
+// The outlines the stage fills for `entry` at the settings' size and place.
+QRectF inkOf(const QByteArray& entry, const settings::StageSettings& s, qreal dpi)
+{
+    const settings::WordClass wordClass = stage::wordClassOf(entry);
+    const QFont font = stage::drawingFont(stage::drawingFace(s.fontFace, {}), s.size(wordClass), dpi);
+    const settings::Position place = s.position(wordClass);
+    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font, QPointF(place.x, place.y));
+    return stage::emboldened(outlines, stage::emboldenWidth(font)).boundingRect();
+}
+
+bool preferredKaiFaceStandsIn()
+{
+    return QFontInfo(QFont(QStringLiteral("华文楷体"))).family() == kPreferredKaiFace;
+}
+
+} // namespace
+
+TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
+{
+    if (!preferredKaiFaceStandsIn())
+        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString()
+                     << " here (fonts-arphic-gkai00mp missing?)";
+    const settings::StageSettings defaults = settings::defaultStageSettings();
+    const QRectF screen(0, 0, 1920, 1080);
+    for (const char* deck : {"ziku.txt", "bjx.qrnv", "szj.qrnv", "qzw.qrnv"}) {
+        const QString path = QStringLiteral(QUENLO_SOURCE_DIR "/database/") + QLatin1String(deck);
+        const stage::Deck entries = stage::readDeckFile(path);
+        ASSERT_GT(entries.size(), 0) << deck;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QByteArray entry = entries.at(i).toByteArray();
+            const QRectF ink = inkOf(entry, defaults, 96);
+            if (ink.isEmpty())
+                continue;
+            EXPECT_TRUE(screen.contains(ink))
+                << deck << " entry " << i << " " << platform::gbk::decode(entry).toStdString() << " ink at ("
+                << ink.left() << ", " << ink.top() << ") to (" << ink.right() << ", " << ink.bottom() << ")";
+        }
+    }
+}
+
+TEST(GlyphCell, OnlyAStandInGetsTheNamedFaceCellAndTheCellStillStartsAtThePlace)
+{
+    if (!preferredKaiFaceStandsIn())
+        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString() << " here";
+    const QFont standIn = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
+    const QFont named = stage::drawingFont(kPreferredKaiFace, 600, 96);
+    ASSERT_EQ(QFontInfo(standIn).family(), QFontInfo(named).family());
+
+    // The face chosen by name keeps the cell it declares.
+    const stage::TextCell own = stage::textCell(named);
+    const QFontMetricsF metrics(named);
+    EXPECT_EQ(own.ascent, metrics.ascent());
+    EXPECT_EQ(own.roomBefore, 0);
+
+    // The stand-in's cell has room above and before the same outlines: at a
+    // place, its glyphs lie lower and further right, inside the cell.
+    const stage::TextCell cell = stage::textCell(standIn);
+    EXPECT_GT(cell.ascent, own.ascent + 800 / 8);
+    EXPECT_GT(cell.roomBefore, 0);
+    const QPointF place(300, 200);
+    const QRectF ownInk = stage::glyphPath(QStringLiteral("大"), named, place).boundingRect();
+    const QRectF ink = stage::glyphPath(QStringLiteral("大"), standIn, place).boundingRect();
+    EXPECT_NEAR(ink.top() - ownInk.top(), cell.ascent - own.ascent, 0.1); // outlines lie on a 1/64 pixel grid
+    EXPECT_NEAR(ink.left() - ownInk.left(), cell.roomBefore, 0.1);
+    EXPECT_GT(ink.top(), place.y() + 800 / 8);
+    EXPECT_GT(ink.left(), place.x());
+}
