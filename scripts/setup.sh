@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
+  libuchardet-dev libuchardet0
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev pulseaudio pulseaudio-utils libpulse-dev
