@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/gbk.h"
+#include "platform/textencoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -225,16 +226,16 @@ const Line& lastKeyOrHeader(const std::vector<Line>& lines, SectionSpan span)
     return lines[last];
 }
 
-// The file's bytes; an absent file reads as empty. Nothing when the file
-// exists but cannot be read.
-std::optional<QByteArray> readFile(const QString& path)
+// The file's text as GBK; an absent file reads as empty. Nothing when the
+// file exists but cannot be read.
+std::optional<textencoding::Text> readFile(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
-        return QByteArray();
+        return textencoding::Text{};
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.readAll();
+    return textencoding::fromFileBytes(file.readAll());
 }
 
 QByteArray keyLine(QByteArrayView key, QByteArrayView value)
@@ -298,10 +299,10 @@ QByteArray cutToBuffer(QByteArrayView value)
 QByteArray readString(const QString& path, QByteArrayView section, QByteArrayView key,
                       QByteArrayView defaultValue)
 {
-    const std::optional<QByteArray> text = readFile(path);
+    const std::optional<textencoding::Text> text = readFile(path);
     if (!text)
         return cutToBuffer(defaultValue);
-    const std::vector<Line> lines = parse(*text);
+    const std::vector<Line> lines = parse(text->gbk);
     const std::optional<SectionSpan> span = findSection(lines, section);
     const Line* line = span ? findKey(lines, *span, key) : nullptr;
     if (!line)
@@ -312,10 +313,12 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
 bool writeString(const QString& path, QByteArrayView section, QByteArrayView key,
                  QByteArrayView value)
 {
-    const std::optional<QByteArray> text = readFile(path);
+    const std::optional<textencoding::Text> text = readFile(path);
     if (!text)
         return false;
-    return replaceFile(path, withValue(*text, section, key, value)).ok();
+    const QByteArray edited = withValue(text->gbk, section, key, value);
+    const textencoding::Encoding encoding = textencoding::encodingToWrite(text->encoding, edited);
+    return replaceFile(path, textencoding::toFileBytes(edited, encoding)).ok();
 }
 
 } // namespace platform::profile
