@@ -8,8 +8,10 @@
 
 #include <uchardet.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace platform::textencoding {
 
