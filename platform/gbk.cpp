@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace platform::gbk {
 
 namespace {
@@ -13,6 +15,8 @@ constexpr const char* kCodecName = "windows-936";
 
 QString decode(QByteArrayView bytes)
 {
+    if (holdsForeignRun(bytes))
+        return QString();
     // The decoder holds back a lead byte at the very end, waiting for the
     // rest of its character, and so would drop it: show it as broken.
     const qsizetype whole = prefixLength(bytes, bytes.size());
@@ -68,6 +72,35 @@ std::optional<QString> firstUnencodable(QStringView text)
         i += width;
     }
     return std::nullopt;
+}
+
+QByteArray foreignRun(QByteArrayView original)
+{
+    return kForeignMark + original.toByteArray().toHex().toUpper() + kForeignMark;
+}
+
+std::optional<ForeignRun> foreignRunAt(QByteArrayView text, qsizetype at)
+{
+    if (at >= text.size() || text[at] != kForeignMark)
+        return std::nullopt;
+    const qsizetype close = text.indexOf(kForeignMark, at + 1);
+    const qsizetype digits = close - at - 1;
+    if (close < 0 || digits == 0 || digits % 2 != 0)
+        return std::nullopt;
+    const QByteArrayView hex = text.sliced(at + 1, digits);
+    const auto isHexDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    if (!std::all_of(hex.begin(), hex.end(), isHexDigit))
+        return std::nullopt;
+    return ForeignRun{QByteArray::fromHex(hex.toByteArray()), close + 1};
+}
+
+bool holdsForeignRun(QByteArrayView text)
+{
+    for (qsizetype at = text.indexOf(kForeignMark); at >= 0; at = text.indexOf(kForeignMark, at + 1)) {
+        if (foreignRunAt(text, at))
+            return true;
+    }
+    return false;
 }
 
 qsizetype prefixLength(QByteArrayView bytes, qsizetype limit)

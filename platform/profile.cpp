@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/gbk.h"
+#include "platform/textencoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -227,20 +228,20 @@ const Line& lastKeyOrHeader(const std::vector<Line>& lines, SectionSpan span)
     return lines[last];
 }
 
-// The file's bytes; an absent file reads as empty. Nothing when the file
-// exists but cannot be read.
-std::optional<QByteArray> readFile(const QString& path, QString* failureReason = nullptr)
+// The file's text as GBK; an absent file reads as empty. Nothing, with the
+// reason, when the file exists but cannot be read.
+std::optional<textencoding::Text> readFile(const QString& path, QString* failureReason = nullptr)
 {
     QFile file(path);
     if (!file.exists())
-        return QByteArray();
+        return textencoding::Text{};
     const bool isFolder = QFileInfo(path).isDir();
     if (isFolder || !file.open(QIODevice::ReadOnly)) {
         if (failureReason)
             *failureReason = isFolder ? QString::fromLocal8Bit(std::strerror(EISDIR)) : file.errorString();
         return std::nullopt;
     }
-    return file.readAll();
+    return textencoding::fromFileBytes(file.readAll());
 }
 
 QByteArray keyLine(QByteArrayView key, QByteArrayView value)
@@ -304,10 +305,10 @@ QByteArray cutToBuffer(QByteArrayView value)
 QByteArray readString(const QString& path, QByteArrayView section, QByteArrayView key,
                       QByteArrayView defaultValue)
 {
-    const std::optional<QByteArray> text = readFile(path);
+    const std::optional<textencoding::Text> text = readFile(path);
     if (!text)
         return cutToBuffer(defaultValue);
-    const std::vector<Line> lines = parse(*text);
+    const std::vector<Line> lines = parse(text->gbk);
     const std::optional<SectionSpan> span = findSection(lines, section);
     const Line* line = span ? findKey(lines, *span, key) : nullptr;
     if (!line)
@@ -319,10 +320,12 @@ WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayV
                         QByteArrayView value)
 {
     QString readFailure;
-    const std::optional<QByteArray> text = readFile(path, &readFailure);
+    const std::optional<textencoding::Text> text = readFile(path, &readFailure);
     if (!text)
         return {readFailure};
-    return replaceFile(path, withValue(*text, section, key, value));
+    const QByteArray edited = withValue(text->gbk, section, key, value);
+    const textencoding::Encoding encoding = textencoding::encodingToWrite(text->encoding, edited);
+    return replaceFile(path, textencoding::toFileBytes(edited, encoding));
 }
 
 } // namespace platform::profile

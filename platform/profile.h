@@ -21,6 +21,10 @@
 // file; a new key goes after the last key of its section, a new section at the
 // end of the file (after a line end if the file lacks one), and a new file is
 // "[section]" CR LF "key=value" CR LF. The file is replaced atomically.
+//
+// A file in UTF-8, with or without a byte-order mark, is read as its GBK form
+// and written back in UTF-8, its mark kept (platform/textencoding.h); a new
+// file is GBK.
 namespace platform::profile {
 
 // The size of the reading buffer: a longer value reads as its first

@@ -9,7 +9,7 @@ set -uo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
-  qt6-translations-l10n xdg-utils
+  qt6-translations-l10n xdg-utils libuchardet-dev libuchardet0
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev pulseaudio pulseaudio-utils libpulse-dev

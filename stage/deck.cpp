@@ -2,8 +2,10 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/textencoding.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <array>
 #include <bit>
@@ -163,25 +165,53 @@ QByteArray Deck::toFileBytes() const
     return toFileBytes(entries());
 }
 
-QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries)
+QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd)
 {
     qsizetype total = 0;
     for (const QByteArray& entry : entries)
-        total += entry.size() + 2;
+        total += entry.size() + lineEnd.size();
     QByteArray bytes;
     bytes.reserve(total);
     for (const QByteArray& entry : entries) {
         bytes += entry;
-        bytes += "\r\n";
+        bytes += lineEnd;
     }
     return bytes;
 }
 
+namespace {
+
+// What a rewritten deck file keeps of the file it replaces.
+struct FileForm {
+    platform::textencoding::Encoding encoding = platform::textencoding::Encoding::Gbk;
+    QByteArrayView lineEnd = "\r\n";
+};
+
+// A GBK file, or a new one, is written with CR LF as ever. A UTF-8 file comes
+// from an editor of today: it keeps the line end of its first line, so that
+// a file with LF line ends doesn't change on every line.
+FileForm formOfFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileForm{};
+    const QByteArray bytes = file.readAll();
+    FileForm form;
+    form.encoding = platform::textencoding::detect(bytes);
+    const qsizetype firstLf = bytes.indexOf('\n');
+    if (form.encoding != platform::textencoding::Encoding::Gbk && firstLf >= 0
+        && (firstLf == 0 || bytes[firstLf - 1] != '\r'))
+        form.lineEnd = "\n";
+    return form;
+}
+
+} // namespace
+
 Deck readDeckFile(const QString& path)
 {
-    QByteArray bytes = platform::readWholeFile(path);
+    platform::textencoding::Text text = platform::textencoding::fromFileBytes(platform::readWholeFile(path));
     try {
-        return Deck::fromFileBytes(std::move(bytes));
+        return Deck::fromFileBytes(std::move(text.gbk));
     } catch (const platform::Error& error) {
         throw platform::Error(QStringLiteral("Cannot open file \"%1\". %2")
                                   .arg(QDir::toNativeSeparators(path), error.message()));
@@ -190,7 +220,11 @@ Deck readDeckFile(const QString& path)
 
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)
 {
-    platform::replaceFileOrThrow(path, Deck::toFileBytes(entries));
+    namespace textencoding = platform::textencoding;
+    const FileForm form = formOfFile(path);
+    const QByteArray text = Deck::toFileBytes(entries, form.lineEnd);
+    const textencoding::Encoding encoding = textencoding::encodingToWrite(form.encoding, text);
+    platform::replaceFileOrThrow(path, textencoding::toFileBytes(text, encoding));
 }
 
 } // namespace stage

@@ -32,7 +32,7 @@ public:
 
     // The deck in its file form: every entry followed by CR LF.
     QByteArray toFileBytes() const;
-    static QByteArray toFileBytes(const std::vector<QByteArray>& entries);
+    static QByteArray toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd = "\r\n");
 
     // Entries per noted start.
     static constexpr qsizetype kStride = 16;
@@ -45,11 +45,17 @@ private:
     std::vector<quint32> m_checkpoints;
 };
 
-// Reads a deck file. Throws platform::Error("Cannot open file ...").
+// Reads a deck file, GBK or UTF-8 (platform/textencoding.h); the entries are
+// GBK either way. A character GBK can't hold stays in its entry as a foreign
+// run, so the stage shows its placeholder mark for that entry and writing
+// the deck back restores the line. Throws platform::Error("Cannot open
+// file ...").
 Deck readDeckFile(const QString& path);
 
-// Writes entries in the deck file form, replacing the file atomically.
-// Throws platform::Error("Cannot create file ...").
+// Writes entries in the deck file form, replacing the file atomically. An
+// existing file keeps its encoding (and byte-order mark); a UTF-8 file also
+// keeps its line end. A new file is GBK, unless entries hold foreign runs,
+// which only UTF-8 can keep. Throws platform::Error("Cannot create file ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 
 } // namespace stage

@@ -136,6 +136,28 @@ TEST_F(ProfileTest, NewFileHoldsTheSectionAndTheKey)
     EXPECT_EQ(file(), gbk(QStringLiteral("[字体]\r\nzt=\r\n")));
 }
 
+// A settings file saved by a text editor in UTF-8, with or without a
+// byte-order mark, reads its sections from the first line on, and writing a
+// key keeps its encoding, its mark and every other byte, a character GBK
+// can't hold included.
+TEST_F(ProfileTest, Utf8FilesReadAndWriteInTheirOwnEncoding)
+{
+    const QString before = QStringLiteral("[显示]\r\n字体=楷体\r\n; 笑😀\n[其他]\n名=😀\n");
+    const QString after = QStringLiteral("[显示]\r\n字体=黑体\r\n大小=72\r\n; 笑😀\n[其他]\n名=😀\n"
+                                         "[新]\r\nk=好\r\n");
+    const QByteArray bom = "\xEF\xBB\xBF";
+    for (const QByteArray& mark : {QByteArray(), bom}) {
+        SCOPED_TRACE(mark.isEmpty() ? "UTF-8" : "UTF-8 with BOM");
+        setFile(mark + before.toUtf8());
+        EXPECT_EQ(read(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体"))), gbk(QStringLiteral("楷体")));
+        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("名"))), "\xFF" "F09F9880\xFF");
+        ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体")), gbk(QStringLiteral("黑体"))));
+        ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("大小")), "72"));
+        ASSERT_TRUE(write(gbk(QStringLiteral("新")), "k", gbk(QStringLiteral("好"))));
+        EXPECT_EQ(file(), mark + after.toUtf8());
+    }
+}
+
 TEST_F(ProfileTest, FailedWritesGiveTheReasonAndKeepTheOldFile)
 {
     EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v").failureReason,

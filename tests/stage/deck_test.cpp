@@ -1,4 +1,5 @@
 #include "platform/error.h"
+#include "platform/gbk.h"
 #include "stage/deck.h"
 #include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
@@ -73,6 +74,67 @@ TEST(DeckFile, MissingFileGivesTheOpenError)
         EXPECT_EQ(error.message(), QStringLiteral("Cannot open file \"%1\". No such file or directory")
                                        .arg(folder.path(QStringLiteral("database/none.qrnv"))));
     }
+}
+
+// A parent may keep the library in UTF-8 from a text editor of today, with
+// or without a byte-order mark. It reads as GBK entries, and the editor's
+// save keeps the file's encoding, mark and line end; a line holding what GBK
+// can't keep survives the edit unchanged and never shows as garbage.
+TEST(DeckFile, EveryEncodingIsReadEditedAndWrittenBackInItsOwn)
+{
+    using testing_support::gbk;
+    struct Form {
+        const char* name;
+        QByteArray mark;
+        QByteArray lineEnd;
+        bool utf8;
+    };
+    const Form forms[] = {
+        {"GBK", "", "\r\n", false},
+        {"UTF-8", "", "\n", true},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF", "\r\n", true},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.name);
+        const QString foreignLine = form.utf8 ? QStringLiteral("笑😀") : QStringLiteral("笑");
+        const auto fileOf = [&](const std::vector<QString>& lines) {
+            QByteArray bytes = form.mark;
+            for (const QString& line : lines)
+                bytes += (form.utf8 ? line.toUtf8() : gbk(line)) + form.lineEnd;
+            return bytes;
+        };
+        ProgramFolder folder;
+        const QString path = folder.path(QStringLiteral("database/ziku.txt"));
+        folder.writeFile(QStringLiteral("database/ziku.txt"),
+                         fileOf({QStringLiteral("大"), QStringLiteral("小"), foreignLine, QStringLiteral("好")}));
+
+        Entries entries = stage::readDeckFile(path).entries();
+        ASSERT_EQ(entries.size(), 4u);
+        EXPECT_EQ(entries[0], gbk(QStringLiteral("大")));
+        EXPECT_EQ(entries[1], gbk(QStringLiteral("小")));
+        EXPECT_EQ(platform::gbk::decode(entries[2]), form.utf8 ? QString() : QStringLiteral("笑"));
+
+        entries.erase(entries.begin() + 1);
+        entries.push_back(gbk(QStringLiteral("新")));
+        stage::writeDeckFile(path, entries);
+        EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")),
+                  fileOf({QStringLiteral("大"), foreignLine, QStringLiteral("好"), QStringLiteral("新")}));
+        EXPECT_EQ(stage::readDeckFile(path).entries(), entries);
+    }
+}
+
+TEST(DeckFile, NewFileIsGbkUnlessItMustKeepWhatGbkCant)
+{
+    ProgramFolder folder;
+    const QString path = folder.path(QStringLiteral("database/ziku.txt"));
+    const QByteArray big = testing_support::gbk(QStringLiteral("大"));
+    stage::writeDeckFile(path, {big});
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), big + "\r\n");
+
+    // An entry with a foreign run, from a UTF-8 file since replaced by GBK.
+    const QByteArray smile = "\xFF" "F09F9880\xFF";
+    stage::writeDeckFile(path, {big, smile});
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), QStringLiteral("大\r\n😀\r\n").toUtf8());
 }
 
 TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
