@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QListView>
+#include <QString>
 
 namespace xuanze {
 
@@ -11,6 +13,9 @@ namespace xuanze {
 //   highlighted row, not the row under the pointer.
 // - Clicks and keys move the highlight but never remove it: a click on the
 //   empty space or a Ctrl+click leaves the highlighted row highlighted.
+// - Type-ahead behaves as in any item view, but over a deck's rows it looks
+//   at the deck's bytes instead of asking the model for every row's text, so
+//   a key that matches nothing in a million entries answers at once.
 class PickerList : public QListView {
     Q_OBJECT
 
@@ -22,6 +27,8 @@ public:
     // Highlights `row` and makes it current, without scrolling.
     void highlight(int row);
 
+    void keyboardSearch(const QString& search) override;
+
 Q_SIGNALS:
     void listDoubleClicked();
 
@@ -29,6 +36,11 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // What has been typed so far, and when the last key came.
+    QString m_typed;
+    QElapsedTimer m_lastKey;
 };
 
 } // namespace xuanze
