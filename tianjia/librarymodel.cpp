@@ -2,6 +2,8 @@
 
 #include "platform/gbk.h"
 
+#include <numeric>
+
 namespace tianjia {
 
 LibraryModel::LibraryModel(QObject* parent)
@@ -18,13 +20,54 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count())
         return {};
-    return platform::gbk::decode(m_entries[static_cast<size_t>(index.row())]);
+    return platform::gbk::decode(entry(index.row()));
 }
 
-void LibraryModel::setEntries(std::vector<QByteArray> entries)
+QByteArrayView LibraryModel::entry(int row) const
+{
+    const quint32 reference = m_rows.at(static_cast<size_t>(row));
+    if (reference < m_deck.size())
+        return m_deck.at(reference);
+    return m_typed[reference - static_cast<size_t>(m_deck.size())];
+}
+
+std::vector<QByteArray> LibraryModel::entries() const
+{
+    std::vector<QByteArray> result;
+    result.reserve(m_rows.size());
+    for (int row = 0; row < count(); ++row)
+        result.emplace_back(entry(row).toByteArray());
+    return result;
+}
+
+QByteArray LibraryModel::toFileBytes() const
+{
+    QByteArray bytes;
+    for (int row = 0; row < count(); ++row) {
+        bytes += entry(row);
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void LibraryModel::setDeck(stage::Deck deck)
 {
     beginResetModel();
-    m_entries = std::move(entries);
+    m_typed.clear();
+    m_deck = std::move(deck);
+    m_rows.resize(static_cast<size_t>(m_deck.size()));
+    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
+    endResetModel();
+}
+
+void LibraryModel::setEntries(const std::vector<QByteArray>& entries)
+{
+    // Kept as they are, even entries that a deck file could not hold.
+    beginResetModel();
+    m_deck = stage::Deck();
+    m_typed = entries;
+    m_rows.resize(m_typed.size());
+    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
     endResetModel();
 }
 
@@ -36,19 +79,21 @@ void LibraryModel::append(const QByteArray& entry)
 void LibraryModel::insert(int row, const QByteArray& entry)
 {
     Q_ASSERT(row >= 0 && row <= count());
+    const quint32 reference = static_cast<quint32>(m_deck.size() + qsizetype(m_typed.size()));
+    m_typed.push_back(entry);
     beginInsertRows(QModelIndex(), row, row);
-    m_entries.insert(m_entries.begin() + row, entry);
+    m_rows.insert(m_rows.begin() + row, reference);
     endInsertRows();
 }
 
 QByteArray LibraryModel::take(int row)
 {
     Q_ASSERT(row >= 0 && row < count());
+    QByteArray taken = entry(row).toByteArray();
     beginRemoveRows(QModelIndex(), row, row);
-    QByteArray entry = std::move(m_entries[static_cast<size_t>(row)]);
-    m_entries.erase(m_entries.begin() + row);
+    m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    return entry;
+    return taken;
 }
 
 } // namespace tianjia

@@ -1,6 +1,7 @@
 #include "tianjia/tform3.h"
 
 #include "platform/effects.h"
+#include "platform/files.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
@@ -209,7 +210,7 @@ void TForm3::FormCreate()
     // The dialog is not on screen yet: an error box goes over the stage.
     platform::guarded(parentWidget(), [this] {
         m_model->setEntries({});
-        m_model->setEntries(stage::readDeckFile(libraryPath()).entries());
+        m_model->setDeck(stage::readDeckFile(libraryPath()));
     });
 }
 
@@ -232,7 +233,7 @@ int TForm3::highlightedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-const std::vector<QByteArray>& TForm3::entries() const
+std::vector<QByteArray> TForm3::entries() const
 {
     return m_model->entries();
 }
@@ -359,7 +360,7 @@ void TForm3::SpeedButton3Click()
         platform::effects().showMessage(this,
                                         QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
         // A failed write stops here: the dialog stays open with its list.
-        stage::writeDeckFile(libraryPath(), m_model->entries());
+        platform::replaceFileOrThrow(libraryPath(), m_model->toFileBytes());
         accept();
     });
 }
