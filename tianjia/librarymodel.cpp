@@ -3,6 +3,7 @@
 #include "platform/gbk.h"
 
 #include <numeric>
+#include <stdexcept>
 
 namespace tianjia {
 
@@ -23,9 +24,30 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
     return platform::gbk::decode(entry(index.row()));
 }
 
+int LibraryModel::count() const
+{
+    return static_cast<int>(m_rowsAreTheDeck ? m_deck.size() : qsizetype(m_rows.size()));
+}
+
+quint32 LibraryModel::referenceOf(int row) const
+{
+    if (row < 0 || row >= count())
+        throw std::out_of_range("library row");
+    return m_rowsAreTheDeck ? quint32(row) : m_rows[static_cast<size_t>(row)];
+}
+
+void LibraryModel::referToEveryRow()
+{
+    if (!m_rowsAreTheDeck)
+        return;
+    m_rows.resize(static_cast<size_t>(m_deck.size()));
+    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
+    m_rowsAreTheDeck = false;
+}
+
 QByteArrayView LibraryModel::entry(int row) const
 {
-    const quint32 reference = m_rows.at(static_cast<size_t>(row));
+    const quint32 reference = referenceOf(row);
     if (reference < m_deck.size())
         return m_deck.at(reference);
     return m_typed[reference - static_cast<size_t>(m_deck.size())];
@@ -34,7 +56,7 @@ QByteArrayView LibraryModel::entry(int row) const
 std::vector<QByteArray> LibraryModel::entries() const
 {
     std::vector<QByteArray> result;
-    result.reserve(m_rows.size());
+    result.reserve(static_cast<size_t>(count()));
     for (int row = 0; row < count(); ++row)
         result.emplace_back(entry(row).toByteArray());
     return result;
@@ -55,8 +77,8 @@ void LibraryModel::setDeck(stage::Deck deck)
     beginResetModel();
     m_typed.clear();
     m_deck = std::move(deck);
-    m_rows.resize(static_cast<size_t>(m_deck.size()));
-    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
+    m_rows = {};
+    m_rowsAreTheDeck = true;
     endResetModel();
 }
 
@@ -68,6 +90,7 @@ void LibraryModel::setEntries(const std::vector<QByteArray>& entries)
     m_typed = entries;
     m_rows.resize(m_typed.size());
     std::iota(m_rows.begin(), m_rows.end(), quint32(0));
+    m_rowsAreTheDeck = false;
     endResetModel();
 }
 
@@ -79,6 +102,7 @@ void LibraryModel::append(const QByteArray& entry)
 void LibraryModel::insert(int row, const QByteArray& entry)
 {
     Q_ASSERT(row >= 0 && row <= count());
+    referToEveryRow();
     const quint32 reference = static_cast<quint32>(m_deck.size() + qsizetype(m_typed.size()));
     m_typed.push_back(entry);
     beginInsertRows(QModelIndex(), row, row);
@@ -90,6 +114,7 @@ QByteArray LibraryModel::take(int row)
 {
     Q_ASSERT(row >= 0 && row < count());
     QByteArray taken = entry(row).toByteArray();
+    referToEveryRow();
     beginRemoveRows(QModelIndex(), row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();

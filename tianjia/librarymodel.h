@@ -16,9 +16,10 @@ namespace tianjia {
 // highlight moves with its entry and vanishes with it, as a list box's does.
 //
 // A library of a million entries must open at once and stay small: the
-// entries read from the file stay in the deck's own bytes, each row is one
-// 32-bit reference to its entry, and only entries typed in the editor are
-// kept apart. Editing moves references, never text.
+// entries read from the file stay in the deck's own bytes, and only entries
+// typed in the editor are kept apart. Until the first edit the rows are the
+// deck's entries; from then on each row is one 32-bit reference to its
+// entry, and editing moves references, never text.
 class LibraryModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -28,7 +29,7 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    int count() const { return static_cast<int>(m_rows.size()); }
+    int count() const;
     QByteArrayView entry(int row) const;
     // A copy of every entry, in row order.
     std::vector<QByteArray> entries() const;
@@ -44,13 +45,19 @@ public:
     QByteArray take(int row);
 
 private:
+    quint32 referenceOf(int row) const;
+    // Gives every row its reference, before the first edit.
+    void referToEveryRow();
+
     // The entries as read from the file.
     stage::Deck m_deck;
     // Entries typed in the editor, never removed while the editor is open:
     // a removed row only loses its reference.
     std::vector<QByteArray> m_typed;
     // Row i shows deck entry m_rows[i] when that is below the deck's size,
-    // else typed entry m_rows[i] - deck size.
+    // else typed entry m_rows[i] - deck size. Unused while the rows are
+    // the deck's entries.
+    bool m_rowsAreTheDeck = true;
     std::vector<quint32> m_rows;
 };
 
