@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev pulseaudio pulseaudio-utils libpulse-dev
 )
