@@ -17,37 +17,42 @@ namespace {
 // ways a typed character may be spelled at the start of an entry.
 using Spellings = std::vector<QByteArray>;
 
-// Every character that GBK holds, keyed by its case-folded form. Built once:
-// every code is decoded in one call, each followed by a line end so that a
-// code that is not a character cannot run into the next one.
+// Every character that GBK holds, keyed by its case-folded form. Built once.
+// A single byte may stand for a character too (0x80 for the euro sign, and
+// whatever the decoder makes of 0xFF), so every byte is decoded alone; a
+// lead byte alone decodes to a replacement character and is left out.
 const QHash<char16_t, Spellings>& spellingsByFoldedCharacter()
 {
     static const QHash<char16_t, Spellings> table = [] {
-        std::vector<QByteArray> codes;
-        for (int single = 0x01; single <= 0x80; ++single) {
+        QHash<char16_t, Spellings> byFold;
+        auto add = [&byFold](const QByteArray& code, QStringView character) {
+            if (character.size() == 1 && character[0] != QChar::ReplacementCharacter)
+                byFold[character[0].toCaseFolded().unicode()].push_back(code);
+        };
+        for (int single = 0x01; single <= 0xFF; ++single) {
+            const QByteArray code(1, char(single));
             if (single != '\r' && single != '\n')
-                codes.emplace_back(1, char(single));
+                add(code, platform::gbk::decode(code));
         }
+        // The double-byte codes in one call, each followed by a line end,
+        // which is no trail byte: a code that is no character cannot run
+        // into the next one.
+        std::vector<QByteArray> codes;
+        QByteArray allCodes;
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
             for (int trail = 0x40; trail <= 0xFE; ++trail) {
                 const char pair[] = {char(lead), char(trail)};
-                if (trail != 0x7F)
-                    codes.emplace_back(pair, 2);
+                if (trail == 0x7F)
+                    continue;
+                codes.emplace_back(pair, 2);
+                allCodes += codes.back() + '\n';
             }
         }
-        QByteArray allCodes;
-        for (const QByteArray& code : codes)
-            allCodes += code + '\n';
         const QString decoded = platform::gbk::decode(allCodes);
         const QList<QStringView> characters = QStringView(decoded).split(u'\n');
-
-        QHash<char16_t, Spellings> byFold;
-        for (size_t i = 0; i < codes.size() && i < size_t(characters.size()); ++i) {
-            const QStringView character = characters[qsizetype(i)];
-            if (character.size() != 1 || character[0] == QChar::ReplacementCharacter)
-                continue;
-            byFold[character[0].toCaseFolded().unicode()].push_back(codes[i]);
-        }
+        Q_ASSERT(characters.size() == qsizetype(codes.size()) + 1);
+        for (size_t i = 0; i < codes.size() && i < size_t(characters.size()); ++i)
+            add(codes[i], characters[qsizetype(i)]);
         return byFold;
     }();
     return table;

@@ -71,7 +71,7 @@ protected:
 QByteArray mixedDeck()
 {
     return gbk(QStringLiteral("大\r\nabc\rAbd\n\r\n爸爸\r\nABE\r\nσ字\r\nς字\r\nΣ\r\nａｂ\r\nＡ\r\nⅠ\r\nⅰ二\r\n"))
-        + "a\x81\r\nb\r\naa\r\nx\r\n\xB4\xF3x";
+        + "a\x81\r\nb\r\naa\r\nx\r\n\xFF\xFF\r\n\x80\r\n\xB4\xF3x";
 }
 
 TEST_F(TypeAheadTest, ChoosesTheRowsTheItemViewChooses)
@@ -83,6 +83,8 @@ TEST_F(TypeAheadTest, ChoosesTheRowsTheItemViewChooses)
     expectSameRows({u""_s, u"Σ"_s, u""_s, u"ς"_s, u"字"_s, u""_s, u"σ"_s, u"σ"_s});
     expectSameRows({u""_s, u"Ａ"_s, u"Ｂ"_s, u""_s, u"ａ"_s, u""_s, u"ⅰ"_s, u"二"_s, u""_s, u"Ⅰ"_s});
     expectSameRows({u""_s, u"😀"_s, u""_s, u"é"_s, u""_s, u"\t"_s});
+    // Single bytes above ASCII that stand for characters of their own.
+    expectSameRows({u""_s, testing_support::gbkDecode("\xFF"), u""_s, u"€"_s});
 }
 
 TEST_F(TypeAheadTest, StartsAfterTheCurrentRowAndWrapsRound)
