@@ -7,6 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sanitize=false
+ctest_extra=()
 if [[ ${1:-} == --sanitize ]]; then
   sanitize=true
   shift
@@ -19,9 +20,13 @@ if $sanitize; then
   export ASAN_OPTIONS="check_initialization_order=1"
   export LSAN_OPTIONS="suppressions=$root/scripts/sanitize.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  # Counting the cues in the recorded sound stream needs the sound thread to
+  # keep pace; slowed down by the sanitizers it may leave a gap that splits a
+  # cue in two. The plain run checks it.
+  ctest_extra=(--exclude-regex '^StageOnScreen\.EveryStepIsHeard$')
 fi
 "$root/scripts/build.sh"
 cd "$build"
 export QT_QPA_PLATFORM=xcb
 xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96 -nolisten tcp" \
-  ctest --output-on-failure --parallel "$(nproc)" "$@"
+  ctest --output-on-failure --parallel "$(nproc)" "${ctest_extra[@]}" "$@"
