@@ -51,7 +51,7 @@ QByteArray libraryFile()
 
 bool openEachDialog(stage::TForm1& stage)
 {
-    for (const QString command : {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
+    for (const QString& command : {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
         if (!benchsupport::timeMenuCommandToDialog(stage, command, 0)) {
             std::fprintf(stderr, "no menu command %s\n", qPrintable(command));
             return false;
@@ -76,7 +76,8 @@ int main(int argc, char** argv)
     stage::TForm1 form;
     form.setProgramEnder([] {});
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form))
+        std::fprintf(stderr, "the stage never appeared\n");
 
     long settled = -1;
     long largestAfter = 0;
