@@ -167,13 +167,19 @@ QByteArray Deck::toFileBytes() const
 
 QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd)
 {
+    return toFileBytes(qsizetype(entries.size()), [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); },
+                       lineEnd);
+}
+
+QByteArray Deck::toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd)
+{
     qsizetype total = 0;
-    for (const QByteArray& entry : entries)
-        total += entry.size() + lineEnd.size();
+    for (qsizetype i = 0; i < count; ++i)
+        total += entryAt(i).size() + lineEnd.size();
     QByteArray bytes;
     bytes.reserve(total);
-    for (const QByteArray& entry : entries) {
-        bytes += entry;
+    for (qsizetype i = 0; i < count; ++i) {
+        bytes += entryAt(i);
         bytes += lineEnd;
     }
     return bytes;
@@ -220,9 +226,14 @@ Deck readDeckFile(const QString& path)
 
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)
 {
+    writeDeckFile(path, qsizetype(entries.size()), [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); });
+}
+
+void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt)
+{
     namespace textencoding = platform::textencoding;
     const FileForm form = formOfFile(path);
-    const QByteArray text = Deck::toFileBytes(entries, form.lineEnd);
+    const QByteArray text = Deck::toFileBytes(count, entryAt, form.lineEnd);
     const textencoding::Encoding encoding = textencoding::encodingToWrite(form.encoding, text);
     platform::replaceFileOrThrow(path, textencoding::toFileBytes(text, encoding));
 }

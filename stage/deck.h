@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace stage {
@@ -33,6 +34,10 @@ public:
     // The deck in its file form: every entry followed by CR LF.
     QByteArray toFileBytes() const;
     static QByteArray toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd = "\r\n");
+    // The same for entries handed out one at a time, entryAt(0) to
+    // entryAt(count - 1), so that an editor need not copy them first.
+    using EntryAt = std::function<QByteArrayView(qsizetype)>;
+    static QByteArray toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd = "\r\n");
 
     // Entries per noted start.
     static constexpr qsizetype kStride = 16;
@@ -57,5 +62,6 @@ Deck readDeckFile(const QString& path);
 // keeps its line end. A new file is GBK, unless entries hold foreign runs,
 // which only UTF-8 can keep. Throws platform::Error("Cannot create file ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
+void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
 
 } // namespace stage

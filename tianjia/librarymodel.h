@@ -1,7 +1,10 @@
 #pragma once
 
+#include "stage/deck.h"
+
 #include <QAbstractListModel>
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <vector>
 
@@ -11,6 +14,12 @@ namespace tianjia {
 // one row each. The rows are shown decoded; the bytes are what is written.
 // Rows are inserted and removed through the model's signals, so the list's
 // highlight moves with its entry and vanishes with it, as a list box's does.
+//
+// A library of a million entries must open at once and stay small: the
+// entries read from the file stay in the deck's own bytes, and only entries
+// typed in the editor are kept apart. Until the first edit the rows are the
+// deck's entries; from then on each row is one 32-bit reference to its
+// entry, and editing moves references, never text.
 class LibraryModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -20,10 +29,15 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const std::vector<QByteArray>& entries() const { return m_entries; }
-    int count() const { return static_cast<int>(m_entries.size()); }
+    int count() const;
+    QByteArrayView entry(int row) const;
+    // A copy of every entry, in row order.
+    std::vector<QByteArray> entries() const;
+    // The rows in the deck file form: every entry followed by CR LF.
+    QByteArray toFileBytes() const;
 
-    void setEntries(std::vector<QByteArray> entries);
+    void setDeck(stage::Deck deck);
+    void setEntries(const std::vector<QByteArray>& entries);
     void append(const QByteArray& entry);
     // Inserts before `row`; `row` == count() appends.
     void insert(int row, const QByteArray& entry);
@@ -31,7 +45,20 @@ public:
     QByteArray take(int row);
 
 private:
-    std::vector<QByteArray> m_entries;
+    quint32 referenceOf(int row) const;
+    // Gives every row its reference, before the first edit.
+    void referToEveryRow();
+
+    // The entries as read from the file.
+    stage::Deck m_deck;
+    // Entries typed in the editor, never removed while the editor is open:
+    // a removed row only loses its reference.
+    std::vector<QByteArray> m_typed;
+    // Row i shows deck entry m_rows[i] when that is below the deck's size,
+    // else typed entry m_rows[i] - deck size. Unused while the rows are
+    // the deck's entries.
+    bool m_rowsAreTheDeck = true;
+    std::vector<quint32> m_rows;
 };
 
 } // namespace tianjia

@@ -271,7 +271,7 @@ void TForm3::FormCreate()
     // The dialog is not on screen yet: an error box goes over the stage.
     m_libraryUnread = !platform::guarded(parentWidget(), [this] {
         m_model->setEntries({});
-        m_model->setEntries(stage::readDeckFile(libraryPath()).entries());
+        m_model->setDeck(stage::readDeckFile(libraryPath()));
     });
 }
 
@@ -294,7 +294,7 @@ int TForm3::highlightedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-const std::vector<QByteArray>& TForm3::entries() const
+std::vector<QByteArray> TForm3::entries() const
 {
     return m_model->entries();
 }
@@ -436,7 +436,12 @@ void TForm3::leave()
 bool TForm3::writeLibrary()
 {
     const bool written =
-        platform::guarded(this, [this] { stage::writeDeckFile(libraryPath(), m_model->entries()); });
+        platform::guarded(this, [this] {
+            // Written from the model's rows as they are: a million-entry
+            // library is not copied entry by entry first.
+            stage::writeDeckFile(libraryPath(), m_model->count(),
+                                 [this](qsizetype row) { return m_model->entry(int(row)); });
+        });
     if (!written)
         offerLeavingWithoutSaving();
     return written;

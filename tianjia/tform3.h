@@ -31,7 +31,7 @@ public:
     int markedIndex() const { return m_markedIndex; }
     // The highlighted row, or -1 when no entry is highlighted.
     int highlightedRow() const;
-    const std::vector<QByteArray>& entries() const;
+    std::vector<QByteArray> entries() const;
 
     // Every way of closing ends here: the stage reloads the library first.
     void done(int result) override;

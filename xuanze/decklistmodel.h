@@ -20,6 +20,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    const stage::Deck& deck() const { return m_deck; }
+
 private:
     stage::Deck m_deck;
 };

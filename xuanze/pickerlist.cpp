@@ -1,5 +1,9 @@
 #include "xuanze/pickerlist.h"
 
+#include "xuanze/decklistmodel.h"
+#include "xuanze/decksearch.h"
+
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -100,6 +104,49 @@ void PickerList::mouseDoubleClickEvent(QMouseEvent* event)
     QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         Q_EMIT listDoubleClicked();
+}
+
+} // namespace xuanze
+
+namespace xuanze {
+
+// The item view's own type-ahead, step for step: keys typed within the
+// keyboard input interval add up to one text; a new text, or one key
+// repeated, starts looking at the row after the current one; the first row
+// from there on, wrapping round, whose text begins with the typed text
+// becomes current. Only the looking is our own.
+void PickerList::keyboardSearch(const QString& search)
+{
+    const auto* deckRows = qobject_cast<const DeckListModel*>(model());
+    if (!deckRows) {
+        QListView::keyboardSearch(search);
+        return;
+    }
+    const qsizetype rows = deckRows->rowCount();
+    if (rows == 0)
+        return;
+
+    const QModelIndex current = currentIndex();
+    const bool typingOn = m_lastKey.isValid() && !search.isEmpty()
+        && m_lastKey.elapsed() <= QApplication::keyboardInputInterval();
+    m_lastKey.start();
+    bool skipCurrent = false;
+    if (typingOn) {
+        m_typed += search;
+    } else {
+        m_typed = search;
+        skipCurrent = current.isValid();
+    }
+    const bool oneKeyRepeated = m_typed.size() > 1 && m_typed.count(m_typed.back()) == m_typed.size();
+    if (oneKeyRepeated)
+        skipCurrent = true;
+
+    qsizetype start = current.isValid() ? current.row() : 0;
+    if (skipCurrent)
+        start = start < rows - 1 ? start + 1 : 0;
+    const qsizetype found = findEntryStartingWith(deckRows->deck(), start, m_typed);
+    if (found >= 0)
+        setCurrentIndex(deckRows->index(static_cast<int>(found)));
 }
 
 } // namespace xuanze

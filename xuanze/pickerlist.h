@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QListView>
+#include <QString>
 
 namespace xuanze {
 
@@ -13,6 +15,9 @@ namespace xuanze {
 //   empty space or a Ctrl+click leaves the highlighted row highlighted.
 // - Only the highlighted row looks marked; with nothing highlighted, the
 //   first Up or Down highlights the keyboard cursor's row.
+// - Type-ahead behaves as in any item view, but over a deck's rows it looks
+//   at the deck's bytes instead of asking the model for every row's text, so
+//   a key that matches nothing in a million entries answers at once.
 class PickerList : public QListView {
     Q_OBJECT
 
@@ -24,6 +29,8 @@ public:
     // Highlights `row` and makes it current, without scrolling.
     void highlight(int row);
 
+    void keyboardSearch(const QString& search) override;
+
 Q_SIGNALS:
     void listDoubleClicked();
 
@@ -32,6 +39,11 @@ protected:
                                                          const QEvent* event) const override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // What has been typed so far, and when the last key came.
+    QString m_typed;
+    QElapsedTimer m_lastKey;
 };
 
 } // namespace xuanze

@@ -1,0 +1,107 @@
+// A long run of the stage in one process: 100,000 steps through a library of
+// 1,000,000 entries, each painted, with each of the three dialogs opened from
+// the menu 200 times along the way (one of each every 500 steps). Resident
+// memory is sampled every 5,000 steps and printed; the run fails when memory
+// grows by more than 10 % after the first 20,000 steps, by which time the
+// glyph caches are full. Run by scripts/soak.sh.
+#include "bench/dialogtiming.h"
+#include "platform/fonts.h"
+#include "stage/stagestate.h"
+#include "stage/tform1.h"
+#include "tests/support/programfolder.h"
+#include "tests/support/recordingeffects.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSteps = 100000;
+constexpr int kEntries = 1000000;
+constexpr int kDialogEvery = 500;
+constexpr int kSampleEvery = 5000;
+constexpr int kSettledAfter = 20000;
+constexpr double kAllowedGrowth = 0.10;
+
+long residentKilobytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+}
+
+QByteArray libraryFile()
+{
+    static const char* const texts[] = {"\xB4\xF3", "\xB0\xD6\xB0\xD6", "\xC4\xE3\xD5\xE6\xB0\xF4",
+                                        "\xC8\xCB\xD6\xAE\xB3\xF5\xD0\xD4", "\xBA\xC3\xBA\xC3\xD1\xA7\xCF\xB0\xCC\xEC\xCC\xEC"};
+    QByteArray text;
+    for (int i = 0; i < kEntries; ++i) {
+        text += texts[i % 5];
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool openEachDialog(stage::TForm1& stage)
+{
+    for (const QString& command : {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
+        if (!benchsupport::timeMenuCommandToDialog(stage, command, 0)) {
+            std::fprintf(stderr, "no menu command %s\n", qPrintable(command));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quenlo"));
+    platform::installFontSubstitutions();
+    const int steps = argc > 1 ? std::max(1, atoi(argv[1])) : kSteps;
+
+    testing_support::ProgramFolder folder;
+    testing_support::ScopedRecorder recorder;
+    folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
+    stage::resetStageState();
+    stage::TForm1 form;
+    form.setProgramEnder([] {});
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        std::fprintf(stderr, "the stage never appeared\n");
+
+    long settled = -1;
+    long largestAfter = 0;
+    std::printf("%8s %12s\n", "steps", "resident_kB");
+    for (int step = 1; step <= steps; ++step) {
+        form.showEntry();
+        QApplication::processEvents();
+        if (step % kDialogEvery == 0 && !openEachDialog(form))
+            return 2;
+        if (step % kSampleEvery == 0 || step == steps) {
+            const long resident = residentKilobytes();
+            std::printf("%8d %12ld\n", step, resident);
+            std::fflush(stdout);
+            if (step == kSettledAfter || (settled < 0 && step == steps))
+                settled = resident;
+            else if (step > kSettledAfter)
+                largestAfter = std::max(largestAfter, resident);
+        }
+    }
+    if (!recorder->errors().isEmpty())
+        std::printf("error boxes shown: %lld, the first: %s\n", static_cast<long long>(recorder->errors().size()),
+                    qPrintable(recorder->errors().first()));
+    const double growth = settled > 0 ? double(std::max(largestAfter, settled) - settled) / double(settled) : 0;
+    std::printf("growth after %d steps: %.1f %% (allowed %.0f %%)\n", kSettledAfter, growth * 100,
+                kAllowedGrowth * 100);
+    return growth > kAllowedGrowth || !recorder->errors().isEmpty() ? 1 : 0;
+}
