@@ -41,13 +41,13 @@ QString withTrailingSlash(QString dir)
     return dir;
 }
 
-QString installedShippedDir(const QString& exeDir)
+// <prefix>/share/quenlo beside <prefix>/bin, when the program is installed so.
+std::optional<QString> sharedDataDir(const QString& exeDir)
 {
     const QString shared = QDir::cleanPath(exeDir + QStringLiteral(QUENLO_SHIPPED_DATA_RELATIVE));
     if (QFileInfo(shared + QStringLiteral("/database")).isDir())
         return withTrailingSlash(shared);
-    // A read-only folder laid out like the build folder (/opt/quenlo).
-    return exeDir;
+    return std::nullopt;
 }
 
 QString usersOwnDataDir()
@@ -62,9 +62,16 @@ Layout chooseLayout()
 {
     const QString exeDir = programDir();
     const QFileInfo database(exeDir + QStringLiteral("database"));
-    if (database.isDir() && database.isWritable())
+    const std::optional<QString> shared = sharedDataDir(exeDir);
+    // Without a database folder beside it and without an installed share
+    // folder the program is not installed: it stays portable, and the missing
+    // folder is reported where the files were expected.
+    const bool portable = database.isDir() ? database.isWritable() : !shared;
+    if (portable)
         return {FileMode::Portable, exeDir, exeDir + QStringLiteral("database/")};
-    return {FileMode::Installed, installedShippedDir(exeDir), usersOwnDataDir()};
+    // A read-only folder laid out like the build folder (/opt/quenlo) ships
+    // its data beside the executable.
+    return {FileMode::Installed, shared.value_or(exeDir), usersOwnDataDir()};
 }
 
 const Layout& layout()
@@ -95,6 +102,9 @@ bool copyShippedFile(const QString& shipped, const QString& own)
 
 QString usersOwnFilePath(const QString& relative)
 {
+    // The folder is made at first use, so that the first save of a user
+    // who has no copy of a shipped file can still create it.
+    QDir().mkpath(layout().userDir);
     const QString own = layout().userDir + QFileInfo(relative).fileName();
     if (QFileInfo::exists(own))
         return own;

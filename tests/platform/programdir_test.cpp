@@ -42,6 +42,17 @@ TEST(ProgramDirTest, WritableDatabaseFolderKeepsEverythingBesideTheProgram)
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("database/ziku.txt")));
 }
 
+TEST(ProgramDirTest, MissingDatabaseFolderWithoutAnInstallStaysPortable)
+{
+    // A build or unpacked folder whose data went missing is not an install:
+    // the missing files are reported where the program looks for them.
+    ProgramFolder folder;
+    QDir(folder.path(QStringLiteral("database"))).removeRecursively();
+    platform::setProgramDir(folder.path());
+    EXPECT_EQ(platform::fileMode(), FileMode::Portable);
+    EXPECT_EQ(platform::dataPath(u"database\\qrnv.ini"), folder.path() + QStringLiteral("/database/qrnv.ini"));
+}
+
 // An installed prefix: bin/ without a database folder, share/quenlo beside it.
 class InstalledLayoutTest : public ::testing::Test {
 protected:
@@ -84,9 +95,11 @@ TEST_F(InstalledLayoutTest, ShippedDataIsReadFromTheShareFolderAndUsersFilesFrom
     EXPECT_EQ(platform::dataPath(u"database\\help.htm"), shipped(u"database/help.htm"));
     EXPECT_EQ(platform::dataPath(u"Sound\\cuo.wav"), shipped(u"Sound/cuo.wav"));
     EXPECT_EQ(platform::userFilePath(u"record.sqlite"), own(u"record.sqlite"));
-    // No shipped settings: the user's path, nothing made until the program writes it.
+    // No shipped settings: the user's path, in a folder that is there for the
+    // first write to create the file in.
     EXPECT_EQ(platform::dataPath(u"database\\qrnv.ini"), own(u"qrnv.ini"));
     EXPECT_FALSE(QFileInfo::exists(own(u"qrnv.ini")));
+    EXPECT_TRUE(QFileInfo(own(u"")).isDir());
 }
 
 TEST_F(InstalledLayoutTest, LibraryStartsAsAWritableCopyOfTheShippedOneAndIsThenTheUsers)
