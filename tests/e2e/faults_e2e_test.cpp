@@ -1,18 +1,45 @@
-// The real program where the system fails it: a full disk under the
-// database folder, and leaving while the sound output is running.
+// The real program where the system fails it: a full disk, files and folders
+// it may not write, a folder gone, a folder where a file should be, a
+// symlinked library, a kill in the middle of a save, and leaving while the
+// sound output is running. Each case reads the message boxes on screen, sees
+// whether the program goes on, and compares every data file byte for byte.
 #include "programrun.h"
 
+#include "platform/files.h"
+#include "platform/guard.h"
+#include "tests/platform/fulldisk.h"
+
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
+#include <algorithm>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
-#include <sys/mount.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using e2e::ProgramRun;
@@ -23,60 +50,409 @@ namespace {
 constexpr QRgb kGlyph = qRgb(255, 0, 0);
 const QString kSettings = QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"); // glyphs in red
 
+QString xdotool(const QStringList& arguments)
+{
+    return runTool(QStringLiteral("xdotool"), arguments);
+}
+
 void press(const QString& windowId, const QString& key)
 {
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId});
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId});
+    xdotool({QStringLiteral("key"), key});
 }
 
-int visibleWindowsOf(const QProcess& process)
+// The visible windows of the process whose title matches `title`.
+QStringList windowsOf(const QProcess& process, const QString& title)
 {
-    const QString ids = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                                                           QStringLiteral("--pid"), QString::number(process.processId()),
-                                                           QStringLiteral("--name"), QStringLiteral(".")});
-    return ids.isEmpty() ? 0 : int(ids.split(u'\n').size());
+    return xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                    QString::number(process.processId()), QStringLiteral("--name"), title})
+        .split(u'\n', Qt::SkipEmptyParts);
 }
 
-// Takes every free block of the file system that holds `folder`.
-void fillUp(const QString& folder)
+int widthOf(const QString& windowId)
 {
-    const int fd = ::open(QFile::encodeName(QDir(folder).filePath(QStringLiteral("filler"))).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    while (fd >= 0 && ::write(fd, "x", 1) > 0) {
+    // WIDTH=1920 among the shell assignments
+    const QString shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), windowId});
+    const qsizetype at = shell.indexOf(QStringLiteral("WIDTH="));
+    return at < 0 ? 0 : shell.mid(at + 6).section(u'\n', 0, 0).toInt();
+}
+
+// Message boxes carry the program's title, like the stage; the stage is the
+// one as wide as the screen.
+QStringList messageBoxesOf(const QProcess& process)
+{
+    QStringList boxes;
+    for (const QString& id : windowsOf(process, QStringLiteral("^Quenlo$")))
+        if (widthOf(id) < 1000)
+            boxes.append(id);
+    return boxes;
+}
+
+std::optional<QString> stageOf(const QProcess& process)
+{
+    for (const QString& id : windowsOf(process, QStringLiteral("^Quenlo$")))
+        if (widthOf(id) >= 1000)
+            return id;
+    return std::nullopt;
+}
+
+QImage grabWindow(WId window)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(window).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// A message box as the program shows it.
+struct Box {
+    bool error; // the error box, else a plain note
+    const char16_t* text; // {folder}: the program folder, {user}: the user's data folder
+};
+
+// Message boxes can't be read back as text here, so the box on screen is
+// compared, pixel for pixel, with one this process shows with the expected
+// text: the same toolkit, fonts and style draw the same pixels. Gives what
+// differs, or nothing.
+std::optional<std::string> differenceFrom(const QImage& shown, const QString& text, bool error)
+{
+    QMessageBox reference(error ? QMessageBox::Critical : QMessageBox::NoIcon, platform::applicationTitle(),
+                          error ? platform::errorBoxText(text) : text, QMessageBox::Ok);
+    reference.show();
+    if (!QTest::qWaitForWindowExposed(&reference))
+        return "the reference box did not show";
+    QTest::qWait(100);
+    const QImage expected = grabWindow(reference.winId());
+    const QLabel* label = reference.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (shown.size() != expected.size() || !label)
+        return "a box of another size than one saying \"" + reference.text().toStdString() + '"';
+    const QRect lines = label->geometry();
+    if (shown.copy(lines) != expected.copy(lines))
+        return "a box that does not say \"" + reference.text().toStdString() + '"';
+    return std::nullopt;
+}
+
+// Answers every message box that shows up until none has for `quietMs`, and
+// gives what they showed in order.
+std::vector<QImage> answerMessageBoxes(const QProcess& process, int quietMs)
+{
+    std::vector<QImage> shown;
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < quietMs && process.state() == QProcess::Running) {
+        const QStringList boxes = messageBoxesOf(process);
+        if (boxes.isEmpty()) {
+            QTest::qWait(100);
+            continue;
+        }
+        QTest::qWait(200); // drawn
+        shown.push_back(grabWindow(WId(boxes.last().toULongLong())));
+        press(boxes.last(), QStringLiteral("Return"));
+        QTest::qWait(200);
+        quiet.restart();
     }
-    if (fd >= 0)
-        ::close(fd);
+    return shown;
 }
 
-TEST(FaultsOnScreen, CloseOnAFullDiskSaysSoKeepsRunningAndKeepsTheSettings)
+std::optional<QString> waitForWindow(const QProcess& process, const QString& title, int timeoutMs = 5000)
 {
-    ProgramRun run;
-    const QString database = run.folder().path(QStringLiteral("database"));
-    if (::mount("tmpfs", QFile::encodeName(database).constData(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "), so a full disk cannot be tried";
-    struct Unmount {
-        QString path;
-        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
-    } unmount{database};
-    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一")});
-    run.folder().writeSettings(kSettings);
-    const QByteArray settings = run.folder().readFile(QStringLiteral("database/qrnv.ini"));
-    const QByteArray library = run.folder().readFile(QStringLiteral("database/ziku.txt"));
-    fillUp(database);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs) {
+        const QStringList ids = windowsOf(process, title);
+        if (!ids.isEmpty())
+            return ids.first();
+        QTest::qWait(100);
+    }
+    return std::nullopt;
+}
 
-    run.start();
-    ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage did not appear";
-    const QString stage = run.windowId();
-    ASSERT_EQ(visibleWindowsOf(run.process()), 1);
+void click(const QString& windowId, QPoint at)
+{
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), windowId, QString::number(at.x()),
+             QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+// Every entry under `folder` as the program would find it: a file's bytes, a
+// link's target, a folder's name.
+QMap<QString, QByteArray> contentsOf(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        const QString name = QDir(folder).relativeFilePath(entry.filePath());
+        if (name == u"filler" || name == u".filler")
+            continue;
+        if (entry.isSymLink())
+            contents[name] = "-> " + QFile::encodeName(entry.symLinkTarget());
+        else if (entry.isDir())
+            contents[name] = "(folder)";
+        else {
+            QFile file(entry.filePath());
+            contents[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+        }
+    }
+    return contents;
+}
+
+enum class Command { Close, DisplaySettings, LeaveEditor };
+
+struct Fault {
+    const char* name;
+    // Changes the folder after the library and the settings are written.
+    void (*prepare)(ProgramRun& run);
+    bool fullDisk;          // database/ on a full file system
+    bool asOrdinaryUser;    // permissions matter
+    Command command;
+    // Substrings of the message boxes, in order, from the start on; {folder}
+    // stands for the program folder and {user} for the user's data folder.
+    std::vector<Box> messages;
+    bool keepsRunning;
+    // Where the saved copy must be when the program writes elsewhere.
+    const char16_t* savedCopy = nullptr;
+    // What else must hold afterwards.
+    void (*check)(ProgramRun& run) = nullptr;
+    // Kills the program at once after the command: a save cut short.
+    bool killed = false;
+    friend void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+};
+
+QString resolved(const char16_t* pattern, ProgramRun& run)
+{
+    return QString::fromUtf16(pattern)
+        .replace(QStringLiteral("{folder}"), run.folder().path())
+        .replace(QStringLiteral("{user}"), run.userDataFolder());
+}
+
+void chmod(ProgramRun& run, const char* relative, mode_t mode)
+{
+    ::chmod(QFile::encodeName(run.folder().path(QString::fromLatin1(relative))).constData(), mode);
+}
+
+void replaceByFolder(ProgramRun& run, const QString& relative)
+{
+    QFile::remove(run.folder().path(relative));
+    QDir().mkpath(run.folder().path(relative + QStringLiteral("/inside")));
+}
+
+void openFromMenu(const QString& stage, const QStringList& keys)
+{
     press(stage, QStringLiteral("Menu"));
     QTest::qWait(500);
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")}); // 关闭, the last command
-    QTest::qWait(1000);
+    for (const QString& key : keys)
+        xdotool({QStringLiteral("key"), key});
+}
 
-    EXPECT_EQ(run.process().state(), QProcess::Running) << "a failed write must not end the program";
-    EXPECT_EQ(visibleWindowsOf(run.process()), 2) << "no error box beside the stage";
-    EXPECT_EQ(run.folder().readFile(QStringLiteral("database/qrnv.ini")), settings);
-    EXPECT_EQ(run.folder().readFile(QStringLiteral("database/ziku.txt")), library);
+class Faults : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
+{
+    const Fault& fault = GetParam();
+    ProgramRun run;
+    std::optional<testing_support::SmallFileSystem> disk;
+    if (fault.fullDisk) {
+        disk.emplace(run.folder().path(QStringLiteral("database")), "size=64k");
+        if (!disk->isMounted())
+            GTEST_SKIP() << disk->skipReason();
+    }
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
+    run.folder().writeSettings(kSettings);
+    if (fault.prepare)
+        fault.prepare(run);
+    if (disk)
+        disk->fill();
+    if (fault.asOrdinaryUser) {
+        if (const QString reason = run.runAsOrdinaryUser(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+    }
+    const QMap<QString, QByteArray> before = contentsOf(run.folder().path(QStringLiteral("database")));
+
+    run.start();
+    std::vector<QImage> messages = answerMessageBoxes(run.process(), 1500);
+    const auto more = [&messages](std::vector<QImage> boxes) { messages.insert(messages.end(), boxes.begin(), boxes.end()); };
+    const std::optional<QString> stage = stageOf(run.process());
+    ASSERT_TRUE(stage) << "the stage did not appear after " << messages.size() << " message boxes";
+    switch (fault.command) {
+    case Command::Close:
+        openFromMenu(*stage, {QStringLiteral("Up"), QStringLiteral("Return")}); // the last command
+        break;
+    case Command::DisplaySettings: {
+        openFromMenu(*stage, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+        const std::optional<QString> dialog = waitForWindow(run.process(), QStringLiteral("^显示设置$"));
+        ASSERT_TRUE(dialog) << "the display settings did not open";
+        click(*dialog, {184 + 36, 328 + 15}); // 设置
+        break;
+    }
+    case Command::LeaveEditor: {
+        openFromMenu(*stage, {QStringLiteral("Down"), QStringLiteral("Return")});
+        more(answerMessageBoxes(run.process(), 1000)); // a library the editor can't read
+        const std::optional<QString> dialog = waitForWindow(run.process(), QStringLiteral("^添加字$"));
+        ASSERT_TRUE(dialog) << "the library editor did not open";
+        click(*dialog, {168 + 68, 368 + 20}); // 离开了
+        break;
+    }
+    }
+    if (fault.killed) {
+        QTest::qWait(int(QRandomGenerator::global()->bounded(150)));
+        run.process().kill();
+        run.waitForExit(5000);
+    }
+    more(answerMessageBoxes(run.process(), 1500));
+
+    if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS")) {
+        for (size_t i = 0; i < messages.size(); ++i)
+            messages[i].save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(fault.name)).arg(i));
+    }
+    ASSERT_EQ(messages.size(), fault.messages.size()) << "message boxes";
+    for (size_t i = 0; i < fault.messages.size(); ++i) {
+        const Box& box = fault.messages[i];
+        const std::optional<std::string> difference = differenceFrom(messages[i], resolved(box.text, run), box.error);
+        EXPECT_FALSE(difference) << "box " << i << " is " << *difference;
+    }
+    if (fault.keepsRunning)
+        EXPECT_EQ(run.process().state(), QProcess::Running) << "the program ended";
+    else
+        EXPECT_TRUE(run.process().state() == QProcess::NotRunning || run.waitForExit(5000)) << "the program did not end";
+    QMap<QString, QByteArray> after = contentsOf(run.folder().path(QStringLiteral("database")));
+    // A save cut short may leave its temporary file behind, never a data file changed.
+    if (fault.killed)
+        after.removeIf([](const auto& entry) { return entry.key().startsWith(QStringLiteral("ziku.txt.")); });
+    EXPECT_EQ(after, before);
+    if (fault.savedCopy) {
+        EXPECT_EQ(contentsOf(run.userDataFolder()).value(resolved(fault.savedCopy, run)),
+                  before.value(QFileInfo(resolved(fault.savedCopy, run)).fileName()));
+    }
+    if (fault.check)
+        fault.check(run);
+}
+
+// The library the cases start with, as the program writes it back.
+QByteArray libraryBytes()
+{
+    return testing_support::gbk(QStringLiteral("口\r\n一\r\n爸爸\r\n"));
+}
+
+// The library lives elsewhere, reached through a link in database/, and was
+// last written long ago.
+void linkLibrary(ProgramRun& run)
+{
+    QDir().mkpath(run.folder().path(QStringLiteral("elsewhere")));
+    const QString target = run.folder().path(QStringLiteral("elsewhere/library.txt"));
+    QFile::rename(run.folder().path(QStringLiteral("database/ziku.txt")), target);
+    QFile::link(target, run.folder().path(QStringLiteral("database/ziku.txt")));
+    QFile file(target);
+    file.open(QIODevice::ReadWrite);
+    file.setFileTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime);
+}
+
+void checkWrittenThroughTheLink(ProgramRun& run)
+{
+    const QString target = run.folder().path(QStringLiteral("elsewhere/library.txt"));
+    EXPECT_EQ(run.folder().readFile(QStringLiteral("elsewhere/library.txt")), libraryBytes());
+    EXPECT_GT(QFileInfo(target).lastModified().date().year(), 2001) << "the library was not written";
+}
+
+// A library large enough that its save takes a while.
+void largeLibrary(ProgramRun& run)
+{
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), std::vector<QString>(200000, QStringLiteral("爸爸")));
+}
+
+const Box kSettingsNotWritten{true, u"Unable to write to {folder}/database/qrnv.ini"};
+const Box kLibraryOnFullDisk{true, u"Cannot create file \"{folder}/database/ziku.txt\". No space left on device"};
+const Box kLibraryNotChanged{false, u"注意：字库中更改的内容，在系统再次启动时生效！"};
+
+INSTANTIATE_TEST_SUITE_P(
+    OnTheRealProgram, Faults,
+    ::testing::Values(
+        Fault{"FullDiskClose", nullptr, true, false, Command::Close, {kSettingsNotWritten}, true},
+        Fault{"FullDiskDisplaySettings", nullptr, true, false, Command::DisplaySettings, {kSettingsNotWritten}, true},
+        Fault{"FullDiskLeaveEditor", nullptr, true, false, Command::LeaveEditor, {kLibraryOnFullDisk}, true},
+        Fault{"ReadOnlySettingsClose", [](ProgramRun& run) { chmod(run, "database/qrnv.ini", 0444); }, false, true,
+              Command::Close, {kSettingsNotWritten}, true},
+        Fault{"ReadOnlyLibraryLeaveEditor", [](ProgramRun& run) { chmod(run, "database/ziku.txt", 0444); }, false, true,
+              Command::LeaveEditor, {{true, u"Cannot create file \"{folder}/database/ziku.txt\". Permission denied"}}, true},
+        // A database folder the user can't write makes the program an
+        // installed one: the user's own copies go to the user's data folder,
+        // and the program folder is never written.
+        Fault{"ReadOnlyFolderLeaveEditor", [](ProgramRun& run) { chmod(run, "database", 0555); }, false, true,
+              Command::LeaveEditor, {kLibraryNotChanged}, true, u"quenlo/ziku.txt"},
+        Fault{"ReadOnlyFolderClose", [](ProgramRun& run) { chmod(run, "database", 0555); }, false, true,
+              Command::Close, {}, false},
+        Fault{"LibraryIsAFolderLeaveEditor",
+              [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/ziku.txt")); }, false, false,
+              Command::LeaveEditor,
+              {{true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
+               {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
+               {false, u"打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！"},
+               // the stage reloads the library as the editor closes
+               {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"}},
+              true},
+        Fault{"SettingsAreAFolderClose",
+              [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/qrnv.ini")); }, false, false,
+              Command::Close, {kSettingsNotWritten}, true},
+        // Without database/ the program takes itself for an installed one and
+        // looks for the user's own library in the user's data folder.
+        Fault{"MissingFolderClose",
+              [](ProgramRun& run) { QDir(run.folder().path(QStringLiteral("database"))).removeRecursively(); }, false,
+              false, Command::Close,
+              {{true, u"Cannot open file \"{user}/quenlo/ziku.txt\". 此文件或目录不存在"},
+               {true, u"Unable to write to {user}/quenlo/qrnv.ini"}},
+              true},
+        Fault{"SymlinkedLibraryLeaveEditor", linkLibrary, false, false, Command::LeaveEditor, {kLibraryNotChanged},
+              true, nullptr, checkWrittenThroughTheLink},
+        Fault{"KilledWhileSavingTheLibrary", largeLibrary, false, false, Command::LeaveEditor, {}, false, nullptr,
+              nullptr, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The save the library and the settings go through, killed at every moment of
+// its course: the file is always the old one or the new one.
+TEST(FaultsOfASave, AKilledSaveLeavesTheOldFileOrTheNewOneWhole)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("ziku.txt"));
+    const QByteArray versions[2] = {QByteArray(1 << 20, 'a'), QByteArray(3 << 19, 'b')};
+    {
+        QFile first(path);
+        ASSERT_TRUE(first.open(QIODevice::WriteOnly) && first.write(versions[0]) == versions[0].size());
+    }
+
+    const auto saveInAChild = [&path](const QByteArray& bytes) {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(platform::replaceFile(path, bytes).ok() ? 0 : 1);
+        return child;
+    };
+    // How long a whole save takes here sets the range of the kills.
+    QElapsedTimer whole;
+    whole.start();
+    int status = 0;
+    ::waitpid(saveInAChild(versions[1]), &status, 0);
+    const qint64 saveMicroseconds = std::max<qint64>(whole.nsecsElapsed() / 1000, 1);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save failed";
+
+    int cutShort = 0;
+    int completed = 0;
+    for (int round = 0; round < 60; ++round) {
+        const QByteArray& next = versions[round % 2];
+        const QByteArray& old = versions[1 - round % 2];
+        const pid_t child = saveInAChild(next);
+        ::usleep(useconds_t(QRandomGenerator::global()->bounded(saveMicroseconds * 5 / 4)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        (WIFSIGNALED(status) ? cutShort : completed) += 1;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "round " << round << ": the file is gone";
+        const QByteArray now = file.readAll();
+        ASSERT_TRUE(now == old || now == next) << "round " << round << ": " << now.size() << " mixed or cut bytes";
+        // The next round starts from what is there.
+        if (now != next) {
+            ASSERT_TRUE(platform::replaceFile(path, next).ok());
+        }
+    }
+    EXPECT_GT(cutShort, 0) << "no save was ever cut short";
+    std::cout << "[ killed ] " << cutShort << " saves cut short, " << completed << " completed; a save takes "
+              << saveMicroseconds << " us\n";
 }
 
 TEST(FaultsOnScreen, LeavingRightAfterACueEndsTheProgram)

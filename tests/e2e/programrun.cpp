@@ -1,5 +1,6 @@
 #include "programrun.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+
+#include <unistd.h>
 #include <vector>
 
 namespace e2e {
@@ -174,12 +177,45 @@ ProgramRun::~ProgramRun()
     }
 }
 
+QString ProgramRun::runAsOrdinaryUser()
+{
+    if (::geteuid() != 0)
+        return {}; // already ordinary
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return QStringLiteral("setpriv is missing, and root would ignore the file permissions");
+    if (qEnvironmentVariableIsEmpty("XAUTHORITY") && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && !qEnvironmentVariable("DISPLAY").startsWith(u':'))
+        return QStringLiteral("the display is not local, so another user may not reach it");
+    m_asOrdinaryUser = true;
+    return {};
+}
+
 void ProgramRun::start()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    if (m_soundServer.isRunning())
-        m_process.setProcessEnvironment(m_soundServer.clientEnvironment());
-    m_process.start(m_folder.path(QStringLiteral("quenlo")), {});
+    QProcessEnvironment environment =
+        m_soundServer.isRunning() ? m_soundServer.clientEnvironment() : QProcessEnvironment::systemEnvironment();
+    // Never the tester's own data folder, whatever mode the program chooses.
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), userDataFolder());
+    QString program = m_folder.path(QStringLiteral("quenlo"));
+    QStringList arguments;
+    if (m_asOrdinaryUser) {
+        // The sound server's socket and the display's cookie are root's: the
+        // cookie is copied where the user can read it, the sound is left out.
+        environment.remove(QStringLiteral("PULSE_SERVER"));
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("HOME"), m_folder.path(QStringLiteral("userdata")));
+        const QString cookie = m_folder.path(QStringLiteral(".Xauthority"));
+        if (QFile::copy(qEnvironmentVariable("XAUTHORITY"), cookie))
+            environment.insert(QStringLiteral("XAUTHORITY"), cookie);
+        QDir().mkpath(userDataFolder());
+        runTool(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), m_folder.path()});
+        arguments = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+        program = QStringLiteral("setpriv");
+    }
+    m_process.setProcessEnvironment(environment);
+    m_process.start(program, arguments);
     m_process.waitForStarted(5000);
 }
 

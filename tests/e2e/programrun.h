@@ -80,6 +80,12 @@ public:
 
     testing_support::ProgramFolder& folder() { return m_folder; }
     SoundServer& soundServer() { return m_soundServer; }
+    // Makes start() run the program as an unprivileged user (nobody) when
+    // the test runs as root, who would ignore every file permission. Gives
+    // the reason when that can't be done here, else an empty string.
+    QString runAsOrdinaryUser();
+    // The folder the program takes as the user's data folder.
+    QString userDataFolder() const { return m_folder.path(QStringLiteral("userdata")); }
     void start();
     // Waits until the screen shows pixels of `colour` (the stage's glyphs).
     bool waitForColour(QRgb colour, int timeoutMs = 10000);
@@ -93,6 +99,7 @@ private:
     testing_support::ProgramFolder m_folder;
     SoundServer m_soundServer;
     QProcess m_process;
+    bool m_asOrdinaryUser = false;
 };
 
 } // namespace e2e
