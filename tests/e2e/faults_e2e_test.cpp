@@ -390,13 +390,13 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"SettingsAreAFolderClose",
               [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/qrnv.ini")); }, false, false,
               Command::Close, {kSettingsNotWritten}, true},
-        // Without database/ the program takes itself for an installed one and
-        // looks for the user's own library in the user's data folder.
+        // Without database/ and without an installed share folder the program
+        // is still a portable one: the files are missed where they belong.
         Fault{"MissingFolderClose",
               [](ProgramRun& run) { QDir(run.folder().path(QStringLiteral("database"))).removeRecursively(); }, false,
               false, Command::Close,
-              {{true, u"Cannot open file \"{user}/quenlo/ziku.txt\". 此文件或目录不存在"},
-               {true, u"Unable to write to {user}/quenlo/qrnv.ini"}},
+              {{true, u"Cannot open file \"{folder}/database/ziku.txt\". 此文件或目录不存在"},
+               {true, u"Unable to write to {folder}/database/qrnv.ini"}},
               true},
         Fault{"SymlinkedLibraryLeaveEditor", linkLibrary, false, false, Command::LeaveEditor, {kLibraryNotChanged},
               true, nullptr, checkWrittenThroughTheLink},
