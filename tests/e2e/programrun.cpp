@@ -177,8 +177,11 @@ ProgramRun::~ProgramRun()
 void ProgramRun::start()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    if (m_soundServer.isRunning())
-        m_process.setProcessEnvironment(m_soundServer.clientEnvironment());
+    QProcessEnvironment environment =
+        m_soundServer.isRunning() ? m_soundServer.clientEnvironment() : QProcessEnvironment::systemEnvironment();
+    for (const QString& name : m_extraEnvironment.keys())
+        environment.insert(name, m_extraEnvironment.value(name));
+    m_process.setProcessEnvironment(environment);
     m_process.start(m_folder.path(QStringLiteral("quenlo")), {});
     m_process.waitForStarted(5000);
 }

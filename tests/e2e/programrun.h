@@ -81,6 +81,8 @@ public:
     testing_support::ProgramFolder& folder() { return m_folder; }
     SoundServer& soundServer() { return m_soundServer; }
     void start();
+    // Sets a variable in the program's environment, before start().
+    void addEnvironment(const QString& name, const QString& value) { m_extraEnvironment.insert(name, value); }
     // Waits until the screen shows pixels of `colour` (the stage's glyphs).
     bool waitForColour(QRgb colour, int timeoutMs = 10000);
     // Waits until the screen's pixels of `colour` differ from `before`.
@@ -93,6 +95,7 @@ private:
     testing_support::ProgramFolder m_folder;
     SoundServer m_soundServer;
     QProcess m_process;
+    QProcessEnvironment m_extraEnvironment;
 };
 
 } // namespace e2e
