@@ -68,7 +68,8 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
 // root, for one test.
 class SwaySession {
 public:
-    SwaySession()
+    // `scale`: the output's scale, device pixels per layout pixel.
+    explicit SwaySession(int scale = 1)
     {
         for (const char* tool : {"sway", "swaymsg", "grim", "setpriv"}) {
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
@@ -88,7 +89,8 @@ public:
         }
         QFile config(m_dir.filePath(QStringLiteral("config")));
         config.open(QIODevice::WriteOnly);
-        config.write("output HEADLESS-1 resolution 1920x1080 position 0 0 bg #2050a0 solid_color\n"
+        config.write("output HEADLESS-1 resolution 1920x1080 position 0 0 bg #2050a0 solid_color scale "
+                     + QByteArray::number(scale) + "\n"
                      "default_border none\n"
                      "bar {\n    position bottom\n    status_command echo quenlo-bar\n}\n");
         config.close();
@@ -246,7 +248,7 @@ class StageOnSway : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sway = std::make_unique<SwaySession>();
+        sway = std::make_unique<SwaySession>(outputScale());
         if (!sway->isReady())
             GTEST_SKIP() << "no headless sway: " << sway->failure().toStdString();
     }
@@ -293,6 +295,8 @@ protected:
         return now;
     }
 
+    virtual int outputScale() const { return 1; }
+
     bool requireInput()
     {
         const QString failure = sway->inputFailure();
@@ -319,19 +323,31 @@ QPoint someStrokePixel(const QRegion& shape)
     return best.center();
 }
 
+// 口 at 600 points (800 layout pixels at the logical 96 dpi) with its cell
+// at (100, -100), in the screen's device pixels.
+QRegion expectedGlyph(int scale, QSize screenSize)
+{
+    QFont font = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
+    font.setPixelSize(800 * scale);
+    return stage::textShape(QStringLiteral("口"), font, QPoint(100, -100) * scale, screenSize);
+}
+
+int pixelCount(const QRegion& region)
+{
+    int count = 0;
+    for (const QRect& rect : region)
+        count += rect.width() * rect.height();
+    return count;
+}
+
 TEST_F(StageOnSway, CoversTheScreenAtItsCornerWithTheGlyphWhereX11PutsIt)
 {
     start();
     std::cout << "[ covered  ] sway as " << sway->user().toStdString() << ": place, size and smooth edges\n";
     ASSERT_EQ(screen.size(), QSize(1920, 1080));
 
-    QFont font = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
-    font.setPixelSize(800);
-    const QRegion expected = stage::textShape(QStringLiteral("口"), font, QPoint(100, -100), screen.size());
-    int mismatched = 0;
-    for (const QRect& rect : shape.xored(expected))
-        mismatched += rect.width() * rect.height();
-    EXPECT_LT(mismatched, 8000) << "the glyph is not where X11 puts it";
+    const QRegion expected = expectedGlyph(1, screen.size());
+    EXPECT_LT(pixelCount(shape.xored(expected)), 8000) << "the glyph is not where X11 puts it";
 
     // Smooth edges: pixels beside the strokes between the glyph's colour and
     // what shows through the window.
@@ -401,6 +417,36 @@ TEST_F(StageOnSway, ReturnStepsSpaceKeepsTheEntryEscEnds)
     EXPECT_NE(glyphsAfter(shape), shape) << "Return did not step";
     sway->key(QStringLiteral("Escape"));
     EXPECT_TRUE(program.waitForFinished(5000)) << "Esc did not end the program";
+}
+
+class StageOnScaledSway : public StageOnSway {
+protected:
+    int outputScale() const override { return 2; }
+};
+
+TEST_F(StageOnScaledSway, GlyphHasItsLayoutSizeAndPlaceInDevicePixelsAndSmoothEdges)
+{
+    start();
+    std::cout << "[ covered  ] sway as " << sway->user().toStdString()
+              << " at output scale 2: size, place and edges on the device pixels\n";
+    ASSERT_EQ(screen.size(), QSize(1920, 1080));
+    const QRegion expected = expectedGlyph(2, screen.size());
+    // Smooth edges blend the outermost device pixels; a glyph drawn at the
+    // layout's pixels and scaled up would miss along every edge by far more.
+    EXPECT_LT(pixelCount(shape.xored(expected)), 0.03 * pixelCount(expected))
+        << "painted " << pixelCount(shape) << " pixels, expected " << pixelCount(expected);
+    const QRegion edge = expected.translated(1, 0).united(expected.translated(-1, 0)).subtracted(expected);
+    int blended = 0;
+    const QRgb beside = screen.pixel(expected.boundingRect().center()) & 0xFFFFFF;
+    for (const QRect& rect : edge) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                const QRgb pixel = screen.pixel(x, y) & 0xFFFFFF;
+                blended += pixel != beside && pixel != (kGlyph & 0xFFFFFF);
+            }
+        }
+    }
+    EXPECT_GT(blended, 400) << "the edges are not smooth on the device pixels";
 }
 
 } // namespace
