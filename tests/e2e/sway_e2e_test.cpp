@@ -120,7 +120,11 @@ public:
     {
         m_pointer.closeWriteChannel();
         m_pointer.waitForFinished(3000);
-        m_sway.terminate();
+        // Asked to exit, sway ends its bar too; a terminated one leaves it.
+        if (m_ready)
+            run({QStringLiteral("swaymsg"), QStringLiteral("exit")});
+        if (!m_sway.waitForFinished(3000))
+            m_sway.terminate();
         if (!m_sway.waitForFinished(3000)) {
             m_sway.kill();
             m_sway.waitForFinished(3000);
