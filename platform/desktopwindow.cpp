@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
-#include <QTransform>
 #include <QWindow>
 
 #include <xcb/shape.h>
@@ -129,20 +128,24 @@ bool isMapEvent(const QByteArray& eventType, const void* message)
     return (event->response_type & ~0x80) == XCB_MAP_NOTIFY;
 }
 
-QRegion toNativePixels(const QRegion& region, qreal devicePixelRatio)
-{
-    if (devicePixelRatio == 1.0)
-        return region;
-    return QTransform::fromScale(devicePixelRatio, devicePixelRatio).map(region);
-}
-
 QRegion grownByOnePixel(const QRegion& region)
 {
     const QRegion wide = region.united(region.translated(-1, 0)).united(region.translated(1, 0));
     return wide.united(wide.translated(0, -1)).united(wide.translated(0, 1));
 }
 
-void setGlyphShape(QWindow* window, const QRegion& glyphs)
+namespace {
+
+void setNativeShape(xcb_connection_t* connection, QWindow* window, xcb_shape_kind_t kind, const QRegion& region)
+{
+    const std::vector<xcb_rectangle_t> rectangles = rectanglesOf(region);
+    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_YX_BANDED,
+                         xcb_window_t(window->winId()), 0, 0, uint32_t(rectangles.size()), rectangles.data());
+}
+
+} // namespace
+
+void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs)
 {
     if (!window)
         return;
@@ -153,12 +156,23 @@ void setGlyphShape(QWindow* window, const QRegion& glyphs)
         window->setMask(glyphs);
         return;
     }
-    // Qt's mask is the bounding shape on X11.
-    window->setMask(grownByOnePixel(glyphs));
-    const std::vector<xcb_rectangle_t> rectangles =
-        rectanglesOf(toNativePixels(glyphs, window->devicePixelRatio()));
-    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_YX_BANDED,
-                         xcb_window_t(window->winId()), 0, 0, uint32_t(rectangles.size()), rectangles.data());
+    // Set past Qt, whose mask counts device-independent pixels only.
+    setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, grownByOnePixel(nativeGlyphs));
+    setNativeShape(connection, window, XCB_SHAPE_SK_INPUT, nativeGlyphs);
+    xcb_flush(connection);
+}
+
+void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs)
+{
+    if (!window)
+        return;
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) {
+        window->setMask(glyphs);
+        return;
+    }
+    // The input shape follows the bounding one.
+    setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, nativeGlyphs);
     xcb_flush(connection);
 }
 

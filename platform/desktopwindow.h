@@ -27,19 +27,24 @@ void setPlainForCompositors(QWindow* window);
 // been mapped: a window manager puts a window in its frame before that.
 bool isMapEvent(const QByteArray& eventType, const void* message);
 
-// Cuts a translucent window to the pixels of `glyphs` (in the window's own
-// coordinates) for the mouse, and to those pixels and one more all round
-// for the picture, so that smooth edges painted half a pixel beyond them
-// still show. On X11 the two are the SHAPE extension's input and bounding
-// kinds: window managers copy only the bounding shape to the frames they
-// put around windows, and a frame without it would catch every click. On
-// Wayland only the input region is set, as Wayland has nothing else.
-void setGlyphShape(QWindow* window, const QRegion& glyphs);
+// Cuts a translucent window to the pixels of `glyphs` for the mouse, and to
+// those pixels and one more all round for the picture, so that smooth edges
+// painted half a pixel beyond them still show. `glyphs` is in the window's
+// device-independent coordinates and `nativeGlyphs` the same glyphs in its
+// device pixels: at a device pixel ratio above 1 the native one follows the
+// outlines more finely than any scaling of the other. On X11 the two are the
+// SHAPE extension's input and bounding kinds: window managers copy only the
+// bounding shape to the frames they put around windows, and a frame without
+// it would catch every click. On Wayland only the input region is set, as
+// Wayland has nothing else, and it is given in device-independent pixels.
+void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
+
+// Cuts an opaque window to the glyphs, picture and mouse alike: on X11 to
+// `nativeGlyphs` device pixel for device pixel; elsewhere to `glyphs` as
+// the platform scales a window's mask.
+void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
 
 // `region` grown by one pixel in each of the eight directions.
 QRegion grownByOnePixel(const QRegion& region);
-
-// `region` in the native pixels of a window with `devicePixelRatio`.
-QRegion toNativePixels(const QRegion& region, qreal devicePixelRatio);
 
 } // namespace platform

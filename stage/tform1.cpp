@@ -25,7 +25,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTransform>
 #include <QWindow>
+#include <QtMath>
 
 #include <chrono>
 #include <random>
@@ -147,21 +149,56 @@ void TForm1::applyShape()
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, m_colour);
     setPalette(palette);
+    cutWindowToShape();
     if (m_translucent) {
-        platform::setGlyphShape(windowHandle(), m_shape);
         // The last glyphs are still painted on the see-through window, and
         // smooth edges reach a pixel beyond the shape.
         const QMargins edge(2, 2, 2, 2);
         update(QRegion(before.marginsAdded(edge)).united(m_shape.boundingRect().marginsAdded(edge)));
         return;
     }
-    // Set on the native window: a widget's mask also repaints the whole
-    // window, and only the glyphs are seen.
-    if (QWindow* window = windowHandle())
-        window->setMask(m_shape);
-    else
-        setMask(m_shape);
     update(m_shape.boundingRect());
+}
+
+void TForm1::cutWindowToShape()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == 1.0) {
+        m_nativeShape = m_shape;
+        m_nativeShapePath = QPainterPath();
+    } else {
+        // Found on the device pixels from the outlines: the font's size and
+        // place are device-independent, its edges are not.
+        const QTransform toDevice = QTransform::fromScale(ratio, ratio);
+        const QSize deviceSize(qCeil(width() * ratio), qCeil(height() * ratio));
+        m_nativeShape = glyphRegion(toDevice.map(m_glyphs), deviceSize);
+        if (m_nativeShape.isEmpty())
+            m_nativeShape = toDevice.map(m_shape);
+        QPainterPath devicePixels;
+        devicePixels.addRegion(m_nativeShape);
+        m_nativeShapePath = QTransform::fromScale(1 / ratio, 1 / ratio).map(devicePixels);
+    }
+    QWindow* window = windowHandle();
+    if (!window) {
+        if (!m_translucent)
+            setMask(m_shape);
+        return;
+    }
+    if (m_translucent)
+        platform::setGlyphShape(window, m_shape, m_nativeShape);
+    else
+        platform::setOpaqueGlyphShape(window, m_shape, m_nativeShape);
+}
+
+bool TForm1::hitsGlyph(QPointF at) const
+{
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == 1.0)
+        return m_shape.contains(at.toPoint());
+    // Widgets get positions rounded to whole device-independent pixels:
+    // any device pixel that rounds to `at` may have been the one clicked.
+    const QRectF around((at - QPointF(0.5, 0.5)) * ratio, QSizeF(ratio, ratio));
+    return m_nativeShape.intersects(around.toAlignedRect());
 }
 
 void TForm1::regainKeyboard()
@@ -208,6 +245,12 @@ void TForm1::paintEvent(QPaintEvent*)
         // Smooth edges; the see-through background is cleared by Qt.
         painter.setRenderHint(QPainter::Antialiasing);
         painter.fillPath(m_glyphs, m_colour);
+        return;
+    }
+    if (!m_nativeShapePath.isEmpty()) {
+        // Device pixels that the window keeps, whole: its edges lie on
+        // device pixel boundaries, so the fill covers them exactly.
+        painter.fillPath(m_nativeShapePath, m_colour);
         return;
     }
     painter.setClipRegion(m_shape);
@@ -264,7 +307,7 @@ void TForm1::contextMenuEvent(QContextMenuEvent* event)
     QPoint at = event->globalPos();
     if (event->reason() == QContextMenuEvent::Keyboard)
         at = screen() ? screen()->geometry().topLeft() : QPoint(0, 0);
-    else if (!m_shape.contains(event->pos()))
+    else if (!hitsGlyph(event->pos()))
         return;
     m_menu->popup(at);
 }
@@ -424,7 +467,7 @@ void TForm1::closeClick()
 void TForm1::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool click = m_pressIsClick && event->button() == Qt::LeftButton
-                       && m_shape.contains(event->position().toPoint());
+                       && hitsGlyph(event->position());
     m_pressIsClick = false;
     if (click)
         platform::guarded(this, [this] { showEntry(); });

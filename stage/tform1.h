@@ -36,6 +36,8 @@ public:
     // What is on screen now (for the dialogs and for tests).
     QColor windowColour() const { return m_colour; }
     const QRegion& shape() const { return m_shape; }
+    // The same glyphs in the window's device pixels, as the window is cut.
+    const QRegion& nativeShape() const { return m_nativeShape; }
     // Whether the glyphs are painted smooth on a see-through window.
     bool isTranslucent() const { return m_translucent; }
     QByteArray shownEntry() const { return m_entry; }
@@ -80,6 +82,8 @@ private:
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
     void applyShape();
+    void cutWindowToShape();
+    bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
 
     QByteArray m_entry;
@@ -88,6 +92,12 @@ private:
     QFont m_font;
     QPoint m_textPlace;
     QRegion m_shape;
+    // m_shape found again on the device pixels: finer than m_shape scaled
+    // up where a device pixel ratio above 1 puts several under each pixel.
+    QRegion m_nativeShape;
+    // m_nativeShape in device-independent coordinates, to paint exactly
+    // the device pixels that the window keeps.
+    QPainterPath m_nativeShapePath;
     // The glyphs' outlines as painted; m_shape is the pixels they cover.
     QPainterPath m_glyphs;
     // Painted smooth on a see-through window with only its input cut to the

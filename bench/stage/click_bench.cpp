@@ -8,6 +8,10 @@
 // figure and is not measured.
 //
 //   xvfb-run -a -s "-screen 0 3840x2160x24 -dpi 96" build-release/bench/stage/click_bench
+//
+// On Wayland every window is composited, so only the translucent path runs:
+// start it as a client of the compositor with QT_QPA_PLATFORM=wayland (for
+// headless sway, as the user sway runs as).
 #include "platform/desktopwindow.h"
 #include "platform/fonts.h"
 #include "stage/stagestate.h"

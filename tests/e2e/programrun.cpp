@@ -214,6 +214,8 @@ void ProgramRun::start()
                                 QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
         program = QStringLiteral("setpriv");
     }
+    for (const QString& name : m_extraEnvironment.keys())
+        environment.insert(name, m_extraEnvironment.value(name));
     m_process.setProcessEnvironment(environment);
     m_process.start(program, arguments);
     m_process.waitForStarted(5000);

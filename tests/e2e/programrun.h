@@ -87,6 +87,8 @@ public:
     // The folder the program takes as the user's data folder.
     QString userDataFolder() const { return m_folder.path(QStringLiteral("userdata")); }
     void start();
+    // Sets a variable in the program's environment, before start().
+    void addEnvironment(const QString& name, const QString& value) { m_extraEnvironment.insert(name, value); }
     // Waits until the screen shows pixels of `colour` (the stage's glyphs).
     bool waitForColour(QRgb colour, int timeoutMs = 10000);
     // Waits until the screen's pixels of `colour` differ from `before`.
@@ -100,6 +102,7 @@ private:
     SoundServer m_soundServer;
     QProcess m_process;
     bool m_asOrdinaryUser = false;
+    QProcessEnvironment m_extraEnvironment;
 };
 
 } // namespace e2e
