@@ -7,7 +7,7 @@
 set -uo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
   qt6-translations-l10n xdg-utils libuchardet-dev libuchardet0
   libgtest-dev libgmock-dev libbenchmark-dev
