@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -65,9 +66,14 @@ TForm1::TForm1(QWidget* parent)
     state.deckKind = DeckKind::Library;
     formCreate();
     showColourMode();
+    openRecord();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Writes what is still queued while the application is still there.
+    stageState().record.reset();
+}
 
 void TForm1::formCreate()
 {
@@ -95,6 +101,43 @@ void TForm1::formCreate()
     });
 }
 
+void TForm1::openRecord()
+{
+    // The record opens on its own thread: the first glyph never waits for it.
+    platform::guarded(this, [this] {
+        StageState& state = stageState();
+        QDir().mkpath(platform::userDataDir());
+        state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
+        // The record reports its first failure once; the stage goes on without it.
+        connect(state.record.get(), &core::Record::failed, this, &TForm1::showRecordFailure,
+                Qt::QueuedConnection);
+        // It may have failed before the connection was made.
+        const QString early = state.record->failureMessage();
+        if (!early.isEmpty())
+            QMetaObject::invokeMethod(this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
+    });
+}
+
+void TForm1::showRecordFailure(const QString& message)
+{
+    if (m_recordFailureShown)
+        return;
+    m_recordFailureShown = true;
+    platform::guarded(this, [this, &message] {
+        platform::effects().showMessage(this, message);
+        regainKeyboard();
+    });
+}
+
+void TForm1::judge(bool right)
+{
+    if (m_judgedThisShowing || m_entry.isEmpty())
+        return;
+    m_judgedThisShowing = true;
+    if (core::Record* record = stageState().record.get())
+        record->judge(m_entry, right);
+}
+
 QColor TForm1::nextColour()
 {
     // Reseeded from the clock at every step; 255 itself is never drawn.
@@ -117,6 +160,7 @@ void TForm1::showEntry()
     const qsizetype index = nextIndex();
     const StageState& state = stageState();
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
+    m_judgedThisShowing = false;
     playCue(SoundCue::Step);
 }
 
@@ -244,10 +288,14 @@ void TForm1::keyPressEvent(QKeyEvent* event)
             endProgram(); // without storing the position
             return;
         }
-        if (key == u' ')
+        if (key == u' ') {
             playCue(SoundCue::Applause);
-        if (key >= u'0' && key <= u'9')
+            judge(true);
+        }
+        if (key >= u'0' && key <= u'9') {
             playCue(SoundCue::Wrong);
+            judge(false);
+        }
         if (key == u'0') {
             if (stepBack()) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
@@ -310,6 +358,7 @@ void TForm1::buildMenu()
         connect(action, &QAction::triggered, this,
                 [this, kind = kind] { platform::guarded(this, [this, kind] { deckClick(kind); }); });
     }
+    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &TForm1::reviewClick);
     m_menu->addSeparator();
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &TForm1::helpClick);
     m_menu->addSeparator();
@@ -405,6 +454,20 @@ void TForm1::deckClick(DeckKind kind)
     playCue(SoundCue::Chime);
     loadDeck(kind);
     m_addAction->setEnabled(kind == DeckKind::Library);
+    showEntry();
+}
+
+void TForm1::reviewClick()
+{
+    core::Record* record = stageState().record.get();
+    const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
+    if (due.isEmpty()) {
+        platform::effects().showMessage(this, QStringLiteral("今天没有要复习的了！"));
+        return;
+    }
+    playCue(SoundCue::Chime);
+    loadReviewDeck(due);
+    m_addAction->setEnabled(false);
     showEntry();
 }
 

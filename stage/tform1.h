@@ -74,6 +74,7 @@ private:
     void singleColourClick();
     void chooseSingleColourClick();
     void deckClick(DeckKind kind);
+    void reviewClick();
     void helpClick();
     void closeClick();
 
@@ -81,6 +82,9 @@ private:
     void drawEntry(QByteArrayView entry);
     void applyShape();
     void regainKeyboard();
+    void openRecord();
+    void judge(bool right);
+    void showRecordFailure(const QString& message);
 
     QByteArray m_entry;
     QColor m_colour;
@@ -95,6 +99,9 @@ private:
     bool m_translucent = false;
     bool m_firstShowDone = false;
     bool m_pressIsClick = false;
+    // Only the first judgement of each showing is recorded.
+    bool m_judgedThisShowing = false;
+    bool m_recordFailureShown = false;
 
     QMenu* m_menu = nullptr;
     QAction* m_addAction = nullptr;
