@@ -14,6 +14,7 @@
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
 #include "stage/stagestate.h"
+#include "jilu/tform5.h"
 #include "tianjia/tform3.h"
 #include "xuanze/tform4.h"
 
@@ -360,6 +361,7 @@ void TForm1::buildMenu()
     }
     command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &TForm1::reviewClick);
     m_menu->addSeparator();
+    command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &TForm1::recordClick);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &TForm1::helpClick);
     m_menu->addSeparator();
     command(m_menu, menuicons::close(), QStringLiteral("关闭"), &TForm1::closeClick);
@@ -469,6 +471,15 @@ void TForm1::reviewClick()
     loadReviewDeck(due);
     m_addAction->setEnabled(false);
     showEntry();
+}
+
+void TForm1::recordClick()
+{
+    core::Record* record = stageState().record.get();
+    if (!record)
+        return;
+    jilu::TForm5 dialog(*record, this);
+    dialog.exec();
 }
 
 void TForm1::helpClick()

@@ -75,6 +75,7 @@ private:
     void chooseSingleColourClick();
     void deckClick(DeckKind kind);
     void reviewClick();
+    void recordClick();
     void helpClick();
     void closeClick();
 
