@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -67,7 +66,6 @@ TForm1::TForm1(QWidget* parent)
     state.deckKind = DeckKind::Library;
     formCreate();
     showColourMode();
-    openRecord();
 }
 
 TForm1::~TForm1()
@@ -102,13 +100,17 @@ void TForm1::formCreate()
     });
 }
 
-void TForm1::openRecord()
+core::Record* TForm1::learningRecord()
 {
-    // The record opens on its own thread: the first glyph never waits for it.
-    platform::guarded(this, [this] {
-        StageState& state = stageState();
-        QDir().mkpath(platform::userDataDir());
-        state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
+    // Opened on first use, so that a run without judgements touches no file;
+    // the record then opens on its own thread and the stage never waits.
+    StageState& state = stageState();
+    if (m_recordConnected)
+        return state.record.get();
+    m_recordConnected = true;
+    platform::guarded(this, [this, &state] {
+        if (!state.record)
+            state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
         // The record reports its first failure once; the stage goes on without it.
         connect(state.record.get(), &core::Record::failed, this, &TForm1::showRecordFailure,
                 Qt::QueuedConnection);
@@ -117,6 +119,7 @@ void TForm1::openRecord()
         if (!early.isEmpty())
             QMetaObject::invokeMethod(this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
     });
+    return state.record.get();
 }
 
 void TForm1::showRecordFailure(const QString& message)
@@ -135,7 +138,7 @@ void TForm1::judge(bool right)
     if (m_judgedThisShowing || m_entry.isEmpty())
         return;
     m_judgedThisShowing = true;
-    if (core::Record* record = stageState().record.get())
+    if (core::Record* record = learningRecord())
         record->judge(m_entry, right);
 }
 
@@ -461,7 +464,7 @@ void TForm1::deckClick(DeckKind kind)
 
 void TForm1::reviewClick()
 {
-    core::Record* record = stageState().record.get();
+    core::Record* record = learningRecord();
     const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
     if (due.isEmpty()) {
         platform::effects().showMessage(this, QStringLiteral("今天没有要复习的了！"));
@@ -475,7 +478,7 @@ void TForm1::reviewClick()
 
 void TForm1::recordClick()
 {
-    core::Record* record = stageState().record.get();
+    core::Record* record = learningRecord();
     if (!record)
         return;
     jilu::TForm5 dialog(*record, this);

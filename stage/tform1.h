@@ -46,6 +46,10 @@ public:
     // Sets the items' state as it is just before the menu opens.
     void prepareMenu();
 
+    // The learning record, opened on first use; null only when it could not
+    // even be made.
+    core::Record* learningRecord();
+
     // Ends the program. Tests replace it to watch the end without ending.
     void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
 
@@ -83,7 +87,6 @@ private:
     void drawEntry(QByteArrayView entry);
     void applyShape();
     void regainKeyboard();
-    void openRecord();
     void judge(bool right);
     void showRecordFailure(const QString& message);
 
@@ -102,6 +105,7 @@ private:
     bool m_pressIsClick = false;
     // Only the first judgement of each showing is recorded.
     bool m_judgedThisShowing = false;
+    bool m_recordConnected = false;
     bool m_recordFailureShown = false;
 
     QMenu* m_menu = nullptr;

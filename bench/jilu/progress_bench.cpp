@@ -62,7 +62,7 @@ void BM_OpenProgressWindow(benchmark::State& state)
         state.SkipWithError("no 学习记录 item");
         return;
     }
-    stage::stageState().record->flush(); // opened before timing starts
+    form->learningRecord()->flush(); // opened before timing starts
 
     PaintWatcher watcher;
     qApp->installEventFilter(&watcher);

@@ -29,7 +29,7 @@ protected:
     }
 
     QString recordPath() const { return folder.path(QStringLiteral("database/record.sqlite")); }
-    core::Record& record() { return *stage::stageState().record; }
+    core::Record& record() { return *form->learningRecord(); }
 
     // Every judgement written so far, as "entry right|wrong", oldest first.
     QStringList judgements()
