@@ -54,10 +54,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quenlo.example.org/")
-# The Qt libraries come from the executable's own links; the plugins, fonts,
-# translations and the help page's launcher are named here.
+# The Qt libraries come from the executable's own links; the plugins (the
+# learning record's SQLite driver among them), fonts, translations and the
+# help page's launcher are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-arphic-gkai00mp | fonts-arphic-ukai, xdg-utils, qt6-translations-l10n")
+    "fonts-arphic-gkai00mp | fonts-arphic-ukai, xdg-utils, qt6-translations-l10n, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 include(CPack)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
@@ -50,6 +51,21 @@ public:
         if (!chosen.isValid())
             return std::nullopt;
         return chosen;
+    }
+
+    std::optional<QString> chooseSaveFile(QWidget* parent, const QString& suggested,
+                                          const QString& filter) override
+    {
+        const QString path = QFileDialog::getSaveFileName(parent, QString(), suggested, filter);
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    }
+
+    bool confirm(QWidget* parent, const QString& text) override
+    {
+        return QMessageBox::question(parent, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     }
 
     SoundPlayer& sounds() { return m_sounds; }

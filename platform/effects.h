@@ -31,6 +31,12 @@ public:
     virtual void openDocument(const QString& path) = 0;
     // The standard colour chooser, starting on `initial`. Nothing on cancel.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
+    // The standard save-file chooser, starting on `suggested`, offering
+    // `filter` ("CSV 文件 (*.csv)"). Nothing on cancel.
+    virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& suggested,
+                                                  const QString& filter) = 0;
+    // A question with Yes and No under the application title; true for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
 };
 
 // What the desktop says when no program can open the document at `path`.

@@ -170,6 +170,36 @@ QIcon thousandCharacter()
     return book(QColor(0, 128, 128), QColor(0, 100, 100));
 }
 
+QIcon review()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(outline(QColor(150, 90, 0)));
+        p.setBrush(QColor(255, 220, 120));
+        p.drawRoundedRect(QRectF(1.5, 3.5, 9, 11), 1.5, 1.5);
+        p.setPen(outline(QColor(0, 128, 0), 1.6));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(6, 1.5, 8.5, 8.5), 200 * 16, -250 * 16);
+        p.setBrush(QColor(0, 128, 0));
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(QPolygonF({QPointF(4.5, 4), QPointF(8.5, 4.5), QPointF(6, 8)}));
+    });
+}
+
+QIcon record()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(outline(QColor(60, 60, 60)));
+        p.drawLine(QPointF(1.5, 14.5), QPointF(14.5, 14.5));
+        p.setPen(outline(QColor(0, 100, 0)));
+        p.setBrush(QColor(60, 170, 60));
+        p.drawRect(QRectF(2.5, 8.5, 3, 6));
+        p.drawRect(QRectF(10.5, 2.5, 3, 12));
+        p.setPen(outline(QColor(150, 30, 30)));
+        p.setBrush(QColor(220, 80, 80));
+        p.drawRect(QRectF(6.5, 5.5, 3, 9));
+    });
+}
+
 QIcon help()
 {
     return drawn([](QPainter& p) {

@@ -15,6 +15,8 @@ QIcon library();    // an open book
 QIcon surnames();   // a seal stamp
 QIcon threeCharacter(); // a scroll
 QIcon thousandCharacter(); // a bound volume
+QIcon review();     // a card with a returning arrow
+QIcon record();     // a small bar chart
 QIcon help();       // a question mark in a blue disc
 QIcon close();      // a red power symbol
 

@@ -25,6 +25,7 @@ QString deckFileName(DeckKind kind)
     case DeckKind::Surnames: return QStringLiteral("database\\bjx.qrnv");
     case DeckKind::ThreeCharacter: return QStringLiteral("database\\szj.qrnv");
     case DeckKind::ThousandCharacter: return QStringLiteral("database\\qzw.qrnv");
+    case DeckKind::Review: return {};
     }
     return {};
 }
@@ -93,6 +94,14 @@ void loadDeck(DeckKind kind)
     state.deck = Deck();
     state.deck = readDeckFile(platform::dataPath(deckFileName(kind)));
     state.deckKind = kind;
+    state.cursor = -1;
+}
+
+void loadReviewDeck(const QList<QByteArray>& entries)
+{
+    StageState& state = stageState();
+    state.deck = Deck::fromEntries(std::vector<QByteArray>(entries.begin(), entries.end()));
+    state.deckKind = DeckKind::Review;
     state.cursor = -1;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/record.h"
 #include "settings/settingsfile.h"
 #include "settings/stagesettings.h"
 #include "stage/deck.h"
@@ -16,7 +17,8 @@
 namespace stage {
 
 // Which file the deck was loaded from.
-enum class DeckKind { Library, Surnames, ThreeCharacter, ThousandCharacter };
+// Review is built from the learning record and has no file.
+enum class DeckKind { Library, Surnames, ThreeCharacter, ThousandCharacter, Review };
 
 // The index of the entry now shown; -1 stands before the first entry.
 using DeckCursor = qint32;
@@ -27,6 +29,8 @@ struct StageState {
     DeckCursor cursor = 0;
     settings::StageSettings settings;
     std::unique_ptr<settings::SettingsFile> settingsFile;
+    // The learning record, opened at start-up; null before.
+    std::unique_ptr<core::Record> record;
 };
 
 // The one instance.
@@ -35,7 +39,8 @@ StageState& stageState();
 // Returns the state to how it is before start-up (a new run; tests).
 void resetStageState();
 
-// The data file of a deck, relative to the program directory.
+// The data file of a deck, relative to the program directory; empty for
+// the review deck.
 QString deckFileName(DeckKind kind);
 
 // The deck the stage window is created with, until the library is read.
@@ -60,6 +65,9 @@ void jumpTo(qsizetype index);
 // Throws platform::Error when the file cannot be opened: the deck stays
 // empty and the cursor unchanged.
 void loadDeck(DeckKind kind);
+
+// Shows the given entries as the review deck; the cursor goes to -1.
+void loadReviewDeck(const QList<QByteArray>& entries);
 
 // Empties the deck and reads the library into it; the cursor stays.
 void reloadLibrary();

@@ -14,6 +14,7 @@
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
 #include "stage/stagestate.h"
+#include "jilu/tform5.h"
 #include "tianjia/tform3.h"
 #include "xuanze/tform4.h"
 
@@ -69,7 +70,11 @@ TForm1::TForm1(QWidget* parent)
     showColourMode();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Writes what is still queued while the application is still there.
+    stageState().record.reset();
+}
 
 void TForm1::formCreate()
 {
@@ -97,6 +102,48 @@ void TForm1::formCreate()
     });
 }
 
+core::Record* TForm1::learningRecord()
+{
+    // Opened on first use, so that a run without judgements touches no file;
+    // the record then opens on its own thread and the stage never waits.
+    StageState& state = stageState();
+    if (m_recordConnected)
+        return state.record.get();
+    m_recordConnected = true;
+    platform::guarded(this, [this, &state] {
+        if (!state.record)
+            state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
+        // The record reports its first failure once; the stage goes on without it.
+        connect(state.record.get(), &core::Record::failed, this, &TForm1::showRecordFailure,
+                Qt::QueuedConnection);
+        // It may have failed before the connection was made.
+        const QString early = state.record->failureMessage();
+        if (!early.isEmpty())
+            QMetaObject::invokeMethod(this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
+    });
+    return state.record.get();
+}
+
+void TForm1::showRecordFailure(const QString& message)
+{
+    if (m_recordFailureShown)
+        return;
+    m_recordFailureShown = true;
+    platform::guarded(this, [this, &message] {
+        platform::effects().showMessage(this, message);
+        regainKeyboard();
+    });
+}
+
+void TForm1::judge(bool right)
+{
+    if (m_judgedThisShowing || m_entry.isEmpty())
+        return;
+    m_judgedThisShowing = true;
+    if (core::Record* record = learningRecord())
+        record->judge(m_entry, right);
+}
+
 QColor TForm1::nextColour()
 {
     // Reseeded from the clock at every step; 255 itself is never drawn.
@@ -119,6 +166,7 @@ void TForm1::showEntry()
     const qsizetype index = nextIndex();
     const StageState& state = stageState();
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
+    m_judgedThisShowing = false;
     playCue(SoundCue::Step);
 }
 
@@ -287,10 +335,14 @@ void TForm1::keyPressEvent(QKeyEvent* event)
             endProgram(); // without storing the position
             return;
         }
-        if (key == u' ')
+        if (key == u' ') {
             playCue(SoundCue::Applause);
-        if (key >= u'0' && key <= u'9')
+            judge(true);
+        }
+        if (key >= u'0' && key <= u'9') {
             playCue(SoundCue::Wrong);
+            judge(false);
+        }
         if (key == u'0') {
             if (stepBack()) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
@@ -353,7 +405,9 @@ void TForm1::buildMenu()
         connect(action, &QAction::triggered, this,
                 [this, kind = kind] { platform::guarded(this, [this, kind] { deckClick(kind); }); });
     }
+    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &TForm1::reviewClick);
     m_menu->addSeparator();
+    command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &TForm1::recordClick);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &TForm1::helpClick);
     m_menu->addSeparator();
     command(m_menu, menuicons::close(), QStringLiteral("关闭"), &TForm1::closeClick);
@@ -449,6 +503,29 @@ void TForm1::deckClick(DeckKind kind)
     loadDeck(kind);
     m_addAction->setEnabled(kind == DeckKind::Library);
     showEntry();
+}
+
+void TForm1::reviewClick()
+{
+    core::Record* record = learningRecord();
+    const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
+    if (due.isEmpty()) {
+        platform::effects().showMessage(this, QStringLiteral("今天没有要复习的了！"));
+        return;
+    }
+    playCue(SoundCue::Chime);
+    loadReviewDeck(due);
+    m_addAction->setEnabled(false);
+    showEntry();
+}
+
+void TForm1::recordClick()
+{
+    core::Record* record = learningRecord();
+    if (!record)
+        return;
+    jilu::TForm5 dialog(*record, this);
+    dialog.exec();
 }
 
 void TForm1::helpClick()

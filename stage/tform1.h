@@ -48,6 +48,10 @@ public:
     // Sets the items' state as it is just before the menu opens.
     void prepareMenu();
 
+    // The learning record, opened on first use; null only when it could not
+    // even be made.
+    core::Record* learningRecord();
+
     // Ends the program. Tests replace it to watch the end without ending.
     void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
 
@@ -76,6 +80,8 @@ private:
     void singleColourClick();
     void chooseSingleColourClick();
     void deckClick(DeckKind kind);
+    void reviewClick();
+    void recordClick();
     void helpClick();
     void closeClick();
 
@@ -85,6 +91,8 @@ private:
     void cutWindowToShape();
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
+    void judge(bool right);
+    void showRecordFailure(const QString& message);
 
     QByteArray m_entry;
     QColor m_colour;
@@ -105,6 +113,10 @@ private:
     bool m_translucent = false;
     bool m_firstShowDone = false;
     bool m_pressIsClick = false;
+    // Only the first judgement of each showing is recorded.
+    bool m_judgedThisShowing = false;
+    bool m_recordConnected = false;
+    bool m_recordFailureShown = false;
 
     QMenu* m_menu = nullptr;
     QAction* m_addAction = nullptr;

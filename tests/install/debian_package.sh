@@ -33,7 +33,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 libqt6multimedia6 "fonts-arphic-gkai00mp | fonts-arphic-ukai" \
-    xdg-utils qt6-translations-l10n; do
+    xdg-utils qt6-translations-l10n libqt6sql6-sqlite; do
     grep -qF "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

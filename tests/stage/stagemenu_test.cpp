@@ -112,13 +112,15 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
               (QStringList{QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"), QStringLiteral("-"),
                            QStringLiteral("设置"), QStringLiteral("颜色设置"), QStringLiteral("-"),
                            QStringLiteral("识字篇"), QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"),
-                           QStringLiteral("千字文篇"), QStringLiteral("-"), QStringLiteral("帮助"), QStringLiteral("-"),
+                           QStringLiteral("千字文篇"), QStringLiteral("复习篇"), QStringLiteral("-"),
+                           QStringLiteral("学习记录"), QStringLiteral("帮助"), QStringLiteral("-"),
                            QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
     EXPECT_EQ(captions(colours), (QStringList{QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
                                               QStringLiteral("-"), QStringLiteral("设置单一字体颜色")}));
-    for (const QString& text : {QStringLiteral("添加"), QStringLiteral("设置"), QStringLiteral("识字篇"), QStringLiteral("关闭")})
+    for (const QString& text : {QStringLiteral("添加"), QStringLiteral("设置"), QStringLiteral("识字篇"), QStringLiteral("复习篇"),
+                                QStringLiteral("关闭")})
         EXPECT_FALSE(action(text)->icon().isNull()) << text.toStdString();
 
     form->prepareMenu();
@@ -247,5 +249,6 @@ TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("定位指针"))), QStringLiteral("选择"));
     EXPECT_TRUE(recorder->sounds().isEmpty());
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("添加"))), QStringLiteral("添加字"));
+    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("学习记录"))), QStringLiteral("学习记录"));
     EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
 }

@@ -28,6 +28,26 @@ void RecordingEffects::openDocument(const QString& path)
     events.push_back({Kind::Document, path});
 }
 
+std::optional<QString> RecordingEffects::chooseSaveFile(QWidget*, const QString& suggested, const QString&)
+{
+    events.push_back({Kind::SaveFileChooser, suggested});
+    if (saveFileAnswers.empty())
+        return std::nullopt;
+    std::optional<QString> answer = saveFileAnswers.front();
+    saveFileAnswers.pop_front();
+    return answer;
+}
+
+bool RecordingEffects::confirm(QWidget*, const QString& text)
+{
+    events.push_back({Kind::Confirmation, text});
+    if (confirmAnswers.empty())
+        return false;
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+}
+
 std::optional<QColor> RecordingEffects::chooseColour(QWidget*, const QColor& initial)
 {
     events.push_back({Kind::ColourChooser, initial.name()});

@@ -17,7 +17,7 @@ namespace testing_support {
 // Effects that record what the program asked for and answer at once.
 class RecordingEffects final : public platform::Effects {
 public:
-    enum class Kind { Message, Error, Sound, Document, ColourChooser };
+    enum class Kind { Message, Error, Sound, Document, ColourChooser, SaveFileChooser, Confirmation };
     struct Event {
         Kind kind;
         QString text; // message text, sound or document path, chooser's initial colour name
@@ -28,6 +28,8 @@ public:
     void playSound(const QString& path) override;
     void openDocument(const QString& path) override;
     std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override;
+    std::optional<QString> chooseSaveFile(QWidget*, const QString& suggested, const QString& filter) override;
+    bool confirm(QWidget*, const QString& text) override;
 
     // Texts of the events of one kind, in order.
     QStringList texts(Kind kind) const;
@@ -40,6 +42,10 @@ public:
     std::vector<Event> events;
     // Answers of the colour chooser, first to last; nothing left means cancel.
     std::deque<std::optional<QColor>> colourAnswers;
+    // Answers of the save-file chooser (nothing left means cancel) and of
+    // the confirmations (nothing left means No).
+    std::deque<std::optional<QString>> saveFileAnswers;
+    std::deque<bool> confirmAnswers;
     // Called while a message or error box would be open, e.g. to check state.
     std::function<void(const QString&)> onBox;
 };
