@@ -26,6 +26,7 @@ targets=(profile_fuzz deck_fuzz settingstext_fuzz gbk_fuzz)
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+  export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
