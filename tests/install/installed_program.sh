@@ -42,9 +42,21 @@ mkdir -p "$home"
 chown nobody:nogroup "$home"
 mkdir -p "$work/shots" && chmod 777 "$work/shots"
 
+# A sanitized build's options reach the program too; the suppressions go
+# where the ordinary user can read them.
+sanitizer_options=()
+for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+  value=${!name:-}
+  if [[ $value =~ suppressions=([^:]*) ]]; then
+    cp "${BASH_REMATCH[1]}" "$work/sanitize.supp" && chmod 644 "$work/sanitize.supp"
+    value=${value/${BASH_REMATCH[1]}/$work/sanitize.supp}
+  fi
+  [[ -n $value ]] && sanitizer_options+=("$name=$value")
+done
+
 setpriv --reuid=nobody --regid=nogroup --clear-groups \
     env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$home" XDG_DATA_HOME="$home/data" \
-    XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" LANG=C.UTF-8 \
+    XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" LANG=C.UTF-8 "${sanitizer_options[@]}" \
     xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96 -nolisten tcp" \
     bash "$here/installed_session.sh" "$stage/usr/bin/quenlo" "$home/data/quenlo" "$work/shots"
 
