@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray old = profile::readString(path, section, key, unset);
     FUZZ_CHECK(old.size() < profile::kBufferSize || old == unset);
 
-    FUZZ_CHECK(profile::writeString(path, section, key, value));
+    FUZZ_CHECK(profile::writeString(path, section, key, value).ok());
     FUZZ_CHECK(profile::readString(path, section, key, unset) == value);
 
     // At most the key's old line goes; its new line comes, after a new
