@@ -115,9 +115,12 @@ qsizetype findInRows(const stage::Deck& deck, qsizetype from, qsizetype to,
         return -1;
     const char* text = deck.at(from).data();
     for (qsizetype row = from; row < to; ++row) {
-        if (beginsWith(text, pattern))
+        const char* next = nextEntry(text);
+        // An entry that holds text GBK can't show is listed empty: it starts
+        // with nothing typed.
+        if (beginsWith(text, pattern) && !platform::gbk::holdsForeignRun(QByteArrayView(text, next - text)))
             return row;
-        text = nextEntry(text);
+        text = next;
     }
     return -1;
 }
