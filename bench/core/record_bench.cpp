@@ -27,13 +27,19 @@ using bench_record::bigRecord;
 using bench_record::entry;
 using bench_record::today;
 
+// A copy of the record of 100,000 judgements that a benchmark may write to.
+QString scratchCopyOfRecord(const QString& suffix) {
+    const QString original = bigRecord(100000, 3000);
+    const QString path = original + suffix;
+    QFile::remove(path);
+    QFile::copy(original, path);
+    return path;
+}
+
 // What the stage's thread pays per judgement, with 100,000 judgements
 // already recorded; the worker writes them meanwhile.
 void BM_JudgementOnCallersThread(benchmark::State& state) {
-    const QString original = bigRecord(100000, 3000);
-    const QString path = original + QStringLiteral(".judge");
-    QFile::remove(path);
-    QFile::copy(original, path);
+    const QString path = scratchCopyOfRecord(QStringLiteral(".judge"));
     core::Record record(path);
     record.flush();
     int n = 0;
@@ -48,10 +54,7 @@ BENCHMARK(BM_JudgementOnCallersThread)->Iterations(5000)->Unit(benchmark::kMicro
 
 // One judgement written by the worker (a transaction of its own), for scale.
 void BM_JudgementWritten(benchmark::State& state) {
-    const QString original = bigRecord(100000, 3000);
-    const QString path = original + QStringLiteral(".write");
-    QFile::remove(path);
-    QFile::copy(original, path);
+    const QString path = scratchCopyOfRecord(QStringLiteral(".write"));
     core::Record record(path);
     record.flush();
     int n = 0;
