@@ -1,5 +1,6 @@
 #include "shezhi/tform2.h"
 
+#include "core/stagestate.h"
 #include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/error.h"
@@ -9,7 +10,6 @@
 #include "platform/programdir.h"
 #include "settings/integertext.h"
 #include "settings/startupread.h"
-#include "stage/stagestate.h"
 
 #include <QBitmap>
 #include <QComboBox>

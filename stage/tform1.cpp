@@ -1,5 +1,7 @@
 #include "stage/tform1.h"
 
+#include "core/stagestate.h"
+#include "jilu/tform5.h"
 #include "platform/desktopwindow.h"
 #include "platform/effects.h"
 #include "platform/fonts.h"
@@ -13,8 +15,6 @@
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
-#include "stage/stagestate.h"
-#include "jilu/tform5.h"
 #include "tianjia/tform3.h"
 #include "xuanze/tform4.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,8 +1,8 @@
 #include "xuanze/tform4.h"
 
+#include "core/stagestate.h"
 #include "platform/dialogframe.h"
 #include "platform/guard.h"
-#include "stage/stagestate.h"
 #include "xuanze/decklistmodel.h"
 #include "xuanze/hatchedframe.h"
 #include "xuanze/pickerlist.h"

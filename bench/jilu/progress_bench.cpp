@@ -3,8 +3,8 @@
 // (xvfb-run): the window must really be shown and painted.
 
 #include "bench/core/bigrecord.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

@@ -5,8 +5,8 @@
 // grows by more than 10 % after the first 20,000 steps, by which time the
 // glyph caches are full. Run by scripts/soak.sh.
 #include "bench/dialogtiming.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

@@ -12,9 +12,9 @@
 // On Wayland every window is composited, so only the translucent path runs:
 // start it as a client of the compositor with QT_QPA_PLATFORM=wayland (for
 // headless sway, as the user sway runs as).
+#include "core/stagestate.h"
 #include "platform/desktopwindow.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

@@ -19,9 +19,9 @@
 // As a check, monitor_ms is the click → the cue's first samples arriving from
 // the sink's monitor: no earlier than the sink rendered them, later by the
 // recording's own delivery (a millisecond fragment plus the transport).
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/soundplayer.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 

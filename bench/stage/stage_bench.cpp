@@ -4,11 +4,11 @@
 //
 // Run under a virtual screen of the size to measure, e.g.
 //   xvfb-run -a -s "-screen 0 3840x2160x24 -dpi 96" build-release/bench/stage/stage_bench
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
-#include "stage/deck.h"
 #include "stage/glyphrenderer.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

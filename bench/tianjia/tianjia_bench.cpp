@@ -5,9 +5,9 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/tianjia/tianjia_bench
 #include "bench/dialogtiming.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "tianjia/tform3.h"

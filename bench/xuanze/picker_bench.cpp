@@ -5,9 +5,9 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/xuanze/xuanze_bench
 #include "bench/dialogtiming.h"
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

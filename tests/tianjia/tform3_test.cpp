@@ -1,7 +1,7 @@
 // The character library editor: its commands, the highlight and the marked
 // position, leaving (messages, the file) and closing (the stage's reload).
+#include "core/stagestate.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

@@ -1,8 +1,8 @@
 // The position picker over a running stage.
 #include "xuanze/tform4.h"
 
+#include "core/stagestate.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"

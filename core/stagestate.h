@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/deck.h"
 #include "core/record.h"
 #include "settings/settingsfile.h"
 #include "settings/stagesettings.h"
-#include "stage/deck.h"
 
 #include <QString>
 

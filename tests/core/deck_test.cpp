@@ -1,7 +1,7 @@
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/error.h"
 #include "platform/gbk.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 
 #include "platform/gbk.h"
 #include "platform/programdir.h"
