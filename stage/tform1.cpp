@@ -1,7 +1,6 @@
 #include "stage/tform1.h"
 
 #include "core/stagestate.h"
-#include "jilu/tform5.h"
 #include "platform/desktopwindow.h"
 #include "platform/effects.h"
 #include "platform/fonts.h"
@@ -11,12 +10,9 @@
 #include "settings/colourtext.h"
 #include "settings/keys.h"
 #include "settings/startupread.h"
-#include "shezhi/tform2.h"
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
-#include "tianjia/tform3.h"
-#include "xuanze/tform4.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -35,11 +31,12 @@
 
 namespace stage {
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(StageDialogs dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , m_colour(128, 0, 128)
     , m_face(platform::defaultFaceName())
     , m_translucent(platform::screenIsComposited())
+    , m_dialogs(std::move(dialogs))
 {
     setWindowTitle(platform::applicationTitle());
     // Where a compositor draws the screen, the window is see-through outside
@@ -444,21 +441,18 @@ settings::SettingsFile& theSettingsFile()
 void TForm1::addClick()
 {
     playCue(SoundCue::Chime);
-    tianjia::TForm3 dialog(this);
-    dialog.exec();
+    m_dialogs.libraryEditor(*this);
 }
 
 void TForm1::locateClick()
 {
-    xuanze::TForm4 dialog(this);
-    dialog.exec();
+    m_dialogs.positionPicker(*this);
 }
 
 void TForm1::settingsClick()
 {
     playCue(SoundCue::Chime);
-    shezhi::TForm2 dialog(this);
-    dialog.exec();
+    m_dialogs.displaySettings(*this);
 }
 
 void TForm1::randomColourClick()
@@ -524,8 +518,7 @@ void TForm1::recordClick()
     core::Record* record = learningRecord();
     if (!record)
         return;
-    jilu::TForm5 dialog(*record, this);
-    dialog.exec();
+    m_dialogs.progress(*this, *record);
 }
 
 void TForm1::helpClick()

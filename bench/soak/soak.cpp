@@ -10,6 +10,7 @@
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -73,7 +74,7 @@ int main(int argc, char** argv)
     testing_support::ScopedRecorder recorder;
     folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.setProgramEnder([] {});
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))

@@ -24,6 +24,7 @@
 #include "platform/soundplayer.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -235,7 +236,7 @@ void measureClicks(benchmark::State& state, std::chrono::milliseconds pause)
     folder.copySounds();
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("口")});
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.show();
     QTest::qWait(1500); // the start-up chime and the first step's cue have ended
     if (!platform::desktopSoundPlayer().hasOutput()) {

@@ -12,6 +12,7 @@
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -97,7 +98,7 @@ void BM_ShowEntry(benchmark::State& state)
     testing_support::ScopedRecorder recorder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QString::fromUtf16(sample.text)});
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.show();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -207,7 +208,7 @@ int main(int argc, char** argv)
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大")});
     {
         testing_support::ScopedRecorder recorder;
-        stage::TForm1 probe; // reads the default settings
+        stage::TForm1 probe(windows::stageDialogs()); // reads the default settings
     }
     const settings::StageSettings defaults = stage::stageState().settings;
     benchmark::Initialize(&argc, argv);

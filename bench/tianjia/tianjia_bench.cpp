@@ -11,6 +11,7 @@
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "tianjia/tform3.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -81,7 +82,7 @@ void BM_MenuCommandToEditor(benchmark::State& state)
 {
     Setting setting;
     const double fileBytes = double(setting.folder.readFile(QStringLiteral("database/ziku.txt")).size());
-    stage::TForm1 stageForm;
+    stage::TForm1 stageForm(windows::stageDialogs());
     stageForm.show();
     QApplication::processEvents();
     double heldPerFileByte = 0;
