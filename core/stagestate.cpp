@@ -18,6 +18,14 @@ void resetStageState()
     stageState() = StageState{};
 }
 
+settings::SettingsFile& settingsFile()
+{
+    StageState& state = stageState();
+    if (!state.settingsFile)
+        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
+    return *state.settingsFile;
+}
+
 QString deckFileName(DeckKind kind)
 {
     switch (kind) {

@@ -428,16 +428,6 @@ void TForm1::endProgram()
         m_endProgram();
 }
 
-namespace {
-settings::SettingsFile& theSettingsFile()
-{
-    StageState& state = stageState();
-    if (!state.settingsFile)
-        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
-    return *state.settingsFile;
-}
-} // namespace
-
 void TForm1::addClick()
 {
     playCue(SoundCue::Chime);
@@ -464,7 +454,7 @@ void TForm1::randomColourClick()
     }
     state.settings.colourMode = settings::ColourMode::Random;
     showColourMode();
-    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
+    settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
 }
 
 void TForm1::singleColourClick()
@@ -476,7 +466,7 @@ void TForm1::singleColourClick()
     }
     state.settings.colourMode = settings::ColourMode::Single;
     showColourMode();
-    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
+    settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
 }
 
 void TForm1::chooseSingleColourClick()
@@ -487,8 +477,8 @@ void TForm1::chooseSingleColourClick()
     m_lastChosenColour = *chosen;
     const settings::Colour colour = settings::fromQColor(*chosen);
     stageState().settings.singleColour = colour;
-    theSettingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
-                                  settings::colourToText(colour));
+    settingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
+                               settings::colourToText(colour));
 }
 
 void TForm1::deckClick(DeckKind kind)
@@ -529,7 +519,7 @@ void TForm1::helpClick()
 
 void TForm1::closeClick()
 {
-    theSettingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
+    settingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
                                    startPositionToStore(stageState().cursor));
     endProgram();
 }
