@@ -460,7 +460,8 @@ TEST(FaultsOfASave, AKilledSaveLeavesTheOldFileOrTheNewOneWhole)
 
 // The judgements in the learning record at `path`, after checking that the
 // file opens whole and that every item counts exactly its judgements; none
-// when the file is not there. Gives the fault found instead, if any.
+// when the file is not there or was killed before its first schema was
+// written. Gives the fault found instead, if any.
 struct RecordCount {
     int judgements = 0;
     std::string fault;
@@ -481,6 +482,8 @@ RecordCount judgementsIn(const QString& path)
         else if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next()
                  || q.value(0).toString() != u"ok")
             count.fault = "the integrity check says " + q.value(0).toString().toStdString();
+        else if (q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next() && q.value(0).toInt() == 0)
+            count.judgements = 0; // made, and killed before its tables were
         else if (!q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM judgement),"
                                         " (SELECT COALESCE(SUM(right_count + wrong_count), 0) FROM item)"))
                  || !q.next())
@@ -520,8 +523,10 @@ TEST(FaultsOfAJudgement, AKillRightAfterAJudgementLosesAtMostThatOne)
         };
         for (int judgement = 0; judgement + 1 < judgements; ++judgement) {
             press(stage, key(judgement));
-            QTest::qWait(300); // time enough for it to be written
+            QTest::qWait(500); // time enough for it to be written
+            const QRegion before = e2e::pixelsOf(e2e::grabScreen(), kGlyph);
             press(stage, QStringLiteral("Return"));
+            ASSERT_NE(run.waitForChange(kGlyph, before), before) << "the stage did not step";
         }
         // The last key is sent while the kill comes: at random moments from
         // before the program has read the key to after it has written it.
@@ -535,6 +540,9 @@ TEST(FaultsOfAJudgement, AKillRightAfterAJudgementLosesAtMostThatOne)
 
         const RecordCount now = judgementsIn(record);
         ASSERT_EQ(now.fault, "");
+        ASSERT_EQ(QDir(run.folder().path(QStringLiteral("database"))).entryList({QStringLiteral("*.corrupt-*")}),
+                  QStringList{})
+            << "the program took the record for a corrupt one";
         ASSERT_GE(now.judgements, recorded + judgements - 1) << "more than the last judgement was lost";
         ASSERT_LE(now.judgements, recorded + judgements) << "judgements were recorded that were never given";
         lastKept += now.judgements == recorded + judgements;
