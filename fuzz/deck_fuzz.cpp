@@ -1,11 +1,11 @@
 // Deck files and the cursor, against plain reference implementations: the
 // entries a deck file holds, its file form, the cursor's advance and step
 // back on any cursor, and the picker's type-ahead over the deck's bytes.
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "fuzz/fuzzcheck.h"
 #include "platform/error.h"
 #include "platform/gbk.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "xuanze/decksearch.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

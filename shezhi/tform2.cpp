@@ -1,15 +1,14 @@
 #include "shezhi/tform2.h"
 
+#include "core/stagestate.h"
 #include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/error.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
-#include "platform/programdir.h"
 #include "settings/integertext.h"
 #include "settings/startupread.h"
-#include "stage/stagestate.h"
 
 #include <QBitmap>
 #include <QComboBox>
@@ -169,18 +168,6 @@ qint32 sizeFromText(const QString& text)
     if (!bytes)
         throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
     return settings::toInteger(*bytes);
-}
-
-// The settings file the stage opened at start-up. Should the start-up have
-// failed before opening it, the dialog opens the same file itself.
-settings::SettingsFile& stageSettingsFile()
-{
-    stage::StageState& state = stage::stageState();
-    if (!state.settingsFile) {
-        state.settingsFile =
-            std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
-    }
-    return *state.settingsFile;
 }
 
 } // namespace
@@ -481,7 +468,7 @@ void TForm2::SpeedButton1Click()
         for (WordClass c : kKeyOrder)
             current.size(c) = sizeFromText(sizeBox(c)->text());
 
-        settings::writeDisplaySettings(stageSettingsFile(), current);
+        settings::writeDisplaySettings(stage::settingsFile(), current);
         accept();
     });
 }

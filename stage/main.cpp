@@ -2,6 +2,7 @@
 #include "platform/guard.h"
 #include "platform/programdir.h"
 #include "stage/tform1.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
     loadQtChinese(qtTranslator);
     platform::installFontSubstitutions();
 
-    stage::TForm1 stage;
+    stage::TForm1 stage(windows::stageDialogs());
     stage.show();
     return QApplication::exec();
 }

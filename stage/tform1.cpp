@@ -1,5 +1,6 @@
 #include "stage/tform1.h"
 
+#include "core/stagestate.h"
 #include "platform/desktopwindow.h"
 #include "platform/effects.h"
 #include "platform/fonts.h"
@@ -9,14 +10,9 @@
 #include "settings/colourtext.h"
 #include "settings/keys.h"
 #include "settings/startupread.h"
-#include "shezhi/tform2.h"
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
-#include "stage/stagestate.h"
-#include "jilu/tform5.h"
-#include "tianjia/tform3.h"
-#include "xuanze/tform4.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -35,11 +31,12 @@
 
 namespace stage {
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(StageDialogs dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , m_colour(128, 0, 128)
     , m_face(platform::defaultFaceName())
     , m_translucent(platform::screenIsComposited())
+    , m_dialogs(std::move(dialogs))
 {
     setWindowTitle(platform::applicationTitle());
     // Where a compositor draws the screen, the window is see-through outside
@@ -431,34 +428,21 @@ void TForm1::endProgram()
         m_endProgram();
 }
 
-namespace {
-settings::SettingsFile& theSettingsFile()
-{
-    StageState& state = stageState();
-    if (!state.settingsFile)
-        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
-    return *state.settingsFile;
-}
-} // namespace
-
 void TForm1::addClick()
 {
     playCue(SoundCue::Chime);
-    tianjia::TForm3 dialog(this);
-    dialog.exec();
+    m_dialogs.libraryEditor(*this);
 }
 
 void TForm1::locateClick()
 {
-    xuanze::TForm4 dialog(this);
-    dialog.exec();
+    m_dialogs.positionPicker(*this);
 }
 
 void TForm1::settingsClick()
 {
     playCue(SoundCue::Chime);
-    shezhi::TForm2 dialog(this);
-    dialog.exec();
+    m_dialogs.displaySettings(*this);
 }
 
 void TForm1::randomColourClick()
@@ -470,7 +454,7 @@ void TForm1::randomColourClick()
     }
     state.settings.colourMode = settings::ColourMode::Random;
     showColourMode();
-    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
+    settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
 }
 
 void TForm1::singleColourClick()
@@ -482,7 +466,7 @@ void TForm1::singleColourClick()
     }
     state.settings.colourMode = settings::ColourMode::Single;
     showColourMode();
-    theSettingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
+    settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
 }
 
 void TForm1::chooseSingleColourClick()
@@ -493,8 +477,8 @@ void TForm1::chooseSingleColourClick()
     m_lastChosenColour = *chosen;
     const settings::Colour colour = settings::fromQColor(*chosen);
     stageState().settings.singleColour = colour;
-    theSettingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
-                                  settings::colourToText(colour));
+    settingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
+                               settings::colourToText(colour));
 }
 
 void TForm1::deckClick(DeckKind kind)
@@ -524,8 +508,7 @@ void TForm1::recordClick()
     core::Record* record = learningRecord();
     if (!record)
         return;
-    jilu::TForm5 dialog(*record, this);
-    dialog.exec();
+    m_dialogs.progress(*this, *record);
 }
 
 void TForm1::helpClick()
@@ -536,7 +519,7 @@ void TForm1::helpClick()
 
 void TForm1::closeClick()
 {
-    theSettingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
+    settingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
                                    startPositionToStore(stageState().cursor));
     endProgram();
 }

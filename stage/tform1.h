@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 
 #include <QColor>
 #include <QFont>
@@ -16,6 +16,18 @@ class QMenu;
 
 namespace stage {
 
+class TForm1;
+
+// The dialogs that the stage menu opens. The stage knows them only as these
+// commands, given to it where the windows are put together
+// (windows/stagedialogs.h): no window includes another window's header.
+struct StageDialogs {
+    std::function<void(TForm1& stage)> libraryEditor;   // 添加
+    std::function<void(TForm1& stage)> positionPicker;  // 定位指针
+    std::function<void(TForm1& stage)> displaySettings; // 设置
+    std::function<void(TForm1& stage, core::Record& record)> progress; // 学习记录
+};
+
 // The stage: a frameless window over the whole screen whose shape is cut to
 // the glyphs of the entry it shows, so that only the coloured characters
 // stand over the desktop and receive the mouse.
@@ -25,8 +37,9 @@ class TForm1 : public QWidget {
 public:
     // Creates the stage and runs the start-up: opens the settings file, reads
     // the library, the start position and the display settings, and plays
-    // the chime. An error shows the error box and skips the rest.
-    explicit TForm1(QWidget* parent = nullptr);
+    // the chime. An error shows the error box and skips the rest. The menu
+    // opens `dialogs`.
+    explicit TForm1(StageDialogs dialogs, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Advances to the next entry and draws it in a new colour, with the
@@ -126,6 +139,7 @@ private:
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     std::function<void()> m_endProgram;
+    StageDialogs m_dialogs;
 };
 
 } // namespace stage

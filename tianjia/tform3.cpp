@@ -1,12 +1,12 @@
 #include "tianjia/tform3.h"
 
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "tianjia/librarymodel.h"
 
 #include <QFileInfo>

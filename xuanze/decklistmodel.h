@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/deck.h"
+#include "core/deck.h"
 
 #include <QAbstractListModel>
 

@@ -1,8 +1,8 @@
 #include "xuanze/tform4.h"
 
+#include "core/stagestate.h"
 #include "platform/dialogframe.h"
 #include "platform/guard.h"
-#include "stage/stagestate.h"
 #include "xuanze/decklistmodel.h"
 #include "xuanze/hatchedframe.h"
 #include "xuanze/pickerlist.h"
@@ -32,9 +32,10 @@ bool designatesEntry(stage::DeckCursor cursor, qsizetype deckSize)
 
 } // namespace
 
-TForm4::TForm4(stage::TForm1* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_stage(parent)
+TForm4::TForm4(QWidget* stage, std::function<void()> showChosenEntry)
+    : QDialog(stage, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_stage(stage)
+    , m_showChosenEntry(std::move(showChosenEntry))
 {
     setWindowTitle(QStringLiteral("选择"));
     setFixedSize(kClientSize);
@@ -100,8 +101,8 @@ void TForm4::listBox1DblClick()
         // accept() hides the picker now; exec() returns when this handler
         // is done. The stage draws the chosen entry at once, as every step,
         // with a new colour and the step cue.
-        if (m_stage)
-            m_stage->showEntry();
+        if (m_showChosenEntry)
+            m_showChosenEntry();
     });
 }
 

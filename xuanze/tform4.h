@@ -1,8 +1,8 @@
 #pragma once
 
-#include "stage/tform1.h"
-
 #include <QDialog>
+
+#include <functional>
 
 namespace xuanze {
 
@@ -15,12 +15,13 @@ class PickerList;
 // user double-clicks. It has no buttons and no default or cancel key: a
 // double-click in the list is its way to close. It closes accepted after a
 // jump and rejected when it closed without one (nothing highlighted, or the
-// window manager's close command).
+// window manager's close command). It opens centred over `stage` and calls
+// `showChosenEntry` once the stage's cursor is on the chosen entry.
 class TForm4 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm4(stage::TForm1* parent);
+    TForm4(QWidget* stage, std::function<void()> showChosenEntry);
     ~TForm4() override;
 
 protected:
@@ -33,7 +34,8 @@ private:
     void formCreate();
     void listBox1DblClick();
 
-    stage::TForm1* m_stage;
+    QWidget* m_stage;
+    std::function<void()> m_showChosenEntry;
     HatchedFrame* m_shape1 = nullptr;
     PickerList* m_listBox1 = nullptr;
     DeckListModel* m_entries = nullptr;

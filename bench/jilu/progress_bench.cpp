@@ -3,11 +3,12 @@
 // (xvfb-run): the window must really be shown and painted.
 
 #include "bench/core/bigrecord.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,7 +55,7 @@ void BM_OpenProgressWindow(benchmark::State& state)
     QFile::copy(big, folder.path(QStringLiteral("database/record.sqlite")));
     testing_support::ScopedRecorder recorder;
     stage::resetStageState();
-    auto form = std::make_unique<stage::TForm1>();
+    auto form = std::make_unique<stage::TForm1>(windows::stageDialogs());
     form->show();
     QTest::qWaitForWindowExposed(form.get());
     QAction* command = menuItem(form->stageMenu(), QStringLiteral("学习记录"));

@@ -5,11 +5,12 @@
 // grows by more than 10 % after the first 20,000 steps, by which time the
 // glyph caches are full. Run by scripts/soak.sh.
 #include "bench/dialogtiming.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -73,7 +74,7 @@ int main(int argc, char** argv)
     testing_support::ScopedRecorder recorder;
     folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.setProgramEnder([] {});
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))

@@ -12,12 +12,13 @@
 // On Wayland every window is composited, so only the translucent path runs:
 // start it as a client of the compositor with QT_QPA_PLATFORM=wayland (for
 // headless sway, as the user sway runs as).
+#include "core/stagestate.h"
 #include "platform/desktopwindow.h"
 #include "platform/fonts.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -59,7 +60,7 @@ struct StageUnderTest {
                          {QStringLiteral("大"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
                           QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上")});
         stage::resetStageState();
-        form = std::make_unique<stage::TForm1>();
+        form = std::make_unique<stage::TForm1>(windows::stageDialogs());
         form->show();
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(form.get());
         QApplication::processEvents();

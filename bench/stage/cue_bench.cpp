@@ -19,11 +19,12 @@
 // As a check, monitor_ms is the click → the cue's first samples arriving from
 // the sink's monitor: no earlier than the sink rendered them, later by the
 // recording's own delivery (a millisecond fragment plus the transport).
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/soundplayer.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -235,7 +236,7 @@ void measureClicks(benchmark::State& state, std::chrono::milliseconds pause)
     folder.copySounds();
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("口")});
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.show();
     QTest::qWait(1500); // the start-up chime and the first step's cue have ended
     if (!platform::desktopSoundPlayer().hasOutput()) {

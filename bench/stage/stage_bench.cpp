@@ -4,14 +4,15 @@
 //
 // Run under a virtual screen of the size to measure, e.g.
 //   xvfb-run -a -s "-screen 0 3840x2160x24 -dpi 96" build-release/bench/stage/stage_bench
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
-#include "stage/deck.h"
 #include "stage/glyphrenderer.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -97,7 +98,7 @@ void BM_ShowEntry(benchmark::State& state)
     testing_support::ScopedRecorder recorder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QString::fromUtf16(sample.text)});
     stage::resetStageState();
-    stage::TForm1 form;
+    stage::TForm1 form(windows::stageDialogs());
     form.show();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -207,7 +208,7 @@ int main(int argc, char** argv)
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大")});
     {
         testing_support::ScopedRecorder recorder;
-        stage::TForm1 probe; // reads the default settings
+        stage::TForm1 probe(windows::stageDialogs()); // reads the default settings
     }
     const settings::StageSettings defaults = stage::stageState().settings;
     benchmark::Initialize(&argc, argv);

@@ -5,12 +5,13 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/tianjia/tianjia_bench
 #include "bench/dialogtiming.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "tianjia/tform3.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -81,7 +82,7 @@ void BM_MenuCommandToEditor(benchmark::State& state)
 {
     Setting setting;
     const double fileBytes = double(setting.folder.readFile(QStringLiteral("database/ziku.txt")).size());
-    stage::TForm1 stageForm;
+    stage::TForm1 stageForm(windows::stageDialogs());
     stageForm.show();
     QApplication::processEvents();
     double heldPerFileByte = 0;

@@ -5,12 +5,13 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/xuanze/xuanze_bench
 #include "bench/dialogtiming.h"
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 #include "xuanze/tform4.h"
 
 #include <QAbstractItemView>
@@ -45,7 +46,7 @@ struct StageOnLibrary {
     {
         stage::resetStageState();
         folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile(count));
-        form = std::make_unique<stage::TForm1>();
+        form = std::make_unique<stage::TForm1>(windows::stageDialogs());
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("the stage never appeared");
@@ -83,7 +84,7 @@ void typeAhead(benchmark::State& state, const QString& key)
     stage::resetStageState();
     stage::stageState().deck = stage::Deck::fromFileBytes(libraryFile(state.range(0)));
     stage::stageState().cursor = 0;
-    xuanze::TForm4 picker(nullptr);
+    xuanze::TForm4 picker(nullptr, {});
     picker.show();
     if (!QTest::qWaitForWindowExposed(&picker))
         state.SkipWithError("the picker never appeared");

@@ -1,7 +1,7 @@
 // The real program where the system fails it: a full disk, files and folders
 // it may not write, a folder gone, a folder where a file should be, a
-// symlinked library, a kill in the middle of a save, and leaving while the
-// sound output is running. Each case reads the message boxes on screen, sees
+// symlinked library, a kill in the middle of a save or right after a
+// judgement, and leaving while the sound output is running. Each case reads the message boxes on screen, sees
 // whether the program goes on, and compares every data file byte for byte.
 #include "programrun.h"
 
@@ -20,6 +20,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QMap>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -453,6 +456,100 @@ TEST(FaultsOfASave, AKilledSaveLeavesTheOldFileOrTheNewOneWhole)
     EXPECT_GT(cutShort, 0) << "no save was ever cut short";
     std::cout << "[ killed ] " << cutShort << " saves cut short, " << completed << " completed; a save takes "
               << saveMicroseconds << " us\n";
+}
+
+// The judgements in the learning record at `path`, after checking that the
+// file opens whole and that every item counts exactly its judgements; none
+// when the file is not there or was killed before its first schema was
+// written. Gives the fault found instead, if any.
+struct RecordCount {
+    int judgements = 0;
+    std::string fault;
+};
+
+RecordCount judgementsIn(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return {};
+    RecordCount count;
+    const QString connection = QStringLiteral("killed record");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (!db.open())
+            count.fault = "the record does not open: " + db.lastError().text().toStdString();
+        else if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next()
+                 || q.value(0).toString() != u"ok")
+            count.fault = "the integrity check says " + q.value(0).toString().toStdString();
+        else if (q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next() && q.value(0).toInt() == 0)
+            count.judgements = 0; // made, and killed before its tables were
+        else if (!q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM judgement),"
+                                        " (SELECT COALESCE(SUM(right_count + wrong_count), 0) FROM item)"))
+                 || !q.next())
+            count.fault = "the record can't be counted: " + q.lastError().text().toStdString();
+        else if (q.value(0).toInt() != q.value(1).toInt())
+            count.fault = "the items count " + std::to_string(q.value(1).toInt()) + " judgements, the record holds "
+                          + std::to_string(q.value(0).toInt());
+        else
+            count.judgements = q.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return count;
+}
+
+// The real program killed right after a judgement, round after round on the
+// same record: the judgements given earlier in the run are all kept, the
+// last one at most is lost, and the file always opens whole.
+TEST(FaultsOfAJudgement, AKillRightAfterAJudgementLosesAtMostThatOne)
+{
+    ProgramRun run;
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
+    run.folder().writeSettings(kSettings);
+    const QString record = run.folder().path(QStringLiteral("database/record.sqlite"));
+    constexpr int kRounds = 20;
+    int recorded = 0;
+    int lastKept = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        run.start();
+        ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage did not appear";
+        const QString stage = run.windowId();
+        // One to three judgements, each on a showing of its own (only the
+        // first key of a showing is recorded), right and wrong.
+        const int judgements = 1 + round % 3;
+        const auto key = [round](int judgement) {
+            return (round + judgement) % 2 ? QStringLiteral("space") : QStringLiteral("7");
+        };
+        for (int judgement = 0; judgement + 1 < judgements; ++judgement) {
+            press(stage, key(judgement));
+            QTest::qWait(500); // time enough for it to be written
+            const QRegion before = e2e::pixelsOf(e2e::grabScreen(), kGlyph);
+            press(stage, QStringLiteral("Return"));
+            ASSERT_NE(run.waitForChange(kGlyph, before), before) << "the stage did not step";
+        }
+        // The last key is sent while the kill comes: at random moments from
+        // before the program has read the key to after it has written it.
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), stage});
+        QProcess lastKey;
+        lastKey.start(QStringLiteral("xdotool"), {QStringLiteral("key"), key(judgements - 1)});
+        ::usleep(useconds_t(QRandomGenerator::global()->bounded(40000)));
+        run.process().kill();
+        lastKey.waitForFinished();
+        ASSERT_TRUE(run.waitForExit(5000)) << "the program outlived SIGKILL";
+
+        const RecordCount now = judgementsIn(record);
+        ASSERT_EQ(now.fault, "");
+        ASSERT_EQ(QDir(run.folder().path(QStringLiteral("database"))).entryList({QStringLiteral("*.corrupt-*")}),
+                  QStringList{})
+            << "the program took the record for a corrupt one";
+        ASSERT_GE(now.judgements, recorded + judgements - 1) << "more than the last judgement was lost";
+        ASSERT_LE(now.judgements, recorded + judgements) << "judgements were recorded that were never given";
+        lastKept += now.judgements == recorded + judgements;
+        recorded = now.judgements;
+    }
+    std::cout << "[ killed ] " << kRounds << " runs, " << recorded << " judgements kept; the last one of a run was kept "
+              << lastKept << " times and lost " << kRounds - lastKept << " times\n";
 }
 
 TEST(FaultsOnScreen, LeavingRightAfterACueEndsTheProgram)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/guiprinters.h"
 #include "tests/support/programfolder.h"
 
 #include <QImage>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/stagestate.h"
 #include "settings/settingsfile.h"
 #include "settings/startupread.h"
 #include "shezhi/tform2.h"
-#include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 

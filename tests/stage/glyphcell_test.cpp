@@ -1,9 +1,9 @@
 // Where the glyphs of a face lie in its text cell, and that the shipped
 // decks are drawn whole at the shipped settings.
+#include "core/deck.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
 #include "settings/startupread.h"
-#include "stage/deck.h"
 #include "stage/glyphrenderer.h"
 
 #include <QFile>

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QAction>
 #include <QMenu>
@@ -33,7 +34,7 @@ protected:
     // Creates the stage (which runs the start-up) and shows it.
     stage::TForm1& start(bool show = true)
     {
-        form = std::make_unique<stage::TForm1>();
+        form = std::make_unique<stage::TForm1>(windows::stageDialogs());
         form->setProgramEnder([this] { ++programEnds; });
         if (show)
             form->show();

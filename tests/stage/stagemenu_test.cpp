@@ -1,6 +1,7 @@
 // The stage's keys and its right-button menu.
 #include "stagefixture.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QTest>
@@ -251,4 +252,27 @@ TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("添加"))), QStringLiteral("添加字"));
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("学习记录"))), QStringLiteral("学习记录"));
     EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
+}
+
+// The picker opened from the menu is given the stage: it opens over it, and
+// the stage draws the entry double-clicked there.
+TEST_F(StageKeysTest, PickerFromTheMenuDrawsTheChosenEntryOnTheStage)
+{
+    QPoint pickerCentre;
+    QTimer::singleShot(0, [&] {
+        QWidget* picker = QApplication::activeModalWidget();
+        ASSERT_NE(picker, nullptr);
+        QTimer::singleShot(10000, picker, [picker] { picker->close(); }); // never left open
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
+        pickerCentre = picker->geometry().center();
+        auto* list = picker->findChild<QAbstractItemView*>(QStringLiteral("ListBox1"));
+        ASSERT_NE(list, nullptr);
+        const QModelIndex row = list->model()->index(5, 0);
+        list->scrollTo(row);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+    });
+    action(QStringLiteral("定位指针"))->trigger();
+    EXPECT_EQ(pickerCentre, form->geometry().center());
+    EXPECT_EQ(shown(), kLibrary[5]);
+    EXPECT_EQ(cursor(), 5);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
-// Lets GoogleTest print Qt values readably in failure messages.
+// Lets GoogleTest print Qt's core values readably in failure messages;
+// tests/support/guiprinters.h adds the GUI ones.
 #include <QByteArray>
-#include <QColor>
 #include <QRect>
-#include <QRegion>
 #include <QString>
 #include <QStringList>
 
@@ -28,18 +27,7 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out)
     *out << "bytes " << bytes.toHex(' ').toStdString();
 }
 
-inline void PrintTo(const QColor& colour, std::ostream* out)
-{
-    *out << colour.name().toStdString();
-}
-
 inline void PrintTo(const QRect& rect, std::ostream* out)
 {
     *out << '(' << rect.x() << ", " << rect.y() << ' ' << rect.width() << 'x' << rect.height() << ')';
-}
-
-inline void PrintTo(const QRegion& region, std::ostream* out)
-{
-    *out << "region of " << region.rectCount() << " rects, bounds ";
-    PrintTo(region.boundingRect(), out);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/effects.h"
-#include "tests/support/printers.h"
+#include "tests/support/guiprinters.h"
 
 #include <QColor>
 #include <QString>

@@ -1,7 +1,7 @@
 // The library editor's rows: entries read from the file stay in the file's
 // bytes and rows refer to them; every edit must still read back, and write
 // out, exactly as a plain list of entries would.
-#include "stage/deck.h"
+#include "core/deck.h"
 #include "tianjia/librarymodel.h"
 
 #include <QRandomGenerator>

@@ -1,11 +1,12 @@
 // The character library editor: its commands, the highlight and the marked
 // position, leaving (messages, the file) and closing (the stage's reload).
+#include "core/stagestate.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "tianjia/tform3.h"
+#include "windows/stagedialogs.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -482,7 +483,7 @@ TEST_F(LibraryEditorTest, StageKeepsItsGlyphsUntilItsNextStepInTheShortenedLibra
     for (const char16_t* text : {u"零", u"一", u"二", u"三", u"四", u"五", u"六", u"七", u"八", u"九", u"十"})
         library.push_back(QString::fromUtf16(text));
     writeLibrary(library);
-    stage::TForm1 stageWindow;
+    stage::TForm1 stageWindow(windows::stageDialogs());
     while (stageWindow.shownEntry() != gbk(library[9]))
         stageWindow.showEntry();
     ASSERT_EQ(stage::stageState().cursor, 9);

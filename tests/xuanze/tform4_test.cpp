@@ -1,11 +1,12 @@
 // The position picker over a running stage.
 #include "xuanze/tform4.h"
 
+#include "core/stagestate.h"
 #include "platform/gbk.h"
-#include "stage/stagestate.h"
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -84,12 +85,18 @@ protected:
     stage::TForm1& startShowing(const std::vector<QString>& entries, int index)
     {
         folder.writeDeck(QStringLiteral("database/ziku.txt"), entries);
-        stageForm = std::make_unique<stage::TForm1>();
+        stageForm = std::make_unique<stage::TForm1>(windows::stageDialogs());
         stageForm->show(); // draws entry 0
         for (int i = 0; i < index; ++i)
             stageForm->showEntry();
         recorder->clear();
         return *stageForm;
+    }
+
+    // What the stage gives the picker to draw the chosen entry.
+    std::function<void()> showChosenEntry()
+    {
+        return [this] { stageForm->showEntry(); };
     }
 
     QString shown() const { return platform::gbk::decode(stageForm->shownEntry()); }
@@ -100,7 +107,7 @@ protected:
     // was still open after ten seconds.
     int runPicker(const std::function<void(TForm4&)>& whileOpen)
     {
-        TForm4 picker(stageForm.get());
+        TForm4 picker(stageForm.get(), showChosenEntry());
         QTimer::singleShot(0, &picker, [&] {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(&picker));
             whileOpen(picker);
@@ -125,7 +132,7 @@ protected:
 TEST_F(PickerTest, OpensCentredOverTheStageWithTheShowingEntryHighlighted)
 {
     startShowing(numberedEntries(40), 7);
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     picker.show();
     QListView* list = listOf(picker);
 
@@ -151,7 +158,7 @@ TEST_F(PickerTest, OpensOnAMillionEntriesWithTheShowingOneScrolledIntoView)
     stage::stageState().deck = stage::Deck::fromFileBytes(text);
     stage::stageState().cursor = 765'432;
 
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     picker.show();
     QListView* list = listOf(picker);
     ASSERT_EQ(list->model()->rowCount(), 1'000'000);
@@ -168,7 +175,7 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
     ASSERT_EQ(recorder->messages(), QStringList{QStringLiteral("已到最前面！")});
     ASSERT_EQ(cursor(), -1);
     {
-        TForm4 picker(stageForm.get());
+        TForm4 picker(stageForm.get(), showChosenEntry());
         picker.show();
         QListView* list = listOf(picker);
         EXPECT_EQ(highlightedRow(list), -1);
@@ -197,7 +204,7 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
 
     // Past the end, as after the library editor shortened the library.
     stage::stageState().cursor = 40;
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     picker.show();
     EXPECT_EQ(highlightedRow(listOf(picker)), -1);
     EXPECT_EQ(listOf(picker)->verticalScrollBar()->value(), 0);
@@ -258,7 +265,7 @@ TEST_F(PickerTest, ListsTheClassicDeckThatIsShowingNotTheLibrary)
 
     EXPECT_EQ(doubleClickRow(2), QDialog::Accepted);
     EXPECT_EQ(shown(), QStringLiteral("性相近"));
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     QAbstractItemModel* rows = listOf(picker)->model();
     ASSERT_EQ(rows->rowCount(), 3);
     EXPECT_EQ(rows->index(0, 0).data().toString(), QStringLiteral("人之初"));
@@ -310,7 +317,7 @@ TEST_F(PickerTest, ADoubleClickBelowTheRowsActsOnTheHighlightedRow)
 TEST_F(PickerTest, ClicksAndKeysOnlyMoveTheHighlight)
 {
     startShowing(numberedEntries(5), 2);
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     picker.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
     QListView* list = listOf(picker);
@@ -349,7 +356,7 @@ TEST_F(PickerTest, TheWindowManagersCloseCommandChangesNothing)
 TEST_F(PickerTest, LooksLikeItsForm)
 {
     startShowing(numberedEntries(40), 7);
-    TForm4 picker(stageForm.get());
+    TForm4 picker(stageForm.get(), showChosenEntry());
     picker.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
     QListView* list = listOf(picker);

@@ -1,7 +1,7 @@
 // Type-ahead in the picker's list looks at the deck's bytes; it must choose
 // the same row as the item view's own type-ahead, which asks the model for
 // every row's text.
-#include "stage/deck.h"
+#include "core/deck.h"
 #include "tests/support/programfolder.h"
 #include "xuanze/decklistmodel.h"
 #include "xuanze/decksearch.h"

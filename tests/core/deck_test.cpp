@@ -1,7 +1,7 @@
+#include "core/deck.h"
+#include "core/stagestate.h"
 #include "platform/error.h"
 #include "platform/gbk.h"
-#include "stage/deck.h"
-#include "stage/stagestate.h"
 #include "tests/support/programfolder.h"
 
 #include <gtest/gtest.h>
@@ -239,6 +239,22 @@ TEST(Decks, JumpToDrawsTheChosenEntryNext)
     stage::jumpTo(0);
     EXPECT_EQ(stage::stageState().cursor, -1);
     EXPECT_EQ(stage::nextIndex(), 0);
+}
+
+// The stage's commands and the display settings write to one settings file,
+// the program folder's, even when the start-up failed before opening it.
+TEST(StageSettingsFile, OneFileInTheProgramFolderOpenedOnFirstUse)
+{
+    ProgramFolder folder;
+    stage::resetStageState();
+    settings::SettingsFile& file = stage::settingsFile();
+    EXPECT_EQ(&stage::settingsFile(), &file);
+    file.writeInteger("section", "key", 7);
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/qrnv.ini")), QByteArray("[section]\r\nkey=7\r\n"));
+
+    // The file the start-up opened is the one written.
+    stage::stageState().settingsFile = std::make_unique<settings::SettingsFile>(folder.path(QStringLiteral("other.ini")));
+    EXPECT_EQ(stage::settingsFile().path(), folder.path(QStringLiteral("other.ini")));
 }
 
 TEST(Decks, BuiltInListHasSixtyFourEntries)

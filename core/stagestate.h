@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/deck.h"
 #include "core/record.h"
 #include "settings/settingsfile.h"
 #include "settings/stagesettings.h"
-#include "stage/deck.h"
 
 #include <QString>
 
@@ -38,6 +38,11 @@ StageState& stageState();
 
 // Returns the state to how it is before start-up (a new run; tests).
 void resetStageState();
+
+// The settings file the stage opened at start-up. Should the start-up have
+// failed before opening it, it is opened now: the menu's commands and the
+// display settings still have a file to write to.
+settings::SettingsFile& settingsFile();
 
 // The data file of a deck, relative to the program directory; empty for
 // the review deck.

@@ -1,4 +1,4 @@
-#include "stage/stagestate.h"
+#include "core/stagestate.h"
 
 #include "platform/gbk.h"
 #include "platform/programdir.h"
@@ -16,6 +16,14 @@ StageState& stageState()
 void resetStageState()
 {
     stageState() = StageState{};
+}
+
+settings::SettingsFile& settingsFile()
+{
+    StageState& state = stageState();
+    if (!state.settingsFile)
+        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
+    return *state.settingsFile;
 }
 
 QString deckFileName(DeckKind kind)

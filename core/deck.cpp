@@ -1,4 +1,4 @@
-#include "stage/deck.h"
+#include "core/deck.h"
 
 #include "platform/error.h"
 #include "platform/files.h"

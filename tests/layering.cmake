@@ -1,0 +1,102 @@
+# Checks how the code is layered; run by CTest as
+#   cmake -DSOURCE_DIR=... -DCORE_HEADERS=a,b -DCORE_LINKS=a,b -DQT_HEADER_DIRS=a,b
+#         -DCORE_PROGRAMS=a,b -P layering.cmake
+# - No window includes another window's header: the stage and the dialogs
+#   are put together in windows/ alone.
+# - core/ includes only core/, the platform and settings headers that need no
+#   screen (CORE_HEADERS), and Qt headers of QtCore and QtSql (QT_HEADER_DIRS).
+# - The core libraries link no GUI library (CORE_LINKS: everything they link,
+#   directly or not), and the core's test programs load none (CORE_PROGRAMS).
+
+cmake_minimum_required(VERSION 3.25)
+
+foreach(list CORE_HEADERS CORE_LINKS QT_HEADER_DIRS CORE_PROGRAMS)
+  string(REPLACE "," ";" ${list} "${${list}}")
+endforeach()
+
+set(faults "")
+macro(fault text)
+  string(APPEND faults "  ${text}\n")
+endmacro()
+
+# The quoted and the angled includes of every source file under `folder`.
+function(includes_of folder quoted_out angled_out)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  set(quoted "")
+  set(angled "")
+  foreach(file IN LISTS files)
+    file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
+    file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "include[ \t]*\"([^\"]+)\"")
+        list(APPEND quoted "${name}|${CMAKE_MATCH_1}")
+      elseif(line MATCHES "include[ \t]*<([^>]+)>")
+        list(APPEND angled "${name}|${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
+  endforeach()
+  set(${quoted_out} "${quoted}" PARENT_SCOPE)
+  set(${angled_out} "${angled}" PARENT_SCOPE)
+endfunction()
+
+set(windows stage shezhi tianjia xuanze jilu)
+foreach(window IN LISTS windows)
+  includes_of(${window} quoted angled)
+  foreach(include IN LISTS quoted)
+    string(REPLACE "|" ";" parts "${include}")
+    list(GET parts 0 file)
+    list(GET parts 1 header)
+    string(REGEX REPLACE "/.*" "" folder "${header}")
+    if(NOT folder STREQUAL window AND folder IN_LIST windows)
+      fault("${file} includes ${header}: another window's header")
+    endif()
+  endforeach()
+endforeach()
+
+includes_of(core quoted angled)
+foreach(include IN LISTS quoted)
+  string(REPLACE "|" ";" parts "${include}")
+  list(GET parts 0 file)
+  list(GET parts 1 header)
+  if(NOT header MATCHES "^core/" AND NOT header IN_LIST CORE_HEADERS)
+    fault("${file} includes ${header}, which is not part of the core")
+  endif()
+endforeach()
+foreach(include IN LISTS angled)
+  string(REPLACE "|" ";" parts "${include}")
+  list(GET parts 0 file)
+  list(GET parts 1 header)
+  if(NOT header MATCHES "^Q")
+    continue()
+  endif()
+  set(found FALSE)
+  foreach(dir IN LISTS QT_HEADER_DIRS)
+    get_filename_component(module "${dir}" NAME)
+    if(EXISTS "${dir}/${header}" OR header MATCHES "^${module}/")
+      set(found TRUE)
+    endif()
+  endforeach()
+  if(NOT found)
+    fault("${file} includes <${header}>, which is not a header of QtCore or QtSql")
+  endif()
+endforeach()
+
+foreach(library IN LISTS CORE_LINKS)
+  if(library MATCHES "Qt6::(Gui|Widgets|Multimedia|OpenGL)|quenlo_platform$|quenlo_settings$|quenlo_windows")
+    fault("the core links ${library}")
+  endif()
+endforeach()
+
+foreach(program IN LISTS CORE_PROGRAMS)
+  execute_process(COMMAND ldd "${program}" OUTPUT_VARIABLE loaded RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    fault("ldd could not read ${program}")
+  elseif(loaded MATCHES "libQt6(Gui|Widgets|Multimedia|OpenGL)")
+    fault("${program} loads libQt6${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+
+if(faults)
+  message(FATAL_ERROR "The layers are crossed:\n${faults}")
+endif()
+message(STATUS "Core and windows keep to their layers")
