@@ -31,6 +31,9 @@ public:
 
     std::vector<QByteArray> entries() const;
 
+    // Decks are equal when their text is, line ends included.
+    bool operator==(const Deck& other) const { return m_size == other.m_size && m_text == other.m_text; }
+
     // The deck in its file form: every entry followed by CR LF.
     QByteArray toFileBytes() const;
     static QByteArray toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd = "\r\n");
