@@ -294,24 +294,6 @@ QByteArray withValue(QByteArrayView text, QByteArrayView section, QByteArrayView
     return withInsertedKey(text, lastKeyOrHeader(lines, *span), key, value);
 }
 
-// The file's bytes for `text`, in the first encoding whose bytes read back as
-// this very text: the one textencoding chooses, else the file's own (a GBK
-// file may hold bytes that look like a foreign run, which are its own, not a
-// character to restore), else UTF-8 with a byte-order mark (without a mark,
-// the guess may take the new text for GBK, or GBK text for UTF-8). Nothing
-// when none does: bytes that are no GBK character can't go into UTF-8.
-std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView text, textencoding::Encoding existing)
-{
-    using textencoding::Encoding;
-    const Encoding candidates[] = {textencoding::encodingToWrite(existing, text), existing, Encoding::Utf8WithBom};
-    for (const Encoding encoding : candidates) {
-        QByteArray bytes = textencoding::toFileBytes(text, encoding);
-        if (textencoding::fromFileBytes(bytes).gbk == text)
-            return bytes;
-    }
-    return std::nullopt;
-}
-
 // What fits in the caller's buffer, with room for its terminating zero.
 QByteArray cutToBuffer(QByteArrayView value)
 {
@@ -342,9 +324,9 @@ WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayV
     if (!text)
         return {readFailure};
     const QByteArray edited = withValue(text->gbk, section, key, value);
-    const std::optional<QByteArray> bytes = fileBytesReadingBackAs(edited, text->encoding);
+    const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(edited, text->encoding);
     if (!bytes)
-        return {QStringLiteral("Text that is not GBK cannot be stored in a UTF-8 file")};
+        return {textencoding::textNotStorableReason()};
     return replaceFile(path, *bytes);
 }
 

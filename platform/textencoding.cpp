@@ -334,4 +334,20 @@ Encoding encodingToWrite(Encoding existing, QByteArrayView gbk)
     return existing;
 }
 
+std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView gbk, Encoding existing)
+{
+    const Encoding candidates[] = {encodingToWrite(existing, gbk), existing, Encoding::Utf8WithBom};
+    for (const Encoding encoding : candidates) {
+        QByteArray bytes = toFileBytes(gbk, encoding);
+        if (fromFileBytes(bytes).gbk == gbk)
+            return bytes;
+    }
+    return std::nullopt;
+}
+
+QString textNotStorableReason()
+{
+    return QStringLiteral("Text that is not GBK cannot be stored in a UTF-8 file");
+}
+
 } // namespace platform::textencoding
