@@ -234,8 +234,11 @@ void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& en
     namespace textencoding = platform::textencoding;
     const FileForm form = formOfFile(path);
     const QByteArray text = Deck::toFileBytes(count, entryAt, form.lineEnd);
-    const textencoding::Encoding encoding = textencoding::encodingToWrite(form.encoding, text);
-    platform::replaceFileOrThrow(path, textencoding::toFileBytes(text, encoding));
+    const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(text, form.encoding);
+    if (!bytes)
+        throw platform::Error(QStringLiteral("Cannot create file \"%1\". %2")
+                                  .arg(QDir::toNativeSeparators(path), textencoding::textNotStorableReason()));
+    platform::replaceFileOrThrow(path, *bytes);
 }
 
 } // namespace stage

@@ -31,6 +31,9 @@ public:
 
     std::vector<QByteArray> entries() const;
 
+    // Decks are equal when their text is, line ends included.
+    bool operator==(const Deck& other) const { return m_size == other.m_size && m_text == other.m_text; }
+
     // The deck in its file form: every entry followed by CR LF.
     QByteArray toFileBytes() const;
     static QByteArray toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd = "\r\n");
@@ -60,7 +63,8 @@ Deck readDeckFile(const QString& path);
 // Writes entries in the deck file form, replacing the file atomically. An
 // existing file keeps its encoding (and byte-order mark); a UTF-8 file also
 // keeps its line end. A new file is GBK, unless entries hold foreign runs,
-// which only UTF-8 can keep. Throws platform::Error("Cannot create file ...").
+// which only UTF-8 can keep. The file always reads back as written: a UTF-8
+// file that would read as GBK afterwards gets a byte-order mark. Throws platform::Error("Cannot create file ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
 

@@ -1,7 +1,9 @@
-// The settings file: reading any file never fails; a write succeeds, reads
+// The settings file: reading any file never fails; a write succeeds (or is
+// refused, leaving the file whole, for bytes a UTF-8 file can't hold), reads
 // back, and changes only its own line (or adds one line for a new key, two
 // for a new section); every other line stays as it was.
 #include "fuzz/fuzzcheck.h"
+#include "platform/gbk.h"
 #include "platform/profile.h"
 #include "platform/textencoding.h"
 
@@ -93,6 +95,12 @@ std::pair<qsizetype, qsizetype> changedLines(const QList<QByteArray>& before, co
     return {before.size() - front - back, after.size() - front - back};
 }
 
+// Whether the bytes are GBK characters and nothing else.
+bool isGbkText(const QByteArray& bytes)
+{
+    return platform::gbk::encode(platform::gbk::decode(bytes)) == bytes;
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -125,7 +133,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray old = profile::readString(path, section, key, unset);
     FUZZ_CHECK(old.size() < profile::kBufferSize || old == unset);
 
-    FUZZ_CHECK(profile::writeString(path, section, key, value).ok());
+    if (!profile::writeString(path, section, key, value).ok()) {
+        // Refused only for bytes that are no GBK character going into a
+        // UTF-8 file, which can't hold them; the file stays as it was.
+        FUZZ_CHECK(fileExists && platform::textencoding::detect(before) != platform::textencoding::Encoding::Gbk);
+        FUZZ_CHECK(!isGbkText(section) || !isGbkText(key) || !isGbkText(value));
+        FUZZ_CHECK(readAll(path) == before);
+        return 0;
+    }
     FUZZ_CHECK(profile::readString(path, section, key, unset) == value);
 
     // At most the key's old line goes; its new line comes, after a new

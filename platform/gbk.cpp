@@ -15,8 +15,10 @@ constexpr const char* kCodecName = "windows-936";
 
 QString decode(QByteArrayView bytes)
 {
+    // Empty, not null: item views find a null text begins with no text at
+    // all, not even an empty one, unlike an empty entry's.
     if (holdsForeignRun(bytes))
-        return QString();
+        return QStringLiteral("");
     // The decoder holds back a lead byte at the very end, waiting for the
     // rest of its character, and so would drop it: show it as broken.
     const qsizetype whole = prefixLength(bytes, bytes.size());

@@ -324,8 +324,10 @@ WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayV
     if (!text)
         return {readFailure};
     const QByteArray edited = withValue(text->gbk, section, key, value);
-    const textencoding::Encoding encoding = textencoding::encodingToWrite(text->encoding, edited);
-    return replaceFile(path, textencoding::toFileBytes(edited, encoding));
+    const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(edited, text->encoding);
+    if (!bytes)
+        return {textencoding::textNotStorableReason()};
+    return replaceFile(path, *bytes);
 }
 
 } // namespace platform::profile

@@ -24,7 +24,10 @@
 //
 // A file in UTF-8, with or without a byte-order mark, is read as its GBK form
 // and written back in UTF-8, its mark kept (platform/textencoding.h); a new
-// file is GBK.
+// file is GBK. A write always reads back as written: where the file's own
+// encoding would be read otherwise afterwards, the file gets a UTF-8
+// byte-order mark, and bytes that are no GBK character are refused for a
+// UTF-8 file, which can't hold them.
 namespace platform::profile {
 
 // The size of the reading buffer: a longer value reads as its first
@@ -37,8 +40,8 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
                       QByteArrayView defaultValue);
 
 // Stores key=value in the section, creating the key, the section or the file
-// as needed. When the file cannot be written, returns the system's reason;
-// the old file is then whole.
+// as needed. When the file cannot be written, returns the system's reason
+// (or why the text can't go into the file); the old file is then whole.
 WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayView key,
                         QByteArrayView value);
 

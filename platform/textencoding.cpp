@@ -191,7 +191,7 @@ public:
     {
         if (utf8Shape(utf8) == Utf8Shape::Invalid)
             return std::nullopt;
-        const QString text = QString::fromUtf8(utf8);
+        const QString text = m_utf8Decoder.decode(utf8);
         QByteArray result = m_encoder.encode(text);
         if (m_encoder.hasError()) {
             // resetState() leaves the error set: start with a fresh one.
@@ -253,6 +253,11 @@ private:
 
     QStringEncoder m_encoder{kGbkCodec};
     QStringDecoder m_decoder{kGbkCodec};
+    // A U+FEFF that starts a line or a character is text of the file (our
+    // caller has taken off the file's byte-order mark): kept, not skipped as
+    // QString::fromUtf8 would, so that it travels as a foreign run.
+    QStringDecoder m_utf8Decoder{QStringDecoder::Utf8,
+                                 QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 };
 
 QByteArray gbkToUtf8(QByteArrayView gbk)
@@ -327,6 +332,22 @@ Encoding encodingToWrite(Encoding existing, QByteArrayView gbk)
     if (existing == Encoding::Gbk && gbk::holdsForeignRun(gbk))
         return Encoding::Utf8;
     return existing;
+}
+
+std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView gbk, Encoding existing)
+{
+    const Encoding candidates[] = {encodingToWrite(existing, gbk), existing, Encoding::Utf8WithBom};
+    for (const Encoding encoding : candidates) {
+        QByteArray bytes = toFileBytes(gbk, encoding);
+        if (fromFileBytes(bytes).gbk == gbk)
+            return bytes;
+    }
+    return std::nullopt;
+}
+
+QString textNotStorableReason()
+{
+    return QStringLiteral("Text that is not GBK cannot be stored in a UTF-8 file");
 }
 
 } // namespace platform::textencoding

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
+
+#include <optional>
 
 // The program's text files (the library, the decks, the settings file) are
 // GBK, but a parent may save one from a modern editor in UTF-8, with or
@@ -43,5 +46,17 @@ QByteArray toFileBytes(QByteArrayView gbk, Encoding encoding);
 // The encoding to write `gbk` in over a file found in `existing`: the file's
 // own, except that GBK can't keep foreign runs, so such text goes as UTF-8.
 Encoding encodingToWrite(Encoding existing, QByteArrayView gbk);
+
+// The file's bytes for `gbk` written over a file found in `existing`, in the
+// first encoding whose bytes read back as this very text: encodingToWrite's,
+// else the file's own (a GBK file's bytes that look like a foreign run are
+// its own, not a character to restore), else UTF-8 with a byte-order mark
+// (without a mark the guess may take the new text for GBK, or GBK text for
+// UTF-8). Nothing when none does: bytes that are no GBK character can't go
+// into UTF-8.
+std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView gbk, Encoding existing);
+
+// Why fileBytesReadingBackAs gave nothing, for the error.
+QString textNotStorableReason();
 
 } // namespace platform::textencoding

@@ -265,13 +265,29 @@ void TForm3::makeButton(QStringView name, const QRect& place, QStringView captio
     connect(button, &QToolButton::clicked, this, handler);
 }
 
+namespace {
+
+// The library as read, or the stage's deck when it holds the very text read,
+// as it does unless the file changed since the stage read it: the editor
+// then shares the stage's bytes instead of holding a second copy of a
+// library that may be large.
+stage::Deck sharedWithTheStage(stage::Deck read)
+{
+    const stage::Deck& shown = stage::stageState().deck;
+    if (read == shown)
+        return shown;
+    return read;
+}
+
+} // namespace
+
 void TForm3::FormCreate()
 {
     m_markedIndex = 0;
     // The dialog is not on screen yet: an error box goes over the stage.
     m_libraryUnread = !platform::guarded(parentWidget(), [this] {
         m_model->setEntries({});
-        m_model->setDeck(stage::readDeckFile(libraryPath()));
+        m_model->setDeck(sharedWithTheStage(stage::readDeckFile(libraryPath())));
     });
 }
 

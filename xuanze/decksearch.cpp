@@ -116,8 +116,8 @@ qsizetype findInRows(const stage::Deck& deck, qsizetype from, qsizetype to,
     const char* text = deck.at(from).data();
     for (qsizetype row = from; row < to; ++row) {
         const char* next = nextEntry(text);
-        // An entry that holds text GBK can't show is listed empty: it starts
-        // with nothing typed.
+        // An entry that holds text GBK can't show is listed empty: no typed
+        // character starts it.
         if (beginsWith(text, pattern) && !platform::gbk::holdsForeignRun(QByteArrayView(text, next - text)))
             return row;
         text = next;
@@ -133,6 +133,10 @@ qsizetype findEntryStartingWith(const stage::Deck& deck, qsizetype startRow, QSt
         return -1;
     if (startRow < 0 || startRow >= deck.size())
         startRow = 0;
+    // Every row's text as shown begins with empty text, the rows shown empty
+    // (text GBK can't show) among them.
+    if (typed.isEmpty())
+        return startRow;
     std::vector<const Spellings*> pattern;
     if (!spellTyped(typed, pattern))
         return -1;

@@ -137,6 +137,20 @@ TEST(DeckFile, NewFileIsGbkUnlessItMustKeepWhatGbkCant)
     EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), QStringLiteral("大\r\n😀\r\n").toUtf8());
 }
 
+// UTF-8 that reads as UTF-8 only while its Chinese outweighs the rest: with
+// "°" added it would read as GBK, garbled, so it is written with the mark.
+TEST(DeckFile, WrittenFileReadsBackAsWritten)
+{
+    ProgramFolder folder;
+    const QString path = folder.path(QStringLiteral("database/ziku.txt"));
+    folder.writeFile(QStringLiteral("database/ziku.txt"), QStringLiteral("你あ\n").toUtf8());
+    Entries entries = stage::readDeckFile(path).entries();
+    entries.push_back(testing_support::gbk(QStringLiteral("°")));
+    stage::writeDeckFile(path, entries);
+    EXPECT_EQ(stage::readDeckFile(path).entries(), entries);
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), "\xEF\xBB\xBF" + QStringLiteral("你あ\n°\n").toUtf8());
+}
+
 TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
 {
     stage::DeckCursor cursor = 2;

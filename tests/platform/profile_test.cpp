@@ -158,6 +158,41 @@ TEST_F(ProfileTest, Utf8FilesReadAndWriteInTheirOwnEncoding)
     }
 }
 
+// Whatever the file's encoding, a write reads back as written and leaves
+// every other line as the program reads it.
+TEST_F(ProfileTest, WritesReadBackAsWrittenWhateverTheEncoding)
+{
+    // UTF-8 that reads as UTF-8 only while the Chinese outweighs the rest:
+    // with "°" added it would read as GBK, so the file gets the mark.
+    const QByteArray bom = "\xEF\xBB\xBF";
+    setFile(QStringLiteral("[a]\r\nk=你あ\r\n").toUtf8());
+    ASSERT_TRUE(write("a", "j", gbk(QStringLiteral("°"))));
+    EXPECT_EQ(read("a", "j"), gbk(QStringLiteral("°")));
+    EXPECT_EQ(read("a", "k"), gbk(QStringLiteral("你あ")));
+    EXPECT_EQ(file(), bom + QStringLiteral("[a]\r\nk=你あ\r\nj=°\r\n").toUtf8());
+
+    // Bytes of a GBK file that look like a foreign run are the file's own:
+    // the file stays GBK rather than turning them into the character.
+    setFile("[a]\r\nk=\xFF" "41\xFF\r\n");
+    ASSERT_TRUE(write("a", "j", "1"));
+    EXPECT_EQ(read("a", "k"), "\xFF" "41\xFF");
+    EXPECT_EQ(file(), "[a]\r\nk=\xFF" "41\xFF\r\nj=1\r\n");
+
+    // A lead byte whose second byte is no trail ("\x81=") is no character:
+    // UTF-8 can't hold it, so the write is refused and the file kept.
+    const QByteArray utf8File = bom + QStringLiteral("[a]\r\nk=😀\r\n").toUtf8();
+    setFile(utf8File);
+    const platform::WriteResult refused = profile::writeString(path, "\x81=", "k", "v");
+    EXPECT_FALSE(refused.ok());
+    EXPECT_FALSE(refused.failureReason.isEmpty());
+    EXPECT_FALSE(write("a", "k", "\x81="));
+    EXPECT_EQ(file(), utf8File);
+    // A GBK file keeps such bytes as they are.
+    setFile("[a]\r\nk=1\r\n");
+    ASSERT_TRUE(write("\x81=", "k", "v\x81="));
+    EXPECT_EQ(read("\x81=", "k"), "v\x81=");
+}
+
 TEST_F(ProfileTest, FailedWritesGiveTheReasonAndKeepTheOldFile)
 {
     EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v").failureReason,

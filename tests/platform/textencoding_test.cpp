@@ -98,11 +98,15 @@ TEST(TextEncoding, WhatGbkCantHoldTravelsAsForeignRunsAndComesBackUnchanged)
 {
     // An emoji, a character outside GBK's repertoire, an invalid byte in a
     // file marked UTF-8, and lines with every kind of line end.
-    const QByteArray utf8 = QStringLiteral("大😀小\r\n𠀀\n好\r").toUtf8() + "\xFF" "a\n";
+    // A U+FEFF after the mark, at the start of a line and inside one is
+    // text as well, and so is one after an invalid byte.
+    const QByteArray utf8 = QStringLiteral("\uFEFF大😀小\r\n𠀀\n好\r").toUtf8() + "\xFF" "a\n"
+        + QStringLiteral("\uFEFFk=\uFEFF1\n").toUtf8() + "k\xCB\xEF\xBB\xBF\xBB\xBFk\n";
     const QByteArray text = textencoding::toGbk(kBom + utf8, Encoding::Utf8WithBom);
-    EXPECT_EQ(text, gbk(QStringLiteral("大")) + "\xFF" "F09F9880\xFF" + gbk(QStringLiteral("小")) + "\r\n"
-                        + "\xFF" "F0A08080\xFF\n" + gbk(QStringLiteral("好")) + "\r"
-                        + "\xFF" "FF\xFF" "a\n");
+    EXPECT_EQ(text, "\xFF" "EFBBBF\xFF" + gbk(QStringLiteral("大")) + "\xFF" "F09F9880\xFF" + gbk(QStringLiteral("小"))
+                        + "\r\n" + "\xFF" "F0A08080\xFF\n" + gbk(QStringLiteral("好")) + "\r"
+                        + "\xFF" "FF\xFF" "a\n" + "\xFF" "EFBBBF\xFF" "k=\xFF" "EFBBBF\xFF" "1\n"
+                        + "k\xFF" "CBEFBBBFBBBF\xFF" "k\n");
     EXPECT_EQ(textencoding::toFileBytes(text, Encoding::Utf8WithBom), kBom + utf8);
     EXPECT_EQ(textencoding::toFileBytes(text, Encoding::Utf8), utf8);
 

@@ -5,6 +5,7 @@
 #include "stage/tform1.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
+#include "tianjia/librarymodel.h"
 #include "tianjia/tform3.h"
 #include "windows/stagedialogs.h"
 
@@ -323,6 +324,24 @@ TEST_F(LibraryEditorTest, LeavingWithoutChangesRewritesTheFileInDeckForm)
     EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n多\r\n")));
     EXPECT_FALSE(editor->isVisible());
+}
+
+// The editor reads the file itself; when the stage holds the same text it
+// keeps no copy of its own.
+TEST_F(LibraryEditorTest, ReadsTheFileAndSharesTheStagesBytesWhenTheyAreTheSame)
+{
+    writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+    stage::stageState().deck = stage::readDeckFile(folder.path(kLibraryFile));
+    open();
+    const auto* rows = qobject_cast<const tianjia::LibraryModel*>(list()->model());
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->entry(1).data(), stage::stageState().deck.at(1).data());
+    editor.reset();
+
+    // A library changed since the stage read it is the editor's own.
+    stage::stageState().deck = stage::Deck::fromEntries({gbk(QStringLiteral("旧"))});
+    open();
+    EXPECT_EQ(listed(), texts({u"大", u"小"}));
 }
 
 TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)

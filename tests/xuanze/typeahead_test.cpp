@@ -67,11 +67,13 @@ protected:
 };
 
 // Line ends of every kind, empty entries, letters in both cases, letters of
-// other scripts whose case folds, a repeated key, a lone lead byte.
+// other scripts whose case folds, a repeated key, a lone lead byte, and
+// entries holding text GBK can't show (read from a UTF-8 file), which the
+// list shows empty.
 QByteArray mixedDeck()
 {
     return gbk(QStringLiteral("大\r\nabc\rAbd\n\r\n爸爸\r\nABE\r\nσ字\r\nς字\r\nΣ\r\nａｂ\r\nＡ\r\nⅠ\r\nⅰ二\r\n"))
-        + "a\x81\r\nb\r\naa\r\nx\r\n\xFF\xFF\r\n\x80\r\n\xB4\xF3x";
+        + "a\x81\r\nb\r\n\xFF" "F09F9880\xFF\r\naa\r\nx\r\n\xFF\xFF\r\na\xFF" "F09F9880\xFF\r\n\x80\r\n\xB4\xF3x";
 }
 
 TEST_F(TypeAheadTest, ChoosesTheRowsTheItemViewChooses)
@@ -103,6 +105,12 @@ TEST_F(TypeAheadTest, EmptyAndOneEntryDecks)
     expectSameRows({u"a"_s, u""_s, u""_s, u"b"_s});
     load("a");
     expectSameRows({u"a"_s, u"a"_s, u""_s, u"b"_s, u""_s, u"A"_s});
+    // An entry the list shows empty begins with empty text like any other.
+    load("\xFF" "F09F9880\xFF\r\nb");
+    EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, u""), 0);
+    EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, QString()), 0);
+    EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, u"F"), -1);
+    expectSameRows({u""_s, u"b"_s, u""_s, u""_s});
 }
 
 // Random decks of a few letters and random keys, against the item view.
