@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <QWindow>
 
 #include <xcb/shape.h>
@@ -75,6 +77,28 @@ bool screenIsComposited()
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr),
         &std::free);
     return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+bool fullScreenHidesDesktop()
+{
+    return onWayland() && !qEnvironmentVariableIsEmpty("SWAYSOCK");
+}
+
+void coverScreen(QWidget* window, const QScreen* screen)
+{
+    if (!window)
+        return;
+    const QRect area = screen ? screen->geometry() : QRect();
+    if (!fullScreenHidesDesktop()) {
+        if (area.isValid())
+            window->setGeometry(area);
+        window->setWindowState(Qt::WindowFullScreen);
+        return;
+    }
+    // A fixed size makes sway float the window; one larger than the space
+    // its bar leaves is centred on the whole output, so at its corner.
+    if (area.isValid())
+        window->setFixedSize(area.size());
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <QRegion>
 
+class QScreen;
+class QWidget;
 class QWindow;
 
 // What a window needs to know and tell about the desktop it stands on:
@@ -13,6 +15,18 @@ namespace platform {
 // window shows the desktop through it: always on Wayland; on X11 when the
 // screen's compositing manager selection (_NET_WM_CM_S<screen>) has an owner.
 bool screenIsComposited();
+
+// True where a full-screen window hides the whole desktop: sway (1.7)
+// draws nothing beneath one, neither the desktop nor its bar, so around
+// the glyphs of a full-screen stage the screen would be black. Told by
+// the socket sway names to the programs it starts.
+bool fullScreenHidesDesktop();
+
+// Makes `window` cover `screen`, at its corner and above its panels: full
+// screen, or where that hides the desktop, a floating window of the
+// screen's size, which sway places at the corner of an output it fills
+// and draws above its bar, with the desktop beneath.
+void coverScreen(QWidget* window, const QScreen* screen);
 
 // Asks compositors to draw `window` as it paints itself: without a shadow
 // (_COMPTON_SHADOW = 0 on X11) and fully opaque even while another window is

@@ -48,13 +48,9 @@ TForm1::TForm1(QWidget* parent)
     // part of a shape.
     if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
-    // Full screen, so that window managers place it at the screen's corner
-    // and above panels and docks: a stored position means the same on every
-    // desktop.
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen)
-        setGeometry(screen->geometry());
-    setWindowState(Qt::WindowFullScreen);
+    // At the screen's corner and above panels and docks, so that a stored
+    // position means the same on every desktop.
+    platform::coverScreen(this, QGuiApplication::primaryScreen());
 
     setFocusPolicy(Qt::StrongFocus);
     m_endProgram = [this] {
