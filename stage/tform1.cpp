@@ -269,8 +269,17 @@ bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* re
 {
     // Once mapped, the window stands in its window manager's frame, which
     // needs the compositor hints too.
-    if (platform::isMapEvent(eventType, message))
-        platform::guarded(this, [this] { platform::setPlainForCompositors(windowHandle()); });
+    if (platform::isMapEvent(eventType, message)) {
+        platform::guarded(this, [this] {
+            platform::setPlainForCompositors(windowHandle());
+            // Some window managers (xfwm4) leave a new window without the
+            // keyboard now and then: Enter must work from the start.
+            if (!m_firstMapDone) {
+                m_firstMapDone = true;
+                regainKeyboard();
+            }
+        });
+    }
     return QWidget::nativeEvent(eventType, message, result);
 }
 
