@@ -152,6 +152,20 @@ bool isMapEvent(const QByteArray& eventType, const void* message)
     return (event->response_type & ~0x80) == XCB_MAP_NOTIFY;
 }
 
+QPixmap sharpPicture(const QString& path, qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 1) {
+        const qsizetype dot = path.lastIndexOf(u'.');
+        const QString doubled = dot < 0 ? path + QStringLiteral("@2x") : path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+        QPixmap picture(doubled);
+        if (!picture.isNull()) {
+            picture.setDevicePixelRatio(2);
+            return picture;
+        }
+    }
+    return QPixmap(path);
+}
+
 QRegion grownByOnePixel(const QRegion& region)
 {
     const QRegion wide = region.united(region.translated(-1, 0)).united(region.translated(1, 0));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPixmap>
 #include <QRegion>
+#include <QString>
 
 class QScreen;
 class QWidget;
@@ -57,6 +59,12 @@ void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& native
 // `nativeGlyphs` device pixel for device pixel; elsewhere to `glyphs` as
 // the platform scales a window's mask.
 void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
+
+// The picture at `path` for a screen of `devicePixelRatio` device pixels to
+// a pixel: above 1, its drawing at twice the size ("name@2x.ext" beside
+// it) where there is one, so that it is drawn on the device pixels rather
+// than blown up from the pixels.
+QPixmap sharpPicture(const QString& path, qreal devicePixelRatio);
 
 // `region` grown by one pixel in each of the eight directions.
 QRegion grownByOnePixel(const QRegion& region);
