@@ -12,8 +12,9 @@
 // (sway 1.7 draws nothing beneath a full-screen window, so the stage
 // floats there instead); a click in a counter does not step, one on a
 // stroke does; the right button on a stroke opens the menu; Return steps,
-// Space keeps the entry, Esc ends the program. Each test prints what this
-// machine let it cover.
+// Space keeps the entry, Esc ends the program; after a message box the
+// stage has the keyboard again. Each test prints what this machine let it
+// cover.
 #include "programrun.h"
 
 #include "stage/glyphrenderer.h"
@@ -455,6 +456,26 @@ TEST_F(StageOnSway, ReturnStepsSpaceKeepsTheEntryEscEnds)
     EXPECT_NE(glyphsAfter(shape), shape) << "Return did not step";
     sway->key(QStringLiteral("Escape"));
     EXPECT_TRUE(program.waitForFinished(5000)) << "Esc did not end the program";
+}
+
+TEST_F(StageOnSway, HasTheKeyboardAgainAfterAMessageBox)
+{
+    start();
+    if (!requireInput())
+        GTEST_SKIP() << "no input devices for sway: " << sway->inputFailure().toStdString();
+    std::cout << "[ covered  ] sway as " << sway->user().toStdString()
+              << ": the keyboard after a message box, through the virtual keyboard\n";
+    // 0 on the first entry: the "at the front" message box, over the stage.
+    sway->key(QStringLiteral("0"));
+    const auto boxShows = [&] { return sway->screenshot() != screen; };
+    ASSERT_TRUE(waitFor(boxShows, 5000)) << "no message box";
+    sway->key(QStringLiteral("Return")); // closes the box
+    ASSERT_TRUE(waitFor([&] { return !boxShows(); }, 5000)) << "the message box did not close";
+    // At the front, the first Return shows the first entry again; the
+    // second moves on, which only both keys together reach.
+    sway->key(QStringLiteral("Return"));
+    sway->key(QStringLiteral("Return"));
+    EXPECT_NE(glyphsAfter(shape), shape) << "Return after the message box did not step";
 }
 
 class StageOnScaledSway : public StageOnSway {
