@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <QWindow>
 
 #include <xcb/shape.h>
@@ -77,6 +79,28 @@ bool screenIsComposited()
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
+bool fullScreenHidesDesktop()
+{
+    return onWayland() && !qEnvironmentVariableIsEmpty("SWAYSOCK");
+}
+
+void coverScreen(QWidget* window, const QScreen* screen)
+{
+    if (!window)
+        return;
+    const QRect area = screen ? screen->geometry() : QRect();
+    if (!fullScreenHidesDesktop()) {
+        if (area.isValid())
+            window->setGeometry(area);
+        window->setWindowState(Qt::WindowFullScreen);
+        return;
+    }
+    // A fixed size makes sway float the window; one larger than the space
+    // its bar leaves is centred on the whole output, so at its corner.
+    if (area.isValid())
+        window->setFixedSize(area.size());
+}
+
 namespace {
 
 // The window among the root's children that holds `window`: the frame a
@@ -126,6 +150,21 @@ bool isMapEvent(const QByteArray& eventType, const void* message)
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     return (event->response_type & ~0x80) == XCB_MAP_NOTIFY;
+}
+
+QPixmap sharpPicture(const QString& path, qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 1) {
+        const qsizetype dot = path.lastIndexOf(u'.');
+        const QString doubled = dot < 0 ? path + QStringLiteral("@2x")
+                                        : path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+        QPixmap picture(doubled);
+        if (!picture.isNull()) {
+            picture.setDevicePixelRatio(2);
+            return picture;
+        }
+    }
+    return QPixmap(path);
 }
 
 QRegion grownByOnePixel(const QRegion& region)

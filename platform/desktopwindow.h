@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QPixmap>
 #include <QRegion>
+#include <QString>
 
+class QScreen;
+class QWidget;
 class QWindow;
 
 // What a window needs to know and tell about the desktop it stands on:
@@ -13,6 +17,18 @@ namespace platform {
 // window shows the desktop through it: always on Wayland; on X11 when the
 // screen's compositing manager selection (_NET_WM_CM_S<screen>) has an owner.
 bool screenIsComposited();
+
+// True where a full-screen window hides the whole desktop: sway (1.7)
+// draws nothing beneath one, neither the desktop nor its bar, so around
+// the glyphs of a full-screen stage the screen would be black. Told by
+// the socket sway names to the programs it starts.
+bool fullScreenHidesDesktop();
+
+// Makes `window` cover `screen`, at its corner and above its panels: full
+// screen, or where that hides the desktop, a floating window of the
+// screen's size, which sway places at the corner of an output it fills
+// and draws above its bar, with the desktop beneath.
+void coverScreen(QWidget* window, const QScreen* screen);
 
 // Asks compositors to draw `window` as it paints itself: without a shadow
 // (_COMPTON_SHADOW = 0 on X11) and fully opaque even while another window is
@@ -43,6 +59,12 @@ void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& native
 // `nativeGlyphs` device pixel for device pixel; elsewhere to `glyphs` as
 // the platform scales a window's mask.
 void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
+
+// The picture at `path` for a screen of `devicePixelRatio` device pixels to
+// a pixel: above 1, its drawing at twice the size ("name@2x.ext" beside
+// it) where there is one, so that it is drawn on the device pixels rather
+// than blown up from the pixels.
+QPixmap sharpPicture(const QString& path, qreal devicePixelRatio);
 
 // `region` grown by one pixel in each of the eight directions.
 QRegion grownByOnePixel(const QRegion& region);

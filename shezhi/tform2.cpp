@@ -1,6 +1,8 @@
 #include "shezhi/tform2.h"
 
 #include "core/stagestate.h"
+
+#include "platform/desktopwindow.h"
 #include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/error.h"
@@ -252,7 +254,8 @@ void TForm2::buildArrowPad(QWidget* group)
     star->setObjectName(QStringLiteral("Image1"));
     star->setGeometry(34, 163, 102, 102);
     star->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    star->setPixmap(withWhiteTransparent(QPixmap(QStringLiteral(":/shezhi/star.png"))));
+    star->setPixmap(withWhiteTransparent(
+        platform::sharpPicture(QStringLiteral(":/shezhi/star.png"), star->devicePixelRatioF())));
 
     // Made after the star, so they lie over it.
     connect(addFlatButton(group, "SpeedButton6", {70, 168, 22, 33}), &QToolButton::clicked, this,
@@ -284,10 +287,10 @@ void TForm2::buildButtons(QWidget* panel)
     auto addCaptionedButton = [&](const char* name, const QRect& place, const QString& caption,
                                   const QString& iconPath) {
         QToolButton* button = addFlatButton(panel, name, place);
-        const QPixmap icon(iconPath);
+        const QPixmap icon = platform::sharpPicture(iconPath, button->devicePixelRatioF());
         button->setText(caption);
         button->setIcon(icon);
-        button->setIconSize(icon.size());
+        button->setIconSize(icon.deviceIndependentSize().toSize());
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setFont(captionFont);
         setColour(button, QPalette::ButtonText, kTitleGreen);

@@ -45,13 +45,9 @@ TForm1::TForm1(StageDialogs dialogs, QWidget* parent)
     // part of a shape.
     if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
-    // Full screen, so that window managers place it at the screen's corner
-    // and above panels and docks: a stored position means the same on every
-    // desktop.
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen)
-        setGeometry(screen->geometry());
-    setWindowState(Qt::WindowFullScreen);
+    // At the screen's corner and above panels and docks, so that a stored
+    // position means the same on every desktop.
+    platform::coverScreen(this, QGuiApplication::primaryScreen());
 
     setFocusPolicy(Qt::StrongFocus);
     m_endProgram = [this] {
@@ -270,8 +266,17 @@ bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* re
 {
     // Once mapped, the window stands in its window manager's frame, which
     // needs the compositor hints too.
-    if (platform::isMapEvent(eventType, message))
-        platform::guarded(this, [this] { platform::setPlainForCompositors(windowHandle()); });
+    if (platform::isMapEvent(eventType, message)) {
+        platform::guarded(this, [this] {
+            platform::setPlainForCompositors(windowHandle());
+            // Some window managers (xfwm4) leave a new window without the
+            // keyboard now and then: Enter must work from the start.
+            if (!m_firstMapDone) {
+                m_firstMapDone = true;
+                regainKeyboard();
+            }
+        });
+    }
     return QWidget::nativeEvent(eventType, message, result);
 }
 

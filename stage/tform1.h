@@ -125,6 +125,7 @@ private:
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;
     bool m_firstShowDone = false;
+    bool m_firstMapDone = false;
     bool m_pressIsClick = false;
     // Only the first judgement of each showing is recorded.
     bool m_judgedThisShowing = false;

@@ -2,6 +2,8 @@
 
 #include "core/deck.h"
 #include "core/stagestate.h"
+
+#include "platform/desktopwindow.h"
 #include "platform/dialogframe.h"
 #include "platform/effects.h"
 #include "platform/gbk.h"
@@ -184,7 +186,7 @@ void TForm3::buildControls()
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setGeometry(176, 80, 121, 105);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(QStringLiteral(":/tianjia/twig.jpg")));
+    picture->setPixmap(platform::sharpPicture(QStringLiteral(":/tianjia/twig.jpg"), picture->devicePixelRatioF()));
 
     buildButtons();
 
@@ -253,9 +255,10 @@ void TForm3::makeButton(QStringView name, const QRect& place, QStringView captio
     button->setGeometry(place);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    const QPixmap pixmap(QStringLiteral(":/tianjia/") + picture.toString());
+    const QPixmap pixmap = platform::sharpPicture(QStringLiteral(":/tianjia/") + picture.toString(),
+                                                  button->devicePixelRatioF());
     button->setIcon(pixmap);
-    button->setIconSize(pixmap.size());
+    button->setIconSize(pixmap.deviceIndependentSize().toSize());
     if (!caption.isEmpty()) {
         button->setText(caption.toString());
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -1,14 +1,17 @@
 // The real program on the desktops parents use: a window manager with a
 // panel (openbox with tint2), and the same with a compositing manager that
 // draws shadows (picom with its shipped configuration and --shadow, or
-// xcompmgr -c). Each test's name says the desktop it runs on.
+// xcompmgr -c); Xfce's window manager with its panel, with xfwm4's own
+// compositor on and off. Each test's name says the desktop it runs on, and
+// each prints what that desktop covers.
 //
 // Every desktop checks: the stage covers the screen at (0, 0) above the
 // panel; nothing outside the glyphs differs from the desktop (no shadow,
 // no dimming); the panel beside the glyphs stays visible and under the
 // mouse; clicks pass beside the strokes and through counters; the stage is
 // an ordinary window that goes below another window when that one is
-// activated; after a message box the stage has the keyboard again.
+// activated; the stage has the keyboard from the start and again after a
+// message box.
 // Composited desktops also check that the glyphs' edges are smooth.
 // QUENLO_E2E_SHOTS=<folder> keeps each desktop's screenshot there.
 #include "programrun.h"
@@ -16,6 +19,7 @@
 #include "platform/desktopwindow.h"
 #include "stage/glyphrenderer.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <memory>
 
 using e2e::ProgramRun;
@@ -43,15 +48,19 @@ namespace {
 
 constexpr QRgb kDesktop = qRgb(32, 80, 160);
 constexpr QRgb kGlyph = qRgb(255, 0, 0);
-// tint2's shipped panel: the whole width, 30 pixels at the bottom.
-constexpr int kPanelHeight = 30;
-
 constexpr char kPicomShippedConfig[] = "/usr/share/doc/picom/examples/picom.sample.conf";
 
 struct DesktopKind {
     const char* name;
+    // The window manager and the panel with their arguments, and the panel's
+    // window class.
+    QStringList windowManager;
+    QStringList panel;
+    const char* panelClass;
     // The compositing manager and its arguments; none when empty.
     QStringList compositor;
+    // Whether the window manager is itself the compositing manager.
+    bool windowManagerComposites = false;
     // Whether the compositor can be told not to shadow a window. xcompmgr -c
     // shadows every window but those of the desktop type (the wallpaper),
     // and a window of that type has no task-bar entry and never gets the
@@ -64,11 +73,50 @@ void PrintTo(const DesktopKind& kind, std::ostream* out)
     *out << kind.name;
 }
 
+const QStringList kOpenbox{QStringLiteral("openbox"), QStringLiteral("--sm-disable")};
+const QStringList kTint2{QStringLiteral("tint2")};
+const QStringList kXfcePanel{QStringLiteral("xfce4-panel"), QStringLiteral("--sm-client-disable")};
+
 const DesktopKind kDesktops[] = {
-    {"OpenboxTint2", {}},
-    {"OpenboxTint2PicomShadows", {QStringLiteral("picom"), QStringLiteral("--shadow")}},
-    {"OpenboxTint2XcompmgrShadows", {QStringLiteral("xcompmgr"), QStringLiteral("-c")}, false},
+    {"OpenboxTint2", kOpenbox, kTint2, "^tint2$", {}},
+    {"OpenboxTint2PicomShadows", kOpenbox, kTint2, "^tint2$", {QStringLiteral("picom"), QStringLiteral("--shadow")}},
+    {"OpenboxTint2XcompmgrShadows", kOpenbox, kTint2, "^tint2$", {QStringLiteral("xcompmgr"), QStringLiteral("-c")},
+     false, false},
+    {"Xfwm4XfcePanel",
+     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=off"), QStringLiteral("--sm-client-disable")}, kXfcePanel,
+     "^xfce4-panel$", {}},
+    {"Xfwm4CompositorXfcePanel",
+     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=on"), QStringLiteral("--sm-client-disable")}, kXfcePanel,
+     "^xfce4-panel$", {}, true},
 };
+
+// One panel along the bottom, as tint2's shipped one: Xfce's own first panel runs along
+// the top and its dock hides under windows.
+constexpr char kXfcePanelConfig[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="dark-mode" type="bool" value="true"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=10;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="30"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+        <value type="int" value="2"/>
+        <value type="int" value="3"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="applicationsmenu"/>
+    <property name="plugin-2" type="string" value="tasklist"/>
+    <property name="plugin-3" type="string" value="clock"/>
+  </property>
+</channel>
+)";
 
 QString xdotool(const QStringList& arguments)
 {
@@ -93,14 +141,15 @@ QString topLevelOf(const QString& window)
     return current;
 }
 
-// The top-level window under the pointer after moving it to `at`, in decimal.
+// The top-level window under the pointer after moving it to `at`, in
+// decimal: the window manager's frame where it put one round the window.
 QString pointerWindow(QPoint at)
 {
     xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
     const QString where = xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
     for (const QString& line : where.split(u'\n')) {
         if (line.startsWith(u"WINDOW="))
-            return line.mid(7);
+            return topLevelOf(line.mid(7));
     }
     return {};
 }
@@ -195,21 +244,28 @@ void paintDesktop(QRgb colour)
 class X11Desktop {
 public:
     explicit X11Desktop(const DesktopKind& kind)
+        : m_panelClass(QString::fromLatin1(kind.panelClass))
     {
-        for (const char* tool : {"openbox", "tint2"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-                m_failure = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool));
+        for (const QString& tool : {kind.windowManager.front(), kind.panel.front()}) {
+            if (QStandardPaths::findExecutable(tool).isEmpty()) {
+                m_failure = tool + QStringLiteral(" is not installed");
                 return;
             }
         }
-        start({QStringLiteral("openbox"), QStringLiteral("--sm-disable")});
+        if (kind.panel.front() == u"xfce4-panel" && !startXfceSettings())
+            return;
+        start(kind.windowManager);
         if (!waitFor([] { return !rootWindowList(QStringLiteral("_NET_SUPPORTING_WM_CHECK")).isEmpty(); })) {
-            m_failure = QStringLiteral("openbox did not start");
+            m_failure = kind.windowManager.front() + QStringLiteral(" did not start");
             return;
         }
-        start({QStringLiteral("tint2")});
+        start(kind.panel);
         if (!waitFor([this] { return !panelWindow().isEmpty(); })) {
-            m_failure = QStringLiteral("tint2 did not show its panel");
+            m_failure = kind.panel.front() + QStringLiteral(" did not show its panel");
+            return;
+        }
+        if (kind.windowManagerComposites && !waitFor([] { return platform::screenIsComposited(); })) {
+            m_failure = kind.windowManager.front() + QStringLiteral(" did not take the screen as compositor");
             return;
         }
         if (!kind.compositor.isEmpty()) {
@@ -245,7 +301,8 @@ public:
 
     ~X11Desktop()
     {
-        // Compositor first, window manager last, as a session ends.
+        // Compositor first, the window manager after its panel, as a session
+        // ends; the session bus last.
         for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
             (*it)->terminate();
             if (!(*it)->waitForFinished(3000)) {
@@ -259,15 +316,76 @@ public:
     bool isReady() const { return m_ready; }
     QString failure() const { return m_failure; }
 
+    // Where the panel stands on the screen.
+    QRect panelArea() const
+    {
+        const QString geometry =
+            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), panelWindow()});
+        const auto value = [&](const QString& name) {
+            return geometry.section(name + u'=', 1).section(u'\n', 0, 0).toInt();
+        };
+        return QRect(value(QStringLiteral("X")), value(QStringLiteral("Y")), value(QStringLiteral("WIDTH")),
+                     value(QStringLiteral("HEIGHT")));
+    }
+
+    // The widest window of the panel's class: panels keep small helper
+    // windows of their own.
     QString panelWindow() const
     {
-        return xdotool({QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("^tint2$")}).section(u'\n', 0, 0);
+        const QStringList windows = xdotool({QStringLiteral("search"), QStringLiteral("--class"), m_panelClass})
+                                        .split(u'\n', Qt::SkipEmptyParts);
+        QString widest;
+        int widestWidth = 0;
+        for (const QString& window : windows) {
+            const QString geometry = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+            const int width = geometry.section(QStringLiteral("WIDTH="), 1).section(u'\n', 0, 0).toInt();
+            if (width > widestWidth) {
+                widest = window;
+                widestWidth = width;
+            }
+        }
+        return widest;
     }
 
 private:
+    // Xfce's programs keep their settings in xfconf, a service of the
+    // session bus: a bus of the test's own, and settings in a folder of
+    // its own with the panel along the bottom.
+    bool startXfceSettings()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+            m_failure = QStringLiteral("dbus-daemon is not installed");
+            return false;
+        }
+        const QString config = m_dir.filePath(QStringLiteral("config"));
+        QDir().mkpath(config + QStringLiteral("/xfce4/xfconf/xfce-perchannel-xml"));
+        QFile panel(config + QStringLiteral("/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml"));
+        panel.open(QIODevice::WriteOnly);
+        panel.write(kXfcePanelConfig);
+        panel.close();
+        m_environment.insert(QStringLiteral("HOME"), m_dir.path());
+        m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+        m_environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+
+        auto bus = std::make_unique<QProcess>();
+        bus->setProcessEnvironment(m_environment);
+        bus->setStandardErrorFile(QProcess::nullDevice());
+        bus->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                    QStringLiteral("--print-address=1")});
+        if (!bus->waitForReadyRead(5000)) {
+            m_failure = QStringLiteral("dbus-daemon did not start");
+            return false;
+        }
+        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(bus->readLine().trimmed()));
+        m_processes.push_back(std::move(bus));
+        return true;
+    }
+
     void start(const QStringList& command)
     {
         auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(m_environment);
         process->setStandardOutputFile(QProcess::nullDevice());
         process->setStandardErrorFile(QProcess::nullDevice());
         process->start(command.front(), command.mid(1));
@@ -276,6 +394,8 @@ private:
     }
 
     QTemporaryDir m_dir;
+    QString m_panelClass;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     std::vector<std::unique_ptr<QProcess>> m_processes;
     bool m_ready = false;
     QString m_failure;
@@ -297,6 +417,20 @@ protected:
         desktop = std::make_unique<X11Desktop>(GetParam());
         if (!desktop->isReady())
             GTEST_SKIP() << "no " << GetParam().name << " desktop: " << desktop->failure().toStdString();
+        std::cout << "[ covered  ] " << coverage().toStdString() << '\n';
+    }
+
+    // What this desktop is, in the words of its command lines.
+    QString coverage() const
+    {
+        const DesktopKind& kind = GetParam();
+        QString text = kind.windowManager.join(u' ') + QStringLiteral(" with ") + kind.panel.front();
+        if (!kind.compositor.isEmpty())
+            text += QStringLiteral(" and ") + kind.compositor.join(u' ');
+        text += composited() ? QStringLiteral(", composited: smooth edges") : QStringLiteral(", not composited: a shaped window");
+        if (!kind.shadowCanBeTurnedOff)
+            text += QStringLiteral("; its shadow can't be turned off");
+        return text;
     }
 
     void TearDown() override
@@ -321,7 +455,7 @@ protected:
         stageTopLevel = topLevelOf(stageWindow);
     }
 
-    bool composited() const { return !GetParam().compositor.isEmpty(); }
+    bool composited() const { return !GetParam().compositor.isEmpty() || GetParam().windowManagerComposites; }
 
     std::unique_ptr<X11Desktop> desktop;
     std::unique_ptr<ProgramRun> run;
@@ -365,7 +499,9 @@ TEST_P(StageOnDesktop, CoversTheScreenAboveThePanelWhichStaysInSight)
         EXPECT_EQ(blended, 0);
 
     // The panel shows and takes the mouse below the glyphs.
-    const QPoint inPanel(1000, screen.height() - kPanelHeight / 2);
+    const QRect panel = desktop->panelArea();
+    ASSERT_EQ(panel.bottom(), screen.height() - 1) << "the panel is not at the bottom";
+    const QPoint inPanel(1000, panel.center().y());
     EXPECT_NE(screen.pixel(inPanel) & 0xFFFFFF, beside) << "the panel is hidden";
     EXPECT_EQ(pointerWindow(inPanel), topLevelOf(desktop->panelWindow())) << "the panel does not get the mouse";
 }
@@ -381,7 +517,7 @@ TEST_P(StageOnDesktop, DarkensNothingOutsideTheGlyphs)
     const QRegion expected = expectedShape(screen.size());
     const QRegion nearGlyph = expected.united(expected.translated(-2, -2)).united(expected.translated(2, 2))
                                   .united(expected.translated(-2, 2)).united(expected.translated(2, -2));
-    const QRegion rest = QRegion(0, 0, screen.width(), screen.height() - kPanelHeight).subtracted(nearGlyph);
+    const QRegion rest = QRegion(screen.rect()).subtracted(desktop->panelArea()).subtracted(nearGlyph);
     int darkened = 0;
     for (const QRect& rect : rest) {
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
@@ -423,6 +559,8 @@ TEST_P(StageOnDesktop, IsAnOrdinaryWindowThatGoesBelowAnActivatedOne)
     other.setGeometry(400, 300, 300, 200);
     other.show();
     const QString otherWindow = QString::number(other.winId());
+    // Activated only once its window manager has taken it on.
+    ASSERT_TRUE(waitFor([&] { return rootWindowList(QStringLiteral("_NET_CLIENT_LIST")).contains(otherWindow); }, 5000));
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherWindow});
     const auto otherIsAbove = [&] {
         const QStringList stacking = rootWindowList(QStringLiteral("_NET_CLIENT_LIST_STACKING"));
@@ -431,10 +569,12 @@ TEST_P(StageOnDesktop, IsAnOrdinaryWindowThatGoesBelowAnActivatedOne)
     EXPECT_TRUE(waitFor(otherIsAbove, 3000)) << "the stage stays above the activated window";
 }
 
-TEST_P(StageOnDesktop, HasTheKeyboardAgainAfterAMessageBox)
+TEST_P(StageOnDesktop, HasTheKeyboardFromTheStartAndAgainAfterAMessageBox)
 {
     startWith({QStringLiteral("口"), QStringLiteral("一")});
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), stageWindow});
+    // Not activated by the test: Enter must work as soon as the stage shows.
+    EXPECT_TRUE(waitFor([&] { return xdotool({QStringLiteral("getactivewindow")}) == stageWindow; }, 3000))
+        << "the stage does not have the keyboard at the start";
     // 0 on the first entry: the "at the front" message box.
     xdotool({QStringLiteral("key"), QStringLiteral("0")});
     const auto boxIsActive = [&] {

@@ -8,7 +8,8 @@
 // the window's shape is the painted glyph, pixel for pixel, and follows the
 // outlines as finely as the screen can (not the outline of a glyph found
 // at a quarter of the pixels and scaled up); clicks beside the strokes
-// pass and on a stroke step.
+// pass and on a stroke step; at a scale of 2 the dialogs' pictures are
+// drawn on the device pixels, not blown up from their own.
 #include "programrun.h"
 
 #include "stage/glyphrenderer.h"
@@ -22,6 +23,7 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -183,7 +185,64 @@ TEST_P(ScaledStage, ClicksBesideTheStrokesPassAndOnAStrokeStep)
     runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(edge.x()),
                                         QString::number(edge.y()), QStringLiteral("click"), QStringLiteral("1")});
     EXPECT_NE(run->waitForChange(kGlyph, painted), painted) << "a click on the stroke's edge did not step at " << edge.x() << "," << edge.y();
-    grabScreen().save(QStringLiteral("/tmp/d2shots/after.png"));
+}
+
+// The display settings dialog's star: its facets and outline, drawn
+// without smoothing, on a ground that the dialog shows through.
+const QRgb kStarColours[] = {qRgb(0xD9, 0xA8, 0xF7), qRgb(0xA0, 0x52, 0xDC), qRgb(0x65, 0x1C, 0x96),
+                             qRgb(0x45, 0x10, 0x6B)};
+
+QRect starArea(const QImage& screen)
+{
+    QRegion star;
+    for (const QRgb colour : kStarColours)
+        star += pixelsOf(screen, colour);
+    return star.boundingRect();
+}
+
+// Pixels within `area` of none of the star's colours nor of the ground at
+// its corner: a picture blown up from its own pixels is smoothed into
+// thousands of them, one drawn on the device pixels has none.
+int blendedPixels(const QImage& screen, const QRect& area)
+{
+    const QRgb ground = screen.pixel(area.topLeft()) | 0xFF000000;
+    int blended = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb pixel = screen.pixel(x, y) | 0xFF000000;
+            blended += pixel != ground && std::find(std::begin(kStarColours), std::end(kStarColours), pixel)
+                                              == std::end(kStarColours);
+        }
+    }
+    return blended;
+}
+
+TEST_P(ScaledStage, DialogPictureIsDrawnOnTheDevicePixels)
+{
+    if (GetParam().ratio != 2)
+        GTEST_SKIP() << "the pictures are drawn for scales 1 and 2; between them they are scaled: checked at 2 only";
+    start();
+    // 设置, the third command of the menu that the menu key opens.
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Menu")});
+    QTest::qWait(500);
+    for (int i = 0; i < 3; ++i)
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down")});
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+
+    // The star is 100 pixels wide in the dialog: 200 device pixels.
+    QImage shot;
+    QRect star;
+    for (int attempt = 0; attempt < 50 && star.width() < 150; ++attempt) {
+        QTest::qWait(100);
+        shot = grabScreen();
+        star = starArea(shot);
+    }
+    if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS"))
+        shot.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name) + QStringLiteral("-dialog.png"));
+    ASSERT_GT(star.width(), 150) << "no star of the settings dialog on the screen";
+    EXPECT_LT(blendedPixels(shot, star), 50) << "the star is blown up from its own pixels";
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledStage, ::testing::ValuesIn(kScales),

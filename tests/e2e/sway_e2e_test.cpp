@@ -8,14 +8,13 @@
 // device has appeared, and events sent before then are lost.
 //
 // Checks: the stage covers the screen at (0, 0), its glyph where X11 puts
-// it, with smooth edges; a click in a counter does not step, one on a
+// it, with smooth edges; the desktop and the bar show beside the glyphs
+// (sway 1.7 draws nothing beneath a full-screen window, so the stage
+// floats there instead); a click in a counter does not step, one on a
 // stroke does; the right button on a stroke opens the menu; Return steps,
-// Space keeps the entry, Esc ends the program. Each test prints what this
-// machine let it cover.
-//
-// Not checked: that the bar and the desktop show beside the glyphs. sway
-// 1.7 draws nothing beneath a full-screen window, so around the glyphs of
-// the full-screen stage the screen is black.
+// Space keeps the entry, Esc ends the program; after a message box the
+// stage has the keyboard again. Each test prints what this machine let it
+// cover.
 #include "programrun.h"
 
 #include "stage/glyphrenderer.h"
@@ -24,6 +23,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -44,6 +46,7 @@ using e2e::pixelsOf;
 namespace {
 
 constexpr QRgb kGlyph = qRgb(255, 0, 0);
+constexpr QRgb kDesktop = qRgb(0x20, 0x50, 0xa0); // the output's background in the session's configuration
 #ifdef QUENLO_VIRTUAL_POINTER
 constexpr char kVirtualPointer[] = QUENLO_VIRTUAL_POINTER;
 #else
@@ -336,6 +339,24 @@ QRegion expectedGlyph(int scale, QSize screenSize)
     return stage::textShape(QStringLiteral("口"), font, QPoint(100, -100) * scale, screenSize);
 }
 
+// The place sway gives the window titled `title`, from its layout tree.
+QRect placeOf(const QJsonObject& node, const QString& title)
+{
+    if (node.value(u"name").toString() == title && node.contains(u"pid")) {
+        const QJsonObject rect = node.value(u"rect").toObject();
+        return QRect(rect.value(u"x").toInt(), rect.value(u"y").toInt(), rect.value(u"width").toInt(),
+                     rect.value(u"height").toInt());
+    }
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
+            const QRect place = placeOf(child.toObject(), title);
+            if (!place.isNull())
+                return place;
+        }
+    }
+    return {};
+}
+
 int pixelCount(const QRegion& region)
 {
     int count = 0;
@@ -347,7 +368,8 @@ int pixelCount(const QRegion& region)
 TEST_F(StageOnSway, CoversTheScreenAtItsCornerWithTheGlyphWhereX11PutsIt)
 {
     start();
-    std::cout << "[ covered  ] sway as " << sway->user().toStdString() << ": place, size and smooth edges\n";
+    std::cout << "[ covered  ] sway as " << sway->user().toStdString()
+              << ": place, size, smooth edges, the desktop and the bar beside the glyphs\n";
     ASSERT_EQ(screen.size(), QSize(1920, 1080));
 
     const QRegion expected = expectedGlyph(1, screen.size());
@@ -367,6 +389,19 @@ TEST_F(StageOnSway, CoversTheScreenAtItsCornerWithTheGlyphWhereX11PutsIt)
         }
     }
     EXPECT_GT(blended, 200) << "the edges are not smooth";
+
+    const QJsonObject tree =
+        QJsonDocument::fromJson(sway->run({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")}))
+            .object();
+    EXPECT_EQ(placeOf(tree, QStringLiteral("Quenlo")), QRect(0, 0, 1920, 1080));
+
+    // Beside the glyphs the desktop shows, and at the bottom the bar (its
+    // own colours, drawn beneath the stage's see-through part).
+    EXPECT_EQ(screen.pixel(1800, 500) & 0xFFFFFF, kDesktop & 0xFFFFFF) << "the desktop is hidden beside the glyphs";
+    int barPixels = 0;
+    for (int x = 0; x < screen.width(); x += 4)
+        barPixels += (screen.pixel(x, screen.height() - 5) & 0xFFFFFF) != (kDesktop & 0xFFFFFF);
+    EXPECT_GT(barPixels, screen.width() / 8) << "the bar is hidden";
 }
 
 TEST_F(StageOnSway, ClicksStepOnStrokesOnlyAndTheRightButtonOpensTheMenu)
@@ -421,6 +456,26 @@ TEST_F(StageOnSway, ReturnStepsSpaceKeepsTheEntryEscEnds)
     EXPECT_NE(glyphsAfter(shape), shape) << "Return did not step";
     sway->key(QStringLiteral("Escape"));
     EXPECT_TRUE(program.waitForFinished(5000)) << "Esc did not end the program";
+}
+
+TEST_F(StageOnSway, HasTheKeyboardAgainAfterAMessageBox)
+{
+    start();
+    if (!requireInput())
+        GTEST_SKIP() << "no input devices for sway: " << sway->inputFailure().toStdString();
+    std::cout << "[ covered  ] sway as " << sway->user().toStdString()
+              << ": the keyboard after a message box, through the virtual keyboard\n";
+    // 0 on the first entry: the "at the front" message box, over the stage.
+    sway->key(QStringLiteral("0"));
+    const auto boxShows = [&] { return sway->screenshot() != screen; };
+    ASSERT_TRUE(waitFor(boxShows, 5000)) << "no message box";
+    sway->key(QStringLiteral("Return")); // closes the box
+    ASSERT_TRUE(waitFor([&] { return !boxShows(); }, 5000)) << "the message box did not close";
+    // At the front, the first Return shows the first entry again; the
+    // second moves on, which only both keys together reach.
+    sway->key(QStringLiteral("Return"));
+    sway->key(QStringLiteral("Return"));
+    EXPECT_NE(glyphsAfter(shape), shape) << "Return after the message box did not step";
 }
 
 class StageOnScaledSway : public StageOnSway {
