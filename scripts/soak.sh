@@ -3,7 +3,7 @@
 # entries, each dialog opened 200 times, resident memory sampled every 5,000
 # steps. Fails when memory grows by more than 10 % after the first 20,000
 # steps. Takes a while (tens of minutes); not part of CI.
-#   scripts/soak.sh [STEPS]
+#   scripts/soak.sh [STEPS [DIALOG_EVERY]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUENLO_BUILD_DIR:-$root/build}"

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -61,6 +62,16 @@ bool openEachDialog(stage::TForm1& stage)
     return true;
 }
 
+// What the allocator counts as handed out, in kB. Beside resident memory it
+// tells a growing heap from pages kept after they were freed; it also counts
+// freed blocks parked in the allocator's per-thread caches, so it may creep
+// where a heap profiler sees nothing held.
+long allocatedKilobytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return long((info.uordblks + info.hblkhd) / 1024);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,6 +80,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quenlo"));
     platform::installFontSubstitutions();
     const int steps = argc > 1 ? std::max(1, atoi(argv[1])) : kSteps;
+    // A second argument sets how often the dialogs open; 0 never.
+    const int dialogEvery = argc > 2 ? std::max(0, atoi(argv[2])) : kDialogEvery;
 
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
@@ -82,15 +95,20 @@ int main(int argc, char** argv)
 
     long settled = -1;
     long largestAfter = 0;
-    std::printf("%8s %12s\n", "steps", "resident_kB");
+    std::printf("%8s %12s %12s\n", "steps", "resident_kB", "allocated_kB");
+    QStringList errorBoxes;
     for (int step = 1; step <= steps; ++step) {
         form.showEntry();
         QApplication::processEvents();
-        if (step % kDialogEvery == 0 && !openEachDialog(form))
+        if (dialogEvery > 0 && step % dialogEvery == 0 && !openEachDialog(form))
             return 2;
+        // The recorder keeps every sound cue asked for, a few hundred bytes a
+        // step that the program itself never holds: keep only the errors.
+        errorBoxes += recorder->errors();
+        recorder->clear();
         if (step % kSampleEvery == 0 || step == steps) {
             const long resident = residentKilobytes();
-            std::printf("%8d %12ld\n", step, resident);
+            std::printf("%8d %12ld %12ld\n", step, resident, allocatedKilobytes());
             std::fflush(stdout);
             if (step == kSettledAfter || (settled < 0 && step == steps))
                 settled = resident;
@@ -98,11 +116,11 @@ int main(int argc, char** argv)
                 largestAfter = std::max(largestAfter, resident);
         }
     }
-    if (!recorder->errors().isEmpty())
-        std::printf("error boxes shown: %lld, the first: %s\n", static_cast<long long>(recorder->errors().size()),
-                    qPrintable(recorder->errors().first()));
+    if (!errorBoxes.isEmpty())
+        std::printf("error boxes shown: %lld, the first: %s\n", static_cast<long long>(errorBoxes.size()),
+                    qPrintable(errorBoxes.first()));
     const double growth = settled > 0 ? double(std::max(largestAfter, settled) - settled) / double(settled) : 0;
     std::printf("growth after %d steps: %.1f %% (allowed %.0f %%)\n", kSettledAfter, growth * 100,
                 kAllowedGrowth * 100);
-    return growth > kAllowedGrowth || !recorder->errors().isEmpty() ? 1 : 0;
+    return growth > kAllowedGrowth || !errorBoxes.isEmpty() ? 1 : 0;
 }
