@@ -155,8 +155,9 @@ TEST_F(StageTest, WaylandInputRegionHoldsEveryStrokePixelInFewRectanglesAndKeeps
         EXPECT_TRUE(input.subtracted(nearStrokes(shape)).isEmpty()) << "far beyond the strokes on "
                                                                     << shown().toStdString();
         EXPECT_LE(input.rectCount(), platform::kMaxInputRegionRectangles) << shown().toStdString();
-        if (step == 0)
+        if (step == 0) {
             EXPECT_FALSE(input.contains(shape.boundingRect().center())) << "the counter of 口 was filled";
+        }
         coarsened += shape.rectCount() > platform::kMaxInputRegionRectangles;
         form->showEntry();
     }
