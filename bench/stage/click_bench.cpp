@@ -11,8 +11,15 @@
 //
 // On Wayland every window is composited, so only the translucent path runs:
 // start it as a client of the compositor with QT_QPA_PLATFORM=wayland (for
-// headless sway, as the user sway runs as; bench/stage/click_bench_sway.sh
-// starts one). Each step also reports the rectangles of the glyphs' region
+// headless sway, as the user sway runs as), e.g. with DIR a folder of
+// nobody's holding a sway config with "output HEADLESS-1 resolution 1920x1080":
+//
+//   as="setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin
+//       HOME=DIR XDG_RUNTIME_DIR=DIR"
+//   $as WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c DIR/config &
+//   $as WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland build-release/bench/stage/click_bench
+//
+// Each step also reports the rectangles of the glyphs' region
 // and of the input region sent for it, and the bytes of the requests that
 // carry them (24 a rectangle on Wayland, 8 in an X11 SHAPE request).
 #include "core/stagestate.h"
