@@ -1,16 +1,27 @@
 #include "platform/desktopwindow.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -175,6 +186,166 @@ QRegion grownByOnePixel(const QRegion& region)
 
 namespace {
 
+int cellOf(int coordinate, int cell)
+{
+    return coordinate >= 0 ? coordinate / cell : -((-coordinate + cell - 1) / cell);
+}
+
+using Runs = std::vector<std::pair<int, int>>; // first and last cell of each run in a row
+
+// `region` on a grid of `cell` pixels: every cell that holds a pixel of it,
+// whole. Rows of cells with the same runs make one band.
+QRegion onGrid(const QRegion& region, int cell)
+{
+    const QRect bounds = region.boundingRect();
+    const int left = cellOf(bounds.left(), cell);
+    const int top = cellOf(bounds.top(), cell);
+    const int columns = cellOf(bounds.right(), cell) - left + 1;
+    const int rows = cellOf(bounds.bottom(), cell) - top + 1;
+    std::vector<char> held(size_t(columns) * size_t(rows), 0);
+    for (const QRect& rect : region) {
+        const int first = cellOf(rect.left(), cell) - left;
+        const int last = cellOf(rect.right(), cell) - left;
+        for (int row = cellOf(rect.top(), cell) - top; row <= cellOf(rect.bottom(), cell) - top; ++row) {
+            char* line = held.data() + size_t(row) * size_t(columns);
+            std::fill(line + first, line + last + 1, char(1));
+        }
+    }
+
+    std::vector<QRect> rectangles;
+    Runs previous;
+    size_t bandStart = 0;
+    for (int row = 0; row < rows; ++row) {
+        const char* line = held.data() + size_t(row) * size_t(columns);
+        Runs runs;
+        for (int column = 0; column < columns; ++column) {
+            if (!line[column])
+                continue;
+            const int first = column;
+            while (column + 1 < columns && line[column + 1])
+                ++column;
+            runs.emplace_back(first, column);
+        }
+        if (!runs.empty() && runs == previous) {
+            for (size_t i = bandStart; i < rectangles.size(); ++i)
+                rectangles[i].setBottom(rectangles[i].bottom() + cell);
+            continue;
+        }
+        bandStart = rectangles.size();
+        for (const auto& [first, last] : runs)
+            rectangles.emplace_back(QPoint((left + first) * cell, (top + row) * cell),
+                                    QPoint((left + last + 1) * cell - 1, (top + row + 1) * cell - 1));
+        previous = std::move(runs);
+    }
+    QRegion result;
+    result.setRects(rectangles.data(), int(rectangles.size()));
+    return result;
+}
+
+} // namespace
+
+QRegion waylandInputRegion(const QRegion& glyphs, int maxRectangles)
+{
+    QRegion region = glyphs;
+    for (int cell = 2; region.rectCount() > std::max(maxRectangles, 1); cell *= 2)
+        region = onGrid(glyphs, cell);
+    return region;
+}
+
+namespace {
+
+// The socket of this program's Wayland connection: the one connected to the
+// compositor's socket that WAYLAND_DISPLAY names. -1 where there is none
+// (a connection handed over through WAYLAND_SOCKET).
+int findWaylandSocket()
+{
+    const QByteArray name = qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QByteArray("wayland-0")
+                                                                            : qgetenv("WAYLAND_DISPLAY");
+    const QByteArray path = name.startsWith('/') ? name : qgetenv("XDG_RUNTIME_DIR") + '/' + name;
+    struct stat compositor {};
+    if (stat(path.constData(), &compositor) != 0)
+        return -1;
+    const QStringList descriptors =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : descriptors) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        sockaddr_un peer {};
+        socklen_t length = sizeof peer;
+        if (!ok || getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sun_family != AF_UNIX
+            || length <= socklen_t(offsetof(sockaddr_un, sun_path)) || peer.sun_path[0] == '\0')
+            continue;
+        peer.sun_path[sizeof peer.sun_path - 1] = '\0';
+        struct stat peerFile {};
+        if (stat(peer.sun_path, &peerFile) == 0 && peerFile.st_dev == compositor.st_dev
+            && peerFile.st_ino == compositor.st_ino)
+            return fd;
+    }
+    return -1;
+}
+
+// Whether the compositor has yet to read some of what this program sent.
+bool compositorIsBehind()
+{
+    static const int socket = findWaylandSocket();
+    int unread = 0;
+    return socket >= 0 && ioctl(socket, SIOCOUTQ, &unread) == 0 && unread > 0;
+}
+
+// Sends a window's input region when the compositor has read all before it,
+// so that no run of steps can fill the socket: a region that comes while
+// the compositor is behind waits, and a later one takes its place.
+class InputRegionSender : public QObject {
+public:
+    explicit InputRegionSender(QWindow* window)
+        : QObject(window)
+        , m_window(window)
+    {
+        m_retry.setSingleShot(true);
+        m_retry.setInterval(kRetryMs);
+        connect(&m_retry, &QTimer::timeout, this, &InputRegionSender::sendIfCaughtUp);
+    }
+
+    static InputRegionSender* of(QWindow* window)
+    {
+        auto* sender = window->findChild<InputRegionSender*>(QString(), Qt::FindDirectChildrenOnly);
+        return sender ? sender : new InputRegionSender(window);
+    }
+
+    void send(const QRegion& region)
+    {
+        m_waiting = region;
+        m_hasWaiting = true;
+        sendIfCaughtUp();
+    }
+
+private:
+    static constexpr int kRetryMs = 2;
+
+    void sendIfCaughtUp()
+    {
+        if (!m_hasWaiting || !m_window)
+            return;
+        if (compositorIsBehind()) {
+            if (!m_retry.isActive())
+                m_retry.start();
+            return;
+        }
+        m_hasWaiting = false;
+        m_window->setMask(std::exchange(m_waiting, QRegion()));
+    }
+
+    QPointer<QWindow> m_window;
+    QTimer m_retry;
+    QRegion m_waiting;
+    bool m_hasWaiting = false;
+};
+
+void setWaylandInputRegion(QWindow* window, const QRegion& glyphs)
+{
+    InputRegionSender::of(window)->send(waylandInputRegion(glyphs));
+}
+
 void setNativeShape(xcb_connection_t* connection, QWindow* window, xcb_shape_kind_t kind, const QRegion& region)
 {
     const std::vector<xcb_rectangle_t> rectangles = rectanglesOf(region);
@@ -192,7 +363,10 @@ void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& native
     if (!connection) {
         // Qt sets a Wayland surface's input region from the mask and leaves
         // the picture whole.
-        window->setMask(glyphs);
+        if (onWayland())
+            setWaylandInputRegion(window, glyphs);
+        else
+            window->setMask(glyphs);
         return;
     }
     // Set past Qt, whose mask counts device-independent pixels only.
@@ -207,7 +381,10 @@ void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& 
         return;
     xcb_connection_t* connection = x11Connection();
     if (!connection) {
-        window->setMask(glyphs);
+        if (onWayland())
+            setWaylandInputRegion(window, glyphs);
+        else
+            window->setMask(glyphs);
         return;
     }
     // The input shape follows the bounding one.

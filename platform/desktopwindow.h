@@ -52,12 +52,16 @@ bool isMapEvent(const QByteArray& eventType, const void* message);
 // SHAPE extension's input and bounding kinds: window managers copy only the
 // bounding shape to the frames they put around windows, and a frame without
 // it would catch every click. On Wayland only the input region is set, as
-// Wayland has nothing else, and it is given in device-independent pixels.
+// Wayland has nothing else, and it is given in device-independent pixels,
+// as few rectangles as waylandInputRegion makes of it, and only once the
+// compositor has read all that was sent before: a Wayland client whose
+// socket fills is cut off. Steps that come meanwhile send only the last.
 void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
 
 // Cuts an opaque window to the glyphs, picture and mouse alike: on X11 to
-// `nativeGlyphs` device pixel for device pixel; elsewhere to `glyphs` as
-// the platform scales a window's mask.
+// `nativeGlyphs` device pixel for device pixel; on Wayland the input region
+// as setGlyphShape sets it; elsewhere to `glyphs` as the platform scales a
+// window's mask.
 void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs);
 
 // The picture at `path` for a screen of `devicePixelRatio` device pixels to
@@ -65,6 +69,15 @@ void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& 
 // it) where there is one, so that it is drawn on the device pixels rather
 // than blown up from the pixels.
 QPixmap sharpPicture(const QString& path, qreal devicePixelRatio);
+
+// Most rectangles a Wayland input region is sent with: each costs 24 bytes
+// on the socket and the compositor time in proportion to those before it.
+constexpr int kMaxInputRegionRectangles = 256;
+
+// Every pixel of `glyphs`, in whole cells of the finest grid (1, 2, 4 ...
+// pixels) on which the region has at most `maxRectangles` rectangles: the
+// strokes gain a few pixels of slack, their counters stay holes.
+QRegion waylandInputRegion(const QRegion& glyphs, int maxRectangles = kMaxInputRegionRectangles);
 
 // `region` grown by one pixel in each of the eight directions.
 QRegion grownByOnePixel(const QRegion& region);

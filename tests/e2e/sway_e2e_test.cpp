@@ -197,10 +197,15 @@ public:
         pointerCommand(QStringLiteral("release %1").arg(button));
     }
 
-    void key(const QString& name) const
+    void key(const QString& name) const { keys(name, 1); }
+
+    // `name` pressed `times` times as fast as the virtual keyboard goes.
+    void keys(const QString& name, int times) const
     {
-        run({QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("500"), QStringLiteral("-k"), name,
-             QStringLiteral("-s"), QStringLiteral("200")});
+        QStringList command{QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("500")};
+        for (int i = 0; i < times; ++i)
+            command << QStringLiteral("-k") << name;
+        run(command << QStringLiteral("-s") << QStringLiteral("200"));
     }
 
 private:
@@ -270,10 +275,10 @@ protected:
         sway.reset();
     }
 
-    void start()
+    void start(const std::vector<QString>& deck = {QStringLiteral("口"), QStringLiteral("一")})
     {
         run = std::make_unique<ProgramRun>();
-        run->folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一")});
+        run->folder().writeDeck(QStringLiteral("database/ziku.txt"), deck);
         run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
         sway->handToUser(run->folder().path());
         const QStringList command =
@@ -456,6 +461,26 @@ TEST_F(StageOnSway, ReturnStepsSpaceKeepsTheEntryEscEnds)
     EXPECT_NE(glyphsAfter(shape), shape) << "Return did not step";
     sway->key(QStringLiteral("Escape"));
     EXPECT_TRUE(program.waitForFinished(5000)) << "Esc did not end the program";
+}
+
+// Each step sends the glyphs' input region, a rectangle per run of pixels:
+// a child holding Enter on long phrases outruns the compositor, and the
+// connection must survive it.
+TEST_F(StageOnSway, StepsAsFastAsKeysComeThroughLongPhrasesAndShowsTheLastOne)
+{
+    start({QStringLiteral("好好学习天天向上"), QStringLiteral("春眠不觉晓处处闻啼鸟")});
+    if (!requireInput())
+        GTEST_SKIP() << "no input devices for sway: " << sway->inputFailure().toStdString();
+    std::cout << "[ covered  ] sway as " << sway->user().toStdString()
+              << ": 60 steps through long phrases as fast as the virtual keyboard goes\n";
+    // An even number of steps through two entries ends on the first again.
+    sway->keys(QStringLiteral("Return"), 60);
+    QTest::qWait(1500);
+    ASSERT_EQ(program.state(), QProcess::Running) << "the program died while stepping";
+    EXPECT_TRUE(waitFor([&] { return pixelsOf(sway->screenshot(), kGlyph) == shape; }, 5000))
+        << "the stage does not show the entry the last step reached";
+    sway->key(QStringLiteral("Return"));
+    EXPECT_NE(glyphsAfter(shape), shape) << "Return after fast stepping did not step";
 }
 
 TEST_F(StageOnSway, HasTheKeyboardAgainAfterAMessageBox)

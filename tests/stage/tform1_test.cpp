@@ -1,6 +1,7 @@
 // The stage window: start-up, drawing and the left click.
 #include "stagefixture.h"
 
+#include "platform/desktopwindow.h"
 #include "settings/stagesettings.h"
 #include "stage/glyphrenderer.h"
 
@@ -130,6 +131,47 @@ TEST_F(StageTest, CounterOfKouIsAHoleInTheShape)
     const QRect bounds = form->shape().boundingRect();
     EXPECT_FALSE(form->shape().contains(bounds.center()));
     EXPECT_TRUE(form->shape().contains(inside(form->shape())));
+}
+
+// The input region a Wayland compositor gets: every pixel of the strokes,
+// a few pixels of slack, counters still holes, and few enough rectangles
+// that a run of steps cannot fill the socket.
+TEST_F(StageTest, WaylandInputRegionHoldsEveryStrokePixelInFewRectanglesAndKeepsTheCounter)
+{
+    writeLibrary(
+        {QStringLiteral("口"), QStringLiteral("好好学习天天向上"), QStringLiteral("春眠不觉晓处处闻啼鸟")});
+    start();
+    const auto nearStrokes = [](const QRegion& shape) {
+        QRegion near;
+        for (const QRect& rect : shape)
+            near += rect.adjusted(-8, -8, 8, 8);
+        return near;
+    };
+    int coarsened = 0;
+    for (int step = 0; step < 3; ++step) {
+        const QRegion shape = form->shape();
+        const QRegion input = platform::waylandInputRegion(shape);
+        EXPECT_TRUE(shape.subtracted(input).isEmpty()) << "a stroke pixel lost on " << shown().toStdString();
+        EXPECT_TRUE(input.subtracted(nearStrokes(shape)).isEmpty()) << "far beyond the strokes on "
+                                                                    << shown().toStdString();
+        EXPECT_LE(input.rectCount(), platform::kMaxInputRegionRectangles) << shown().toStdString();
+        if (step == 0) {
+            EXPECT_FALSE(input.contains(shape.boundingRect().center())) << "the counter of 口 was filled";
+        }
+        coarsened += shape.rectCount() > platform::kMaxInputRegionRectangles;
+        form->showEntry();
+    }
+    EXPECT_GE(coarsened, 1) << "no entry needed a coarser region: the deck checks nothing";
+
+    // A stair of single pixels, the worst a region can be, and a bound of one.
+    QRegion stair;
+    for (int i = 0; i < 3000; ++i)
+        stair += QRect(i / 2, i, 1, 1);
+    const QRegion bounded = platform::waylandInputRegion(stair);
+    EXPECT_LE(bounded.rectCount(), platform::kMaxInputRegionRectangles);
+    EXPECT_TRUE(stair.subtracted(bounded).isEmpty());
+    EXPECT_EQ(platform::waylandInputRegion(stair, 1).rectCount(), 1);
+    EXPECT_TRUE(platform::waylandInputRegion(QRegion()).isEmpty());
 }
 
 TEST_F(StageTest, SingleModeKeepsOneColourAndRandomNeverReaches255)
