@@ -1,6 +1,7 @@
 // GBK both ways: decoding never fails; text that encodes decodes back to
-// itself; encode refuses exactly the text in which firstUnencodable finds a
-// character; prefixLength never cuts a double-byte character in half.
+// itself and holds no foreign run's mark; encode refuses exactly the text in
+// which firstUnencodable finds a character; prefixLength never cuts a
+// double-byte character in half.
 #include "fuzz/fuzzcheck.h"
 #include "platform/gbk.h"
 
@@ -32,8 +33,10 @@ void checkEncode(QStringView text)
     if (hasUnpairedSurrogate(text))
         FUZZ_CHECK(!bytes.has_value());
     FUZZ_CHECK(bytes.has_value() != gbk::firstUnencodable(text).has_value());
-    if (bytes)
+    if (bytes) {
         FUZZ_CHECK(gbk::decode(*bytes) == text);
+        FUZZ_CHECK(!bytes->contains(gbk::kForeignMark));
+    }
 }
 
 // Where the character that holds byte `end - 1` starts, scanning from the

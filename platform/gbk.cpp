@@ -50,7 +50,9 @@ std::optional<QByteArray> encode(QStringView text)
         return std::nullopt;
     QStringEncoder encoder(kCodecName);
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    // The code page gives the private-use U+F8F5 the single byte 0xFF, which
+    // we keep for foreign runs: refused like any character GBK can't hold.
+    if (encoder.hasError() || bytes.contains(kForeignMark))
         return std::nullopt;
     return bytes;
 }

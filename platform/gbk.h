@@ -33,7 +33,8 @@ qsizetype prefixLength(QByteArrayView bytes, qsizetype limit);
 
 // A character that GBK can't hold, read from a file in another encoding, is
 // kept inside GBK text as a foreign run: kForeignMark, the file's bytes as
-// upper-case hex digits, kForeignMark. 0xFF never occurs in GBK and the run
+// upper-case hex digits, kForeignMark. 0xFF is no GBK character here (the
+// code page's one-byte U+F8F5 is refused, so it travels as a run) and the run
 // between the marks is plain ASCII, so GBK-aware scanning keeps in step, and
 // writing the text back to its file restores the original bytes.
 inline constexpr char kForeignMark = '\xFF';

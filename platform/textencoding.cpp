@@ -198,7 +198,8 @@ public:
             m_encoder = QStringEncoder(kGbkCodec);
             return std::nullopt;
         }
-        if (QString(m_decoder.decode(result)) != text)
+        // 0xFF (the code page's U+F8F5) would read back as a foreign run's mark.
+        if (result.contains(gbk::kForeignMark) || QString(m_decoder.decode(result)) != text)
             return std::nullopt;
         return result;
     }

@@ -20,6 +20,9 @@ TEST(GbkTest, TextWithoutGbkFormIsRefused)
     EXPECT_EQ(gbk::encode(text), std::nullopt);
     EXPECT_EQ(gbk::firstUnencodable(text), QStringLiteral("😀"));
     EXPECT_EQ(gbk::firstUnencodable(QStringLiteral("字体")), std::nullopt);
+    // The code page's one-byte U+F8F5 would be 0xFF, a foreign run's mark.
+    EXPECT_EQ(gbk::encode(QStringLiteral("a\uF8F5")), std::nullopt);
+    EXPECT_EQ(gbk::firstUnencodable(QStringLiteral("a\uF8F5")), QStringLiteral("\uF8F5"));
 }
 
 TEST(GbkTest, UnpairedSurrogateIsRefusedAnywhere)

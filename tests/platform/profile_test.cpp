@@ -142,15 +142,17 @@ TEST_F(ProfileTest, NewFileHoldsTheSectionAndTheKey)
 // can't hold included.
 TEST_F(ProfileTest, Utf8FilesReadAndWriteInTheirOwnEncoding)
 {
-    const QString before = QStringLiteral("[显示]\r\n字体=楷体\r\n; 笑😀\n[其他]\n名=😀\n");
+    // U+F8F5 is the code page's one-byte character 0xFF, a foreign run's mark.
+    const QString before = QStringLiteral("[显示]\r\n字体=楷体\r\n; 笑😀\n[其他]\n名=😀\n记=\uF8F541\uF8F5\n");
     const QString after = QStringLiteral("[显示]\r\n字体=黑体\r\n大小=72\r\n; 笑😀\n[其他]\n名=😀\n"
-                                         "[新]\r\nk=好\r\n");
+                                         "记=\uF8F541\uF8F5\n[新]\r\nk=好\r\n");
     const QByteArray bom = "\xEF\xBB\xBF";
     for (const QByteArray& mark : {QByteArray(), bom}) {
         SCOPED_TRACE(mark.isEmpty() ? "UTF-8" : "UTF-8 with BOM");
         setFile(mark + before.toUtf8());
         EXPECT_EQ(read(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体"))), gbk(QStringLiteral("楷体")));
         EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("名"))), "\xFF" "F09F9880\xFF");
+        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("记"))), "\xFF" "EFA3B5\xFF" "41\xFF" "EFA3B5\xFF");
         ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体")), gbk(QStringLiteral("黑体"))));
         ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("大小")), "72"));
         ASSERT_TRUE(write(gbk(QStringLiteral("新")), "k", gbk(QStringLiteral("好"))));
