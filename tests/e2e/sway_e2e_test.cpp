@@ -39,6 +39,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 using e2e::ProgramRun;
 using e2e::pixelsOf;
@@ -286,9 +287,14 @@ protected:
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.setStandardOutputFile(QProcess::nullDevice());
         program.start(command.front(), command.mid(1));
-        ASSERT_TRUE(waitFor([this] { return !pixelsOf(sway->screenshot(), kGlyph).isEmpty(); }))
-            << "the stage never showed its glyphs";
-        QTest::qWait(300);
+        // Slowed down (sanitizers, a busy machine) the first frames can show
+        // part of the glyphs: wait until they hold still.
+        QRegion glyphs;
+        ASSERT_TRUE(waitFor([&] {
+            const QRegion before = std::exchange(glyphs, pixelsOf(sway->screenshot(), kGlyph));
+            QTest::qWait(300);
+            return !glyphs.isEmpty() && glyphs == before;
+        })) << "the stage never showed its glyphs";
         screen = sway->screenshot();
         if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS"))
             screen.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + QStringLiteral("/Sway.png"));
