@@ -31,7 +31,8 @@ namespace benchsupport {
 // the display server.
 inline QRgb displayedColour(QPoint global)
 {
-    const QImage pixel = QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
+    const QImage pixel =
+        QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
     return pixel.isNull() ? 0 : pixel.pixel(0, 0) & 0xFFFFFF;
 }
 
@@ -79,9 +80,9 @@ private:
 // Triggers the stage's menu command and times it to the dialog's first frame
 // on the display, checked at the dialog's top-left client pixel against
 // `background`. Then calls `whileShown` and closes the dialog (neither timed).
-inline std::optional<DialogTiming> timeMenuCommandToDialog(stage::TForm1& stage, const QString& command,
-                                                           QRgb background,
-                                                           const std::function<void(QDialog*)>& whileShown = {})
+inline std::optional<DialogTiming>
+timeMenuCommandToDialog(stage::TForm1& stage, const QString& command, QRgb background,
+                        const std::function<void(QDialog*)>& whileShown = {})
 {
     QAction* action = menuCommand(stage, command);
     if (!action)

@@ -90,7 +90,8 @@ void checkSearch(FuzzedDataProvider& input, const stage::Deck& deck, const std::
         return;
     const qsizetype start = input.ConsumeIntegralInRange<qsizetype>(0, deck.size() - 1);
     // Typed text is text a GBK deck can hold (other text starts no entry).
-    const QString typed = platform::gbk::decode(QByteArray::fromStdString(input.ConsumeRandomLengthString(6)));
+    const QString typed = platform::gbk::decode(
+        QByteArray::fromStdString(input.ConsumeRandomLengthString(6)));
     if (typed.contains(QChar::ReplacementCharacter) || typed.contains(u'\r') || typed.contains(u'\n'))
         return;
     FUZZ_CHECK(xuanze::findEntryStartingWith(deck, start, typed) == referenceSearch(entries, start, typed));

@@ -14,7 +14,8 @@ constexpr int kLabelHeight = 24;
 constexpr int kLegendHeight = 26;
 } // namespace
 
-DailyChart::DailyChart(QWidget* parent) : QWidget(parent)
+DailyChart::DailyChart(QWidget* parent)
+    : QWidget(parent)
 {
     setMinimumSize(600, 200);
 }
@@ -37,9 +38,11 @@ void DailyChart::paintEvent(QPaintEvent*)
     const QRect legend(0, 0, width(), kLegendHeight);
     painter.fillRect(QRect(legend.left() + 4, 6, 14, 14), kRightColour);
     painter.setPen(kAxisColour);
-    painter.drawText(QRect(legend.left() + 24, 0, 80, kLegendHeight), Qt::AlignVCenter, QStringLiteral("认对"));
+    painter.drawText(QRect(legend.left() + 24, 0, 80, kLegendHeight), Qt::AlignVCenter,
+                     QStringLiteral("认对"));
     painter.fillRect(QRect(legend.left() + 94, 6, 14, 14), kWrongColour);
-    painter.drawText(QRect(legend.left() + 114, 0, 80, kLegendHeight), Qt::AlignVCenter, QStringLiteral("认错"));
+    painter.drawText(QRect(legend.left() + 114, 0, 80, kLegendHeight), Qt::AlignVCenter,
+                     QStringLiteral("认错"));
 
     const QRect plot(0, kLegendHeight + 4, width(), height() - kLegendHeight - 4 - kLabelHeight);
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());

@@ -46,7 +46,9 @@ QLabel* heading(QWidget* parent, const QString& text)
 } // namespace
 
 TForm5::TForm5(core::Record& record, QWidget* parent, QDate today)
-    : QDialog(parent), m_record(record), m_today(today)
+    : QDialog(parent)
+    , m_record(record)
+    , m_today(today)
 {
     setWindowTitle(QStringLiteral("学习记录"));
     setModal(true);
@@ -114,13 +116,14 @@ void TForm5::showStatistics()
     QStringList entries;
     for (const core::WrongCount& wrong : stats.mostWrong)
         entries.append(platform::gbk::decode(wrong.entry));
-    m_mostWrong->setText(entries.isEmpty() ? QStringLiteral("还没有认错的字") : entries.join(QStringLiteral("　")));
+    m_mostWrong->setText(entries.isEmpty() ? QStringLiteral("还没有认错的字")
+                                           : entries.join(QStringLiteral("　")));
     m_mostWrong->setProperty("entries", entries);
 }
 
 QString TForm5::countsText() const
 {
-    return QStringList{m_known->text(), m_learning->text(), m_due->text()}.join(u' ');
+    return QStringList {m_known->text(), m_learning->text(), m_due->text()}.join(u' ');
 }
 
 QStringList TForm5::mostWrongShown() const

@@ -36,7 +36,7 @@ using enum settings::WordClass;
 // The classes in the order of their keys "1" to "5", which is also the
 // order of the boxes Edit1 to Edit5 and the radio buttons 1 to 5: the
 // order of taking the sizes, of finding the selected class and of the focus.
-constexpr std::array<WordClass, settings::kWordClassCount> kKeyOrder{One, Two, Three, Many, Four};
+constexpr std::array<WordClass, settings::kWordClassCount> kKeyOrder {One, Two, Three, Many, Four};
 
 // One step of the arrow pad, in pixels.
 constexpr qint32 kArrowStep = 5;
@@ -45,10 +45,10 @@ constexpr qint32 kArrowStep = 5;
 // (8, 8, 345 x 377) with an 8-pixel margin all round.
 constexpr QSize kClientSize = platform::dialogClientSize(QSize(369, 420));
 
-const QColor kPanelGreen{192, 220, 192};
-const QColor kTitleGreen{0, 128, 0};
-const QColor kCaptionRed{255, 0, 0};
-const QColor kAxisNavy{0, 0, 128};
+const QColor kPanelGreen {192, 220, 192};
+const QColor kTitleGreen {0, 128, 0};
+const QColor kCaptionRed {255, 0, 0};
+const QColor kAxisNavy {0, 0, 128};
 
 // A row of the size group or of the position group, top to bottom.
 struct Row {
@@ -62,7 +62,7 @@ struct Row {
 
 // The rows stand in the order One, Two, Three, Four, Many; the numbers in
 // their names follow the settings keys, which give Many the 4 and Four the 5.
-constexpr std::array<Row, settings::kWordClassCount> kRows{{
+constexpr std::array<Row, settings::kWordClassCount> kRows {{
     {One, "Edit1", "RadioButton1", "Label3", u"单字：", u"单字位置设置"},
     {Two, "Edit2", "RadioButton2", "Label4", u"双字：", u"双字位置设置"},
     {Three, "Edit3", "RadioButton3", "Label5", u"三字：", u"三字位置设置"},
@@ -97,7 +97,8 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
 }
 
 QLabel* addLabel(QWidget* parent, const char* name, const QRect& place, const QString& text,
-                 const QFont& font, const QColor& colour, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
+                 const QFont& font, const QColor& colour,
+                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1StringView(name));
@@ -151,8 +152,8 @@ QPixmap withWhiteTransparent(QPixmap picture)
 qint32 steppedCoordinate(qint32 coordinate, qint32 delta)
 {
     const qint64 moved = qint64(coordinate) + delta;
-    return qint32(std::clamp<qint64>(moved, std::numeric_limits<qint32>::min(),
-                                     std::numeric_limits<qint32>::max()));
+    return qint32(
+        std::clamp<qint64>(moved, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 bool isAsciiLetter(QChar c)
@@ -207,7 +208,8 @@ void TForm2::buildPanel()
 void TForm2::buildSizeGroup(QWidget* panel)
 {
     QGroupBox* group = addGroup(panel, "GroupBox1", {8, 6, 161, 243});
-    addLabel(group, "Label2", {8, 8, 145, 33}, QStringLiteral("字体大小选择："), groupTitleFont(), kTitleGreen);
+    addLabel(group, "Label2", {8, 8, 145, 33}, QStringLiteral("字体大小选择："), groupTitleFont(),
+             kTitleGreen);
 
     int top = 35;
     for (const Row& row : kRows) {
@@ -225,7 +227,8 @@ void TForm2::buildSizeGroup(QWidget* panel)
 void TForm2::buildPositionGroup(QWidget* panel)
 {
     QGroupBox* group = addGroup(panel, "GroupBox2", {176, 8, 161, 305});
-    addLabel(group, "Label6", {8, 8, 145, 33}, QStringLiteral("字体位置设置："), groupTitleFont(), kTitleGreen);
+    addLabel(group, "Label6", {8, 8, 145, 33}, QStringLiteral("字体位置设置："), groupTitleFont(),
+             kTitleGreen);
 
     int top = 38;
     for (const Row& row : kRows) {
@@ -242,8 +245,10 @@ void TForm2::buildPositionGroup(QWidget* panel)
 
     const QFont valueFont = fontOf(platform::defaultFaceName(), 16, true);
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-    m_axisLabel = addLabel(group, "Label8", {40, 272, 25, 20}, QStringLiteral("X:"), valueFont, kAxisNavy, centred);
-    m_valueField = addLabel(group, "Label7", {64, 272, 65, 25}, QStringLiteral("100"), valueFont, kCaptionRed, centred);
+    m_axisLabel = addLabel(group, "Label8", {40, 272, 25, 20}, QStringLiteral("X:"), valueFont, kAxisNavy,
+                           centred);
+    m_valueField = addLabel(group, "Label7", {64, 272, 65, 25}, QStringLiteral("100"), valueFont, kCaptionRed,
+                            centred);
 }
 
 // The star, with four flat buttons without caption over its points. Only the
@@ -271,7 +276,8 @@ void TForm2::buildArrowPad(QWidget* group)
 void TForm2::buildFontGroup(QWidget* panel)
 {
     QGroupBox* group = addGroup(panel, "GroupBox3", {8, 248, 161, 113});
-    addLabel(group, "Label1", {8, 16, 145, 25}, QStringLiteral("字体类型选择："), groupTitleFont(), kTitleGreen);
+    addLabel(group, "Label1", {8, 16, 145, 25}, QStringLiteral("字体类型选择："), groupTitleFont(),
+             kTitleGreen);
 
     m_fontBox = new QComboBox(group);
     m_fontBox->setObjectName(QStringLiteral("ComboBox1"));
@@ -460,7 +466,8 @@ void TForm2::SpeedButton1Click()
         if (!face) {
             // Stored as GBK, such a name would come back with '?' in place of
             // the character: refuse it before anything changes.
-            const QString character = platform::gbk::firstUnencodable(m_fontBox->currentText()).value_or(QString());
+            const QString character =
+                platform::gbk::firstUnencodable(m_fontBox->currentText()).value_or(QString());
             platform::effects().showMessage(
                 this, QStringLiteral("字体名称中的字符“%1”无法保存，请选择或输入其他字体。").arg(character));
             return;

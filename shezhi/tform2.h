@@ -69,8 +69,8 @@ private:
     QRadioButton*& radioButton(WordClass c) { return m_radioButtons[static_cast<int>(c)]; }
     QRadioButton* radioButton(WordClass c) const { return m_radioButtons[static_cast<int>(c)]; }
 
-    std::array<QLineEdit*, settings::kWordClassCount> m_sizeBoxes{};
-    std::array<QRadioButton*, settings::kWordClassCount> m_radioButtons{};
+    std::array<QLineEdit*, settings::kWordClassCount> m_sizeBoxes {};
+    std::array<QRadioButton*, settings::kWordClassCount> m_radioButtons {};
     QLabel* m_axisLabel = nullptr;  // "X:" or "Y:"
     QLabel* m_valueField = nullptr; // the coordinate the last arrow press set
     QComboBox* m_fontBox = nullptr;

@@ -112,7 +112,8 @@ core::Record* TForm1::learningRecord()
         // It may have failed before the connection was made.
         const QString early = state.record->failureMessage();
         if (!early.isEmpty())
-            QMetaObject::invokeMethod(this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
     });
     return state.record.get();
 }
@@ -386,8 +387,10 @@ void TForm1::buildMenu()
     command(m_menu, menuicons::settings(), QStringLiteral("设置"), &TForm1::settingsClick);
 
     QMenu* colourMenu = m_menu->addMenu(menuicons::colours(), QStringLiteral("颜色设置"));
-    m_randomColourAction = command(colourMenu, QIcon(), QStringLiteral("字体颜色随机"), &TForm1::randomColourClick);
-    m_singleColourAction = command(colourMenu, QIcon(), QStringLiteral("字体单一颜色"), &TForm1::singleColourClick);
+    m_randomColourAction = command(colourMenu, QIcon(), QStringLiteral("字体颜色随机"),
+                                   &TForm1::randomColourClick);
+    m_singleColourAction = command(colourMenu, QIcon(), QStringLiteral("字体单一颜色"),
+                                   &TForm1::singleColourClick);
     m_randomColourAction->setCheckable(true);
     m_singleColourAction->setCheckable(true);
     m_randomColourAction->setChecked(true);
@@ -525,14 +528,13 @@ void TForm1::helpClick()
 void TForm1::closeClick()
 {
     settingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
-                                   startPositionToStore(stageState().cursor));
+                                startPositionToStore(stageState().cursor));
     endProgram();
 }
 
 void TForm1::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_pressIsClick && event->button() == Qt::LeftButton
-                       && hitsGlyph(event->position());
+    const bool click = m_pressIsClick && event->button() == Qt::LeftButton && hitsGlyph(event->position());
     m_pressIsClick = false;
     if (click)
         platform::guarded(this, [this] { showEntry(); });

@@ -22,9 +22,9 @@ class TForm1;
 // commands, given to it where the windows are put together
 // (windows/stagedialogs.h): no window includes another window's header.
 struct StageDialogs {
-    std::function<void(TForm1& stage)> libraryEditor;   // 添加
-    std::function<void(TForm1& stage)> positionPicker;  // 定位指针
-    std::function<void(TForm1& stage)> displaySettings; // 设置
+    std::function<void(TForm1& stage)> libraryEditor;                  // 添加
+    std::function<void(TForm1& stage)> positionPicker;                 // 定位指针
+    std::function<void(TForm1& stage)> displaySettings;                // 设置
     std::function<void(TForm1& stage, core::Record& record)> progress; // 学习记录
 };
 

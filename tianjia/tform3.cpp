@@ -37,8 +37,8 @@ const QColor kGreen(0, 128, 0);
 const QColor kNavy(0, 0, 128);
 constexpr int kRowHeight = 13;
 const QString kLineBreakRefused = QStringLiteral("添加的字中不能有换行符！");
-const QString kUnreadLibraryKept =
-    QStringLiteral("打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！");
+const QString kUnreadLibraryKept = QStringLiteral(
+    "打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！");
 
 QString libraryPath()
 {
@@ -132,7 +132,10 @@ class OneLineValidator : public QValidator {
 public:
     using QValidator::QValidator;
 
-    State validate(QString& input, int&) const override { return breaksTheLine(input) ? Invalid : Acceptable; }
+    State validate(QString& input, int&) const override
+    {
+        return breaksTheLine(input) ? Invalid : Acceptable;
+    }
 };
 
 // A character named so that it can be told even where the font has no glyph
@@ -141,7 +144,8 @@ QString nameCharacter(const QString& character)
 {
     const QList<uint> codes = character.toUcs4();
     const uint code = codes.isEmpty() ? 0 : codes.front();
-    return QStringLiteral("“%1”（U+%2）").arg(character, QString::number(code, 16).toUpper().rightJustified(4, u'0'));
+    return QStringLiteral("“%1”（U+%2）")
+        .arg(character, QString::number(code, 16).toUpper().rightJustified(4, u'0'));
 }
 
 } // namespace
@@ -186,7 +190,8 @@ void TForm3::buildControls()
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setGeometry(176, 80, 121, 105);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(platform::sharpPicture(QStringLiteral(":/tianjia/twig.jpg"), picture->devicePixelRatioF()));
+    picture->setPixmap(
+        platform::sharpPicture(QStringLiteral(":/tianjia/twig.jpg"), picture->devicePixelRatioF()));
 
     buildButtons();
 
@@ -242,9 +247,12 @@ void TForm3::buildButtons()
     makeButton(u"SpeedButton5", QRect(136, 32, 23, 41), {}, u"up.png", &TForm3::SpeedButton5Click);
     makeButton(u"SpeedButton6", QRect(136, 80, 23, 41), {}, u"down.png", &TForm3::SpeedButton6Click);
     makeButton(u"SpeedButton1", QRect(168, 200, 137, 41), u" 添加字", u"add.png", &TForm3::SpeedButton1Click);
-    makeButton(u"SpeedButton4", QRect(168, 256, 137, 41), u"插入字", u"insert.png", &TForm3::SpeedButton4Click);
-    makeButton(u"SpeedButton2", QRect(168, 312, 137, 41), u"删除字", u"delete.png", &TForm3::SpeedButton2Click);
-    makeButton(u"SpeedButton3", QRect(168, 368, 137, 41), u" 离开了", u"leave.png", &TForm3::SpeedButton3Click);
+    makeButton(u"SpeedButton4", QRect(168, 256, 137, 41), u"插入字", u"insert.png",
+               &TForm3::SpeedButton4Click);
+    makeButton(u"SpeedButton2", QRect(168, 312, 137, 41), u"删除字", u"delete.png",
+               &TForm3::SpeedButton2Click);
+    makeButton(u"SpeedButton3", QRect(168, 368, 137, 41), u" 离开了", u"leave.png",
+               &TForm3::SpeedButton3Click);
 }
 
 void TForm3::makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
@@ -454,13 +462,12 @@ void TForm3::leave()
 
 bool TForm3::writeLibrary()
 {
-    const bool written =
-        platform::guarded(this, [this] {
-            // Written from the model's rows as they are: a million-entry
-            // library is not copied entry by entry first.
-            stage::writeDeckFile(libraryPath(), m_model->count(),
-                                 [this](qsizetype row) { return m_model->entry(int(row)); });
-        });
+    const bool written = platform::guarded(this, [this] {
+        // Written from the model's rows as they are: a million-entry
+        // library is not copied entry by entry first.
+        stage::writeDeckFile(libraryPath(), m_model->count(),
+                             [this](qsizetype row) { return m_model->entry(int(row)); });
+    });
     if (!written)
         offerLeavingWithoutSaving();
     return written;

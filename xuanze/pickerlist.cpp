@@ -69,12 +69,11 @@ int PickerList::highlightedRow() const
 void PickerList::highlight(int row)
 {
     const QModelIndex index = model()->index(row, 0, rootIndex());
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
-                                                 | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 QItemSelectionModel::SelectionFlags PickerList::selectionCommand(const QModelIndex& index,
-                                                                  const QEvent* event) const
+                                                                 const QEvent* event) const
 {
     if (!index.isValid())
         return QItemSelectionModel::NoUpdate;
@@ -128,7 +127,7 @@ void PickerList::keyboardSearch(const QString& search)
 
     const QModelIndex current = currentIndex();
     const bool typingOn = m_lastKey.isValid() && !search.isEmpty()
-        && m_lastKey.elapsed() <= QApplication::keyboardInputInterval();
+                          && m_lastKey.elapsed() <= QApplication::keyboardInputInterval();
     m_lastKey.start();
     bool skipCurrent = false;
     if (typingOn) {

@@ -84,7 +84,8 @@ std::unique_ptr<QProcess> g_compositor;
 void countRegion(benchmark::State& state, const QRegion& glyphs)
 {
     const bool wayland = QGuiApplication::platformName().startsWith(u"wayland");
-    const int sent = wayland ? int(platform::waylandInputRegion(glyphs).rectCount()) : int(glyphs.rectCount());
+    const int sent = wayland ? int(platform::waylandInputRegion(glyphs).rectCount())
+                             : int(glyphs.rectCount());
     state.counters["glyph_rects"] = double(glyphs.rectCount());
     state.counters["sent_rects"] = double(sent);
     state.counters["sent_bytes"] = double(sent * (wayland ? 24 : 8));
@@ -98,7 +99,8 @@ void clickToGlyph(benchmark::State& state, StageUnderTest& stage)
         QTest::mouseClick(stage.form.get(), Qt::LeftButton, {}, at);
         QApplication::processEvents(); // the paint that the step asked for
         QApplication::sync();
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         countRegion(state, stage.form->shape());
     }
     state.SetLabel(std::to_string(stage.form->width()) + "x" + std::to_string(stage.form->height())

@@ -106,8 +106,8 @@ void BM_ShowEntry(benchmark::State& state)
         form.repaint(); // the paint that the step causes, done now
         QApplication::sync();
     }
-    state.SetLabel(QString::fromUtf16(sample.text).toStdString() + " on "
-                   + std::to_string(form.width()) + "x" + std::to_string(form.height()));
+    state.SetLabel(QString::fromUtf16(sample.text).toStdString() + " on " + std::to_string(form.width()) + "x"
+                   + std::to_string(form.height()));
 }
 
 QByteArray millionEntryLibrary()
@@ -157,8 +157,7 @@ public:
     QString path;
 };
 
-template <typename Read>
-void measureRead(benchmark::State& state, Read read)
+template <typename Read> void measureRead(benchmark::State& state, Read read)
 {
     static LibraryFile library;
     const Source source = static_cast<Source>(state.range(0));

@@ -66,7 +66,8 @@ void menuCommandToPicker(benchmark::State& state)
 {
     StageOnLibrary stage(state.range(0));
     for (auto _ : state) {
-        const auto timing = benchsupport::timeMenuCommandToDialog(*stage.form, QStringLiteral("定位指针"), kTeal);
+        const auto timing = benchsupport::timeMenuCommandToDialog(*stage.form, QStringLiteral("定位指针"),
+                                                                  kTeal);
         if (!timing || !timing->shownAsExpected) {
             state.SkipWithError("the picker did not appear");
             break;
@@ -74,7 +75,12 @@ void menuCommandToPicker(benchmark::State& state)
         state.SetIterationTime(timing->seconds);
     }
 }
-BENCHMARK(menuCommandToPicker)->Arg(64)->Arg(10'000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(menuCommandToPicker)
+    ->Arg(64)
+    ->Arg(10'000)
+    ->Arg(1'000'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A key typed into the open picker's list, to the list shown again on the
 // display. Each key comes after a pause longer than the keyboard input
@@ -105,9 +111,16 @@ void typeAhead(benchmark::State& state, const QString& key)
     stage::resetStageState();
 }
 // "x" starts no entry: every entry is looked at.
-BENCHMARK_CAPTURE(typeAhead, no_match, QStringLiteral("x"))->Arg(10'000)->Arg(1'000'000)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(typeAhead, no_match, QStringLiteral("x"))
+    ->Arg(10'000)
+    ->Arg(1'000'000)
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 // "大" starts every fourth entry: the highlight moves on and the list redraws.
-BENCHMARK_CAPTURE(typeAhead, next_match, QStringLiteral("大"))->Arg(1'000'000)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(typeAhead, next_match, QStringLiteral("大"))
+    ->Arg(1'000'000)
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

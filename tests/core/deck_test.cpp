@@ -24,39 +24,39 @@ using Entries = std::vector<QByteArray>;
 
 TEST(DeckFormat, LineEndsOfEveryKindEndOneEntry)
 {
-    EXPECT_EQ(entriesOf("a\r\nb\nc\rd"), (Entries{"a", "b", "c", "d"}));
+    EXPECT_EQ(entriesOf("a\r\nb\nc\rd"), (Entries {"a", "b", "c", "d"}));
     // CR CR is two breaks, LF CR is two breaks, CR LF one.
-    EXPECT_EQ(entriesOf("a\r\rb\n\rc\r\n"), (Entries{"a", "", "b", "", "c"}));
+    EXPECT_EQ(entriesOf("a\r\rb\n\rc\r\n"), (Entries {"a", "", "b", "", "c"}));
 }
 
 TEST(DeckFormat, LastLineAndFinalLineEnd)
 {
-    EXPECT_EQ(entriesOf("a\r\nb"), (Entries{"a", "b"}));
-    EXPECT_EQ(entriesOf("a\r\nb\r\n"), (Entries{"a", "b"}));
-    EXPECT_EQ(entriesOf("a\r\n\r\nb\r\n"), (Entries{"a", "", "b"}));
-    EXPECT_EQ(entriesOf(""), Entries{});
-    EXPECT_EQ(entriesOf("\r\n"), Entries{""});
+    EXPECT_EQ(entriesOf("a\r\nb"), (Entries {"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\nb\r\n"), (Entries {"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\n\r\nb\r\n"), (Entries {"a", "", "b"}));
+    EXPECT_EQ(entriesOf(""), Entries {});
+    EXPECT_EQ(entriesOf("\r\n"), Entries {""});
 }
 
 TEST(DeckFormat, NothingIsTrimmedAndReadingStopsAtNul)
 {
-    EXPECT_EQ(entriesOf("  a \t\r\n"), Entries{"  a \t"});
-    EXPECT_EQ(entriesOf(QByteArray("ab\r\ncd\0ef\r\ngh", 14)), (Entries{"ab", "cd"}));
-    EXPECT_EQ(entriesOf(QByteArray("\0ab", 3)), Entries{});
+    EXPECT_EQ(entriesOf("  a \t\r\n"), Entries {"  a \t"});
+    EXPECT_EQ(entriesOf(QByteArray("ab\r\ncd\0ef\r\ngh", 14)), (Entries {"ab", "cd"}));
+    EXPECT_EQ(entriesOf(QByteArray("\0ab", 3)), Entries {});
 }
 
 TEST(DeckFormat, GbkTrailBytesAreNotLineEnds)
 {
     // GBK trail bytes lie at 0x40 and above, so CR and LF never occur inside
     // a character; entries keep their bytes exactly.
-    const QByteArray big = "\xB4\xF3";        // 大
-    const QByteArray gate = "\xC3\xC5";       // 门
-    EXPECT_EQ(entriesOf(big + "\r\n" + gate + big), (Entries{big, gate + big}));
+    const QByteArray big = "\xB4\xF3";  // 大
+    const QByteArray gate = "\xC3\xC5"; // 门
+    EXPECT_EQ(entriesOf(big + "\r\n" + gate + big), (Entries {big, gate + big}));
 }
 
 TEST(DeckFormat, WritingEndsEveryEntryWithCrLfAndReadsBack)
 {
-    const Entries entries{"a", "", "  b ", "\xB4\xF3"};
+    const Entries entries {"a", "", "  b ", "\xB4\xF3"};
     const QByteArray bytes = Deck::toFileBytes(entries);
     EXPECT_EQ(bytes, QByteArray("a\r\n\r\n  b \r\n\xB4\xF3\r\n"));
     EXPECT_EQ(entriesOf(bytes), entries);
@@ -105,8 +105,9 @@ TEST(DeckFile, EveryEncodingIsReadEditedAndWrittenBackInItsOwn)
         };
         ProgramFolder folder;
         const QString path = folder.path(QStringLiteral("database/ziku.txt"));
-        folder.writeFile(QStringLiteral("database/ziku.txt"),
-                         fileOf({QStringLiteral("大"), QStringLiteral("小"), foreignLine, QStringLiteral("好")}));
+        folder.writeFile(
+            QStringLiteral("database/ziku.txt"),
+            fileOf({QStringLiteral("大"), QStringLiteral("小"), foreignLine, QStringLiteral("好")}));
 
         Entries entries = stage::readDeckFile(path).entries();
         ASSERT_EQ(entries.size(), 4u);
@@ -132,7 +133,8 @@ TEST(DeckFile, NewFileIsGbkUnlessItMustKeepWhatGbkCant)
     EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), big + "\r\n");
 
     // An entry with a foreign run, from a UTF-8 file since replaced by GBK.
-    const QByteArray smile = "\xFF" "F09F9880\xFF";
+    const QByteArray smile = "\xFF"
+                             "F09F9880\xFF";
     stage::writeDeckFile(path, {big, smile});
     EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), QStringLiteral("大\r\n😀\r\n").toUtf8());
 }
@@ -148,7 +150,8 @@ TEST(DeckFile, WrittenFileReadsBackAsWritten)
     entries.push_back(testing_support::gbk(QStringLiteral("°")));
     stage::writeDeckFile(path, entries);
     EXPECT_EQ(stage::readDeckFile(path).entries(), entries);
-    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), "\xEF\xBB\xBF" + QStringLiteral("你あ\n°\n").toUtf8());
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")),
+              "\xEF\xBB\xBF" + QStringLiteral("你あ\n°\n").toUtf8());
 }
 
 TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
@@ -162,7 +165,8 @@ TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
 
 TEST(Cursor, StaleCursorStartsAgainAtTheFirstEntry)
 {
-    for (qint32 stale : {40, 10, -2, -40, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}) {
+    for (qint32 stale :
+         {40, 10, -2, -40, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}) {
         stage::DeckCursor cursor = stale;
         EXPECT_EQ(stage::advance(cursor, 10), 0) << stale;
         EXPECT_EQ(cursor, 0);
@@ -209,7 +213,8 @@ TEST(Cursor, StoredStartPositionShowsTheSameEntryNextTime)
 TEST(Decks, LoadDeckReadsTheKindsFileAndRewindsTheCursor)
 {
     ProgramFolder folder;
-    folder.writeDeck(QStringLiteral("database/szj.qrnv"), {QStringLiteral("人之初"), QStringLiteral("性本善")});
+    folder.writeDeck(QStringLiteral("database/szj.qrnv"),
+                     {QStringLiteral("人之初"), QStringLiteral("性本善")});
     stage::resetStageState();
     stage::stageState().cursor = 5;
     stage::loadDeck(stage::DeckKind::ThreeCharacter);
@@ -267,7 +272,8 @@ TEST(StageSettingsFile, OneFileInTheProgramFolderOpenedOnFirstUse)
     EXPECT_EQ(folder.readFile(QStringLiteral("database/qrnv.ini")), QByteArray("[section]\r\nkey=7\r\n"));
 
     // The file the start-up opened is the one written.
-    stage::stageState().settingsFile = std::make_unique<settings::SettingsFile>(folder.path(QStringLiteral("other.ini")));
+    stage::stageState().settingsFile = std::make_unique<settings::SettingsFile>(
+        folder.path(QStringLiteral("other.ini")));
     EXPECT_EQ(stage::settingsFile().path(), folder.path(QStringLiteral("other.ini")));
 }
 

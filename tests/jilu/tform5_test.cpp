@@ -15,7 +15,10 @@ namespace {
 
 using Kind = testing_support::RecordingEffects::Kind;
 
-QByteArray gbk(const QString& text) { return platform::gbk::encodeLiteral(text); }
+QByteArray gbk(const QString& text)
+{
+    return platform::gbk::encodeLiteral(text);
+}
 
 class ProgressWindowTest : public ::testing::Test {
 protected:
@@ -38,7 +41,7 @@ protected:
 
     QTemporaryDir dir;
     QDate today = QDate::currentDate();
-    core::Record record{dir.filePath(QStringLiteral("record.sqlite"))};
+    core::Record record {dir.filePath(QStringLiteral("record.sqlite"))};
     testing_support::ScopedRecorder recorder;
 };
 
@@ -49,8 +52,9 @@ TEST_F(ProgressWindowTest, ShowsTheCountsTheDaysAndTheTwentyMostOftenWrong)
     jilu::TForm5 window(record, nullptr, today);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_EQ(window.countsText(), QStringLiteral("已认识 5 个 正在学 20 个 今天要复习 %1 个")
-                                       .arg(record.statistics(today).dueToday));
+    EXPECT_EQ(
+        window.countsText(),
+        QStringLiteral("已认识 5 个 正在学 20 个 今天要复习 %1 个").arg(record.statistics(today).dueToday));
     const QStringList shown = window.mostWrongShown();
     ASSERT_EQ(shown.size(), 20);
     EXPECT_EQ(shown.front(), QString(QChar(0x4e00 + 0x100 * 24)));

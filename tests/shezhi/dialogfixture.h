@@ -45,8 +45,7 @@ protected:
         return *dialog;
     }
 
-    template <typename Widget>
-    Widget* control(const char* name) const
+    template <typename Widget> Widget* control(const char* name) const
     {
         auto* widget = dialog->findChild<Widget*>(QLatin1StringView(name));
         EXPECT_NE(widget, nullptr) << "no control " << name;

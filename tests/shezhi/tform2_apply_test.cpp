@@ -34,8 +34,9 @@ protected:
 
     std::array<qint32, 5> sizesInKeyOrder() const
     {
-        return {current().size(WordClass::One), current().size(WordClass::Two), current().size(WordClass::Three),
-                current().size(WordClass::Many), current().size(WordClass::Four)};
+        return {current().size(WordClass::One), current().size(WordClass::Two),
+                current().size(WordClass::Three), current().size(WordClass::Many),
+                current().size(WordClass::Four)};
     }
 };
 
@@ -50,13 +51,13 @@ TEST_F(ApplyTest, WritesTheSixteenKeysInOrderAndCloses)
     // A new file holds its sections and keys in the order they were written.
     EXPECT_EQ(fileLines(settingsBytes()),
               QStringList({
-                  QStringLiteral("[字体]"), QStringLiteral("zt=华文楷体"),
-                  QStringLiteral("[字体大小]"), QStringLiteral("1=600"), QStringLiteral("2=400"),
-                  QStringLiteral("3=260"), QStringLiteral("4=105"), QStringLiteral("5=190"),
-                  QStringLiteral("[字体位置]"), QStringLiteral("x1=100"), QStringLiteral("x2=-36"),
-                  QStringLiteral("x3=-22"), QStringLiteral("y1=-100"), QStringLiteral("y2=50"),
-                  QStringLiteral("y3=120"), QStringLiteral("x4=0"), QStringLiteral("y4=100"),
-                  QStringLiteral("x5=0"), QStringLiteral("y5=200"),
+                  QStringLiteral("[字体]"),  QStringLiteral("zt=华文楷体"), QStringLiteral("[字体大小]"),
+                  QStringLiteral("1=600"),   QStringLiteral("2=400"),       QStringLiteral("3=260"),
+                  QStringLiteral("4=105"),   QStringLiteral("5=190"),       QStringLiteral("[字体位置]"),
+                  QStringLiteral("x1=100"),  QStringLiteral("x2=-36"),      QStringLiteral("x3=-22"),
+                  QStringLiteral("y1=-100"), QStringLiteral("y2=50"),       QStringLiteral("y3=120"),
+                  QStringLiteral("x4=0"),    QStringLiteral("y4=100"),      QStringLiteral("x5=0"),
+                  QStringLiteral("y5=200"),
               }));
 }
 
@@ -64,12 +65,12 @@ TEST_F(ApplyTest, TakesTheFaceAndTheSizesInEveryIntegerSpelling)
 {
     open();
     fontBox()->setEditText(QStringLiteral("Default"));
-    setSizeTexts({QStringLiteral(" 300"), QStringLiteral("+300"), QStringLiteral("$300"), QStringLiteral("-$10"),
-                  QStringLiteral("0x1F")});
+    setSizeTexts({QStringLiteral(" 300"), QStringLiteral("+300"), QStringLiteral("$300"),
+                  QStringLiteral("-$10"), QStringLiteral("0x1F")});
     pressApply();
 
     EXPECT_EQ(current().fontFace, QByteArray("Default"));
-    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5>{300, 300, 768, -16, 31}));
+    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5> {300, 300, 768, -16, 31}));
     const QStringList lines = fileLines(settingsBytes());
     for (const char* line : {"zt=Default", "1=300", "2=300", "3=768", "4=-16", "5=31"})
         EXPECT_TRUE(lines.contains(QLatin1StringView(line))) << line;
@@ -102,7 +103,7 @@ TEST_F(ApplyTest, AMalformedSizeStopsAfterTheBoxesBeforeItWithNothingWritten)
     EXPECT_EQ(recorder->errors(), QStringList(QStringLiteral("'2 60' is not a valid integer value.")));
     EXPECT_TRUE(visibleWhileBoxShown);
     EXPECT_EQ(current().fontFace, QByteArray("Default"));
-    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5>{601, 401, 260, 105, 190}));
+    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5> {601, 401, 260, 105, 190}));
     EXPECT_FALSE(settingsWritten());
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(box("Edit3")->text(), QStringLiteral("2 60"));
@@ -110,21 +111,24 @@ TEST_F(ApplyTest, AMalformedSizeStopsAfterTheBoxesBeforeItWithNothingWritten)
     // Corrected, the whole operation runs again.
     box("Edit3")->setText(QStringLiteral("261"));
     pressApply();
-    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5>{601, 401, 261, 106, 191}));
+    EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5> {601, 401, 261, 106, 191}));
     EXPECT_TRUE(fileLines(settingsBytes()).contains(QStringLiteral("3=261")));
     EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(ApplyTest, RefusesSizesThatAreNoIntegers)
 {
-    const QString refused[] = {QStringLiteral("300 "), QString(), QStringLiteral("+"), QStringLiteral("1.5"),
-                               QStringLiteral("2147483648"), QStringLiteral("３００"), QStringLiteral("3😀")};
+    const QString refused[] = {QStringLiteral("300 "),       QString(),
+                               QStringLiteral("+"),          QStringLiteral("1.5"),
+                               QStringLiteral("2147483648"), QStringLiteral("３００"),
+                               QStringLiteral("3😀")};
     open();
     for (const QString& text : refused) {
         recorder->clear();
         box("Edit1")->setText(text);
         pressApply();
-        EXPECT_EQ(recorder->errors(), QStringList(QStringLiteral("'%1' is not a valid integer value.").arg(text)))
+        EXPECT_EQ(recorder->errors(),
+                  QStringList(QStringLiteral("'%1' is not a valid integer value.").arg(text)))
             << text.toStdString();
         EXPECT_EQ(current().size(WordClass::One), 600) << text.toStdString();
     }
@@ -175,8 +179,9 @@ TEST_F(ApplyTest, AFailedWriteIsShownAndKeepsTheDialogOpen)
     box("Edit2")->setText(QStringLiteral("444"));
     pressApply();
 
-    EXPECT_EQ(recorder->errors(),
-              QStringList(QStringLiteral("Unable to write to %1.").arg(QDir::toNativeSeparators(unwritable))));
+    EXPECT_EQ(
+        recorder->errors(),
+        QStringList(QStringLiteral("Unable to write to %1.").arg(QDir::toNativeSeparators(unwritable))));
     EXPECT_EQ(current().size(WordClass::Two), 444);
     EXPECT_TRUE(dialog->isVisible());
 }

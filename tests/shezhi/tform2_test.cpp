@@ -314,21 +314,23 @@ protected:
 TEST_F(DialogKeyboardTest, TabVisitsTheSizeBoxesTheSelectedRadioButtonAndTheFontBox)
 {
     open();
-    EXPECT_EQ(tabRound(7), QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"), QStringLiteral("Edit4"),
-                                        QStringLiteral("Edit5"), QStringLiteral("RadioButton1"),
-                                        QStringLiteral("ComboBox1"), QStringLiteral("Edit1")}));
+    EXPECT_EQ(tabRound(7),
+              QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"), QStringLiteral("Edit4"),
+                           QStringLiteral("Edit5"), QStringLiteral("RadioButton1"),
+                           QStringLiteral("ComboBox1"), QStringLiteral("Edit1")}));
 
     QTest::mouseClick(radio("RadioButton4"), Qt::LeftButton);
-    EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"), QStringLiteral("Edit4"),
-                                        QStringLiteral("Edit5"), QStringLiteral("RadioButton4"),
-                                        QStringLiteral("ComboBox1")}));
+    EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"),
+                                        QStringLiteral("Edit4"), QStringLiteral("Edit5"),
+                                        QStringLiteral("RadioButton4"), QStringLiteral("ComboBox1")}));
 }
 
 TEST_F(DialogKeyboardTest, EnterAndEscPressNothing)
 {
     open();
     box("Edit1")->setText(QStringLiteral("999"));
-    for (QWidget* target : std::initializer_list<QWidget*>{box("Edit1"), fontBox(), radio("RadioButton1"), dialog.get()}) {
+    for (QWidget* target :
+         std::initializer_list<QWidget*> {box("Edit1"), fontBox(), radio("RadioButton1"), dialog.get()}) {
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(target, key);
     }

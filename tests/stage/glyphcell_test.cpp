@@ -22,7 +22,8 @@ QRectF inkOf(const QByteArray& entry, const settings::StageSettings& s, qreal dp
     const settings::WordClass wordClass = stage::wordClassOf(entry);
     const QFont font = stage::drawingFont(stage::drawingFace(s.fontFace, {}), s.size(wordClass), dpi);
     const settings::Position place = s.position(wordClass);
-    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font, QPointF(place.x, place.y));
+    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font,
+                                                   QPointF(place.x, place.y));
     return stage::emboldened(outlines, stage::emboldenWidth(font)).boundingRect();
 }
 
@@ -59,7 +60,8 @@ TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
 TEST(GlyphCell, OnlyAStandInGetsTheNamedFaceCellAndTheCellStillStartsAtThePlace)
 {
     if (!preferredKaiFaceStandsIn())
-        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString() << " here";
+        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString()
+                     << " here";
     const QFont standIn = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
     const QFont named = stage::drawingFont(kPreferredKaiFace, 600, 96);
     ASSERT_EQ(QFontInfo(standIn).family(), QFontInfo(named).family());

@@ -14,9 +14,10 @@ using testing_support::gbk;
 
 namespace {
 const std::vector<QString> kLibrary = {
-    QStringLiteral("大"), QStringLiteral("口"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
-    QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上"), QStringLiteral("a"),
-    QStringLiteral("1天"), QStringLiteral(""), QStringLiteral("山"),
+    QStringLiteral("大"),     QStringLiteral("口"),       QStringLiteral("爸爸"),
+    QStringLiteral("你真棒"), QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上"),
+    QStringLiteral("a"),      QStringLiteral("1天"),      QStringLiteral(""),
+    QStringLiteral("山"),
 };
 
 // A point on a stroke of the shape and a point of the window outside it.
@@ -33,7 +34,8 @@ TEST_F(StageTest, StartUpReadsLibraryAndSettingsThenShowsTheEntryAfterTheStoredP
     start();
     EXPECT_EQ(shown(), QStringLiteral("你真棒"));
     EXPECT_EQ(cursor(), 3);
-    EXPECT_EQ(recorder->sounds(), (QStringList{QStringLiteral("fenling.WAV"), QStringLiteral("xiayige.wav")}));
+    EXPECT_EQ(recorder->sounds(),
+              (QStringList {QStringLiteral("fenling.WAV"), QStringLiteral("xiayige.wav")}));
     EXPECT_EQ(form->windowColour(), QColor(255, 0, 0));
     EXPECT_TRUE(recorder->errors().isEmpty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Quenlo"));
@@ -63,7 +65,7 @@ TEST_F(StageTest, MissingLibraryKeepsTheBuiltInListDrawnAsTheSettingsSay)
     EXPECT_EQ(stage::stageState().deck.size(), 64);
     // The stored position counts library entries: the cursor kept 0.
     EXPECT_EQ(shown(), QStringLiteral("小"));
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("xiayige.wav")}); // no chime
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("xiayige.wav")}); // no chime
 
     // Drawn at the stored size, place and colour, in the default face.
     EXPECT_EQ(stage::stageState().settings.fontFace, gbk(QStringLiteral("华文楷体")));
@@ -81,7 +83,7 @@ TEST_F(StageTest, SingleColourThatIsNotAColourStopsTheStartUpRead)
     writeLibrary(kLibrary);
     folder.writeSettings(QStringLiteral("[起始位置]\nqswz=0\n[颜色]\ndanyi=purple\nxuanze=2\n"));
     start();
-    EXPECT_EQ(recorder->errors(), QStringList{QStringLiteral("'purple' is not a valid integer value.")});
+    EXPECT_EQ(recorder->errors(), QStringList {QStringLiteral("'purple' is not a valid integer value.")});
     EXPECT_EQ(stage::stageState().settings.colourMode, settings::ColourMode::Random);
     EXPECT_EQ(stage::stageState().settings.singleColour, 0u);
     EXPECT_EQ(shown(), QStringLiteral("口")); // the start position was read before the error
@@ -95,10 +97,13 @@ TEST_F(StageTest, EachWordClassUsesItsOwnSizeAndPlace)
                                         "[字体位置]\nx4=4\ny4=40\nx5=5\ny5=50\nx2=2\ny2=20\nx3=3\ny3=30\n"));
     start();
     EXPECT_EQ(form->drawnFont().pixelSize(), 800); // 600 points at 96 dpi
-    struct Expected { const char16_t* entry; int pixels; };
+    struct Expected {
+        const char16_t* entry;
+        int pixels;
+    };
     const Expected steps[] = {
-        {u"口", 800}, {u"爸爸", 40}, {u"你真棒", 41}, {u"春夏秋冬", 44},
-        {u"好好学习天天向上", 43}, {u"a", 43}, {u"1天", 43}, {u"", 43},
+        {u"口", 800}, {u"爸爸", 40}, {u"你真棒", 41}, {u"春夏秋冬", 44}, {u"好好学习天天向上", 43},
+        {u"a", 43},   {u"1天", 43},  {u"", 43},
     };
     for (const Expected& step : steps) {
         form->showEntry();
@@ -152,8 +157,8 @@ TEST_F(StageTest, WaylandInputRegionHoldsEveryStrokePixelInFewRectanglesAndKeeps
         const QRegion shape = form->shape();
         const QRegion input = platform::waylandInputRegion(shape);
         EXPECT_TRUE(shape.subtracted(input).isEmpty()) << "a stroke pixel lost on " << shown().toStdString();
-        EXPECT_TRUE(input.subtracted(nearStrokes(shape)).isEmpty()) << "far beyond the strokes on "
-                                                                    << shown().toStdString();
+        EXPECT_TRUE(input.subtracted(nearStrokes(shape)).isEmpty())
+            << "far beyond the strokes on " << shown().toStdString();
         EXPECT_LE(input.rectCount(), platform::kMaxInputRegionRectangles) << shown().toStdString();
         if (step == 0) {
             EXPECT_FALSE(input.contains(shape.boundingRect().center())) << "the counter of 口 was filled";
@@ -216,7 +221,8 @@ TEST_F(StageTest, NothingToDrawStillLeavesAClickableMark)
 TEST_F(StageTest, ExtremeSizesAndPlacesDrawWithoutFault)
 {
     writeLibrary({QStringLiteral("大"), QStringLiteral("口")});
-    const qint32 extremes[] = {std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min(), 0, -600};
+    const qint32 extremes[] = {std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min(), 0,
+                               -600};
     start();
     for (qint32 value : extremes) {
         settings::StageSettings& s = stage::stageState().settings;
@@ -256,7 +262,7 @@ TEST_F(StageTest, LeftClickOnAGlyphStepsOnAndBesideItDoesNot)
 
     QTest::mouseClick(form.get(), Qt::LeftButton, {}, inside(form->shape()));
     EXPECT_EQ(shown(), QStringLiteral("大"));
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("xiayige.wav")});
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("xiayige.wav")});
 
     // A right or middle click is no step.
     QTest::mouseClick(form.get(), Qt::MiddleButton, {}, inside(form->shape()));

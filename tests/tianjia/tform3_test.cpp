@@ -81,8 +81,16 @@ protected:
     }
 
     void press(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    void add(const QString& text) { textField()->setText(text); press("SpeedButton1"); }
-    void insert(const QString& text) { textField()->setText(text); press("SpeedButton4"); }
+    void add(const QString& text)
+    {
+        textField()->setText(text);
+        press("SpeedButton1");
+    }
+    void insert(const QString& text)
+    {
+        textField()->setText(text);
+        press("SpeedButton4");
+    }
     void remove() { press("SpeedButton2"); }
     void up() { press("SpeedButton5"); }
     void down() { press("SpeedButton6"); }
@@ -144,12 +152,12 @@ TEST_F(LibraryEditorTest, EmptyLibraryGetsItsPlaceholderEntryOnLeaving)
     QStringList listedAtEachBox;
     recorder->onBox = [&](const QString&) { listedAtEachBox.append(listed().join(u'|')); };
     leave();
-    EXPECT_EQ(recorder->messages(), (QStringList{kEmptyWarning, kTakesEffect}));
-    EXPECT_EQ(listedAtEachBox, (QStringList{QString(), QStringLiteral("字库为空")}));
+    EXPECT_EQ(recorder->messages(), (QStringList {kEmptyWarning, kTakesEffect}));
+    EXPECT_EQ(listedAtEachBox, (QStringList {QString(), QStringLiteral("字库为空")}));
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("字库为空\r\n")));
     EXPECT_FALSE(editor->isVisible());
     // Closing made the stage read the new library.
-    EXPECT_EQ(stage::stageState().deck.entries(), std::vector<QByteArray>{gbk(QStringLiteral("字库为空"))});
+    EXPECT_EQ(stage::stageState().deck.entries(), std::vector<QByteArray> {gbk(QStringLiteral("字库为空"))});
     EXPECT_TRUE(recorder->errors().isEmpty());
 }
 
@@ -207,7 +215,7 @@ TEST_F(LibraryEditorTest, DeletingTheLastEntryLeavesTheMarkPastTheEnd)
     EXPECT_EQ(editor->highlightedRow(), -1);
     EXPECT_EQ(editor->markedIndex(), 2);
 
-    up(); // nothing: the mark stands past the last entry
+    up();     // nothing: the mark stands past the last entry
     remove(); // nothing: no highlight
     EXPECT_EQ(listed(), texts({u"大", u"小"}));
 
@@ -279,7 +287,7 @@ TEST_F(LibraryEditorTest, TextIsTakenExactlyAndAnEmptyFieldIsRefused)
         recorder->clear();
         list()->setFocus();
         press(command);
-        EXPECT_EQ(recorder->messages(), QStringList{kNothingTyped});
+        EXPECT_EQ(recorder->messages(), QStringList {kNothingTyped});
         EXPECT_EQ(editor->focusWidget(), textField());
     }
     EXPECT_EQ(listed().size(), 3);
@@ -310,7 +318,7 @@ TEST_F(LibraryEditorTest, TextTheLibraryCannotHoldIsRefusedAndKept)
     QTest::keyClick(textField(), Qt::Key_V, Qt::ControlModifier);
     QCoreApplication::processEvents();
     EXPECT_EQ(textField()->text(), QStringLiteral("山"));
-    EXPECT_EQ(recorder->messages(), QStringList{kLineBreak});
+    EXPECT_EQ(recorder->messages(), QStringList {kLineBreak});
 
     EXPECT_EQ(listed(), texts({u"大"}));
     EXPECT_TRUE(recorder->errors().isEmpty());
@@ -321,7 +329,7 @@ TEST_F(LibraryEditorTest, LeavingWithoutChangesRewritesTheFileInDeckForm)
     folder.writeFile(kLibraryFile, gbk(QStringLiteral("大\n小\r多")));
     open();
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
+    EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n多\r\n")));
     EXPECT_FALSE(editor->isVisible());
 }
@@ -356,7 +364,8 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
     leave();
 
     ASSERT_EQ(recorder->errors().size(), 1);
-    EXPECT_TRUE(recorder->errors().front().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)));
+    EXPECT_TRUE(
+        recorder->errors().front().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)));
     EXPECT_TRUE(recorder->messages().isEmpty()); // nothing "takes effect"
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(listed(), texts({u"大", u"小", u"山"}));
@@ -365,7 +374,7 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
 
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
+    EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n山\r\n")));
 }
@@ -376,7 +385,8 @@ TEST_F(LibraryEditorTest, AfterAFailedWriteEscOrTheCloseBoxLeavesWithoutWriting)
     const QByteArray before = folder.readFile(kLibraryFile);
     QFile::setPermissions(folder.path(kLibraryFile), QFile::ReadOwner);
     const auto closeBox = [this] {
-        return editor->windowHandle()->flags().testFlags(Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+        return editor->windowHandle()->flags().testFlags(Qt::WindowSystemMenuHint
+                                                         | Qt::WindowCloseButtonHint);
     };
 
     open();
@@ -419,7 +429,7 @@ TEST_F(LibraryEditorTest, ALibraryThatCouldNotBeReadIsNeverReplaced)
     add(QStringLiteral("山"));
     stage::stageState().deck = stage::Deck();
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kUnreadKept});
+    EXPECT_EQ(recorder->messages(), QStringList {kUnreadKept});
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(folder.readFile(kLibraryFile), library);
     EXPECT_EQ(stage::stageState().deck.size(), 2); // reloaded
@@ -429,7 +439,7 @@ TEST_F(LibraryEditorTest, ALibraryThatCouldNotBeReadIsNeverReplaced)
     open();
     ASSERT_TRUE(QFile::rename(path + QStringLiteral(".away"), path));
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kUnreadKept});
+    EXPECT_EQ(recorder->messages(), QStringList {kUnreadKept});
     EXPECT_EQ(folder.readFile(kLibraryFile), library);
 }
 
@@ -444,7 +454,7 @@ TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessO
 
     recorder->clear();
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kEmptyWarning});
+    EXPECT_EQ(recorder->messages(), QStringList {kEmptyWarning});
     ASSERT_EQ(recorder->errors().size(), 1);
     EXPECT_TRUE(recorder->errors().front().startsWith(QStringLiteral("Cannot create file ")));
     EXPECT_TRUE(editor->isVisible());
@@ -458,7 +468,7 @@ TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessO
     // Nothing was there to lose: once the folder exists the file is created.
     QDir(folder.path(QString())).mkpath(QStringLiteral("database"));
     leave();
-    EXPECT_EQ(recorder->messages(), QStringList{kTakesEffect});
+    EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("字库为空\r\n")));
 }
 

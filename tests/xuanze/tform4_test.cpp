@@ -16,8 +16,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <QToolTip>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -172,7 +172,7 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
     startShowing(numberedEntries(40), 0);
     QKeyEvent zero(QEvent::KeyPress, Qt::Key_0, Qt::NoModifier, QStringLiteral("0"));
     QApplication::sendEvent(stageForm.get(), &zero);
-    ASSERT_EQ(recorder->messages(), QStringList{QStringLiteral("已到最前面！")});
+    ASSERT_EQ(recorder->messages(), QStringList {QStringLiteral("已到最前面！")});
     ASSERT_EQ(cursor(), -1);
     {
         TForm4 picker(stageForm.get(), showChosenEntry());
@@ -217,7 +217,7 @@ TEST_F(PickerTest, DoubleClickingRowZeroShowsTheFirstEntry)
     EXPECT_EQ(doubleClickRow(0), QDialog::Accepted);
     EXPECT_EQ(cursor(), 0);
     EXPECT_EQ(shown(), QStringLiteral("第0"));
-    EXPECT_EQ(recorder->sounds(), QStringList{kStepCue});
+    EXPECT_EQ(recorder->sounds(), QStringList {kStepCue});
 }
 
 TEST_F(PickerTest, DoubleClickingTheLastRowShowsItAndTheNextStepWraps)
@@ -239,7 +239,7 @@ TEST_F(PickerTest, DoubleClickingTheShowingRowDrawsItAgainInANewColour)
     EXPECT_EQ(cursor(), 7);
     EXPECT_EQ(shown(), QStringLiteral("第7"));
     EXPECT_NE(stageForm->windowColour(), before);
-    EXPECT_EQ(recorder->sounds(), QStringList{kStepCue});
+    EXPECT_EQ(recorder->sounds(), QStringList {kStepCue});
 }
 
 TEST_F(PickerTest, TheChosenPositionCountsNotItsText)
@@ -299,7 +299,7 @@ TEST_F(PickerTest, ADoubleClickBelowTheRowsActsOnTheHighlightedRow)
               }),
               QDialog::Accepted);
     EXPECT_EQ(cursor(), 2);
-    EXPECT_EQ(recorder->sounds(), QStringList{kStepCue});
+    EXPECT_EQ(recorder->sounds(), QStringList {kStepCue});
 
     // With nothing highlighted it only closes.
     stage::stageState().cursor = -1;
@@ -365,8 +365,9 @@ TEST_F(PickerTest, LooksLikeItsForm)
 
     const Qt::WindowFlags flags = picker.windowFlags();
     EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint));
-    EXPECT_FALSE(flags & (Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint));
+    EXPECT_FALSE(flags
+                 & (Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint
+                    | Qt::WindowContextHelpButtonHint));
     EXPECT_EQ(frame->geometry(), QRect(4, 3, 125, 430));
     EXPECT_EQ(list->geometry(), QRect(9, 8, 113, 417));
     EXPECT_EQ(list->font().family(), QStringLiteral("MS Sans Serif"));
@@ -400,16 +401,18 @@ TEST_F(PickerTest, LooksLikeItsForm)
 
 TEST_F(PickerTest, ARealDoubleClickFromTheDisplayJumps)
 {
-    if (QGuiApplication::platformName() != u"xcb" || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+    if (QGuiApplication::platformName() != u"xcb"
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         GTEST_SKIP() << "needs an X display and xdotool";
     startShowing(numberedEntries(40), 7);
     const int result = runPicker([](TForm4& picker) {
         QListView* list = listOf(picker);
         const QPoint target = list->viewport()->mapToGlobal(rowPoint(list, 12));
         QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
-                           QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                           QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
+                          {QStringLiteral("mousemove"), QString::number(target.x()),
+                           QString::number(target.y()), QStringLiteral("click"), QStringLiteral("--repeat"),
+                           QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("60"),
+                           QStringLiteral("1")});
     });
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(cursor(), 12);

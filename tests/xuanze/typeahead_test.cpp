@@ -72,14 +72,18 @@ protected:
 // list shows empty.
 QByteArray mixedDeck()
 {
-    return gbk(QStringLiteral("大\r\nabc\rAbd\n\r\n爸爸\r\nABE\r\nσ字\r\nς字\r\nΣ\r\nａｂ\r\nＡ\r\nⅠ\r\nⅰ二\r\n"))
-        + "a\x81\r\nb\r\n\xFF" "F09F9880\xFF\r\naa\r\nx\r\n\xFF\xFF\r\na\xFF" "F09F9880\xFF\r\n\x80\r\n\xB4\xF3x";
+    return gbk(QStringLiteral(
+               "大\r\nabc\rAbd\n\r\n爸爸\r\nABE\r\nσ字\r\nς字\r\nΣ\r\nａｂ\r\nＡ\r\nⅠ\r\nⅰ二\r\n"))
+           + "a\x81\r\nb\r\n\xFF"
+             "F09F9880\xFF\r\naa\r\nx\r\n\xFF\xFF\r\na\xFF"
+             "F09F9880\xFF\r\n\x80\r\n\xB4\xF3x";
 }
 
 TEST_F(TypeAheadTest, ChoosesTheRowsTheItemViewChooses)
 {
     load(mixedDeck());
-    expectSameRows({u"a"_s, u"b"_s, u""_s, u"a"_s, u"b"_s, u"d"_s, u""_s, u"A"_s, u"B"_s, u"E"_s, u""_s, u"z"_s});
+    expectSameRows(
+        {u"a"_s, u"b"_s, u""_s, u"a"_s, u"b"_s, u"d"_s, u""_s, u"A"_s, u"B"_s, u"E"_s, u""_s, u"z"_s});
     expectSameRows({u""_s, u"a"_s, u"a"_s, u"a"_s, u"a"_s, u"a"_s, u"a"_s, u""_s, u"b"_s, u"b"_s, u"b"_s});
     expectSameRows({u""_s, u"大"_s, u"x"_s, u""_s, u"爸"_s, u"爸"_s});
     expectSameRows({u""_s, u"Σ"_s, u""_s, u"ς"_s, u"字"_s, u""_s, u"σ"_s, u"σ"_s});
@@ -106,7 +110,8 @@ TEST_F(TypeAheadTest, EmptyAndOneEntryDecks)
     load("a");
     expectSameRows({u"a"_s, u"a"_s, u""_s, u"b"_s, u""_s, u"A"_s});
     // An entry the list shows empty begins with empty text like any other.
-    load("\xFF" "F09F9880\xFF\r\nb");
+    load("\xFF"
+         "F09F9880\xFF\r\nb");
     EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, u""), 0);
     EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, QString()), 0);
     EXPECT_EQ(xuanze::findEntryStartingWith(deck, 0, u"F"), -1);
