@@ -17,7 +17,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace stage {
+namespace core {
 
 namespace {
 
@@ -243,4 +243,4 @@ void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& en
     platform::replaceFileOrThrow(path, *bytes);
 }
 
-} // namespace stage
+} // namespace core

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-namespace stage {
+namespace core {
 
 // The ordered list of entries that the stage steps through: GBK byte strings
 // in file order, duplicates and empty entries kept. A deck keeps the file's
@@ -69,4 +69,4 @@ Deck readDeckFile(const QString& path);
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
 
-} // namespace stage
+} // namespace core

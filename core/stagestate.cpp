@@ -5,7 +5,7 @@
 
 #include <limits>
 
-namespace stage {
+namespace core {
 
 StageState& stageState()
 {
@@ -188,4 +188,4 @@ qint32 startPositionToStore(DeckCursor cursor)
     return cursor == std::numeric_limits<qint32>::min() ? cursor : cursor - 1;
 }
 
-} // namespace stage
+} // namespace core

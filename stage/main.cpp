@@ -1,7 +1,7 @@
 #include "platform/fonts.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "windows/stagedialogs.h"
 
 #include <QApplication>
@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     loadQtChinese(qtTranslator);
     platform::installFontSubstitutions();
 
-    stage::TForm1 stage(windows::stageDialogs());
+    stage::StageWindow stage(windows::stageDialogs());
     stage.show();
     return QApplication::exec();
 }

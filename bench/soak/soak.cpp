@@ -7,7 +7,7 @@
 #include "bench/dialogtiming.h"
 #include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -52,7 +52,7 @@ QByteArray libraryFile()
     return text;
 }
 
-bool openEachDialog(stage::TForm1& stage)
+bool openEachDialog(stage::StageWindow& stage)
 {
     for (const QString& command :
          {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
@@ -88,8 +88,8 @@ int main(int argc, char** argv)
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
-    stage::resetStageState();
-    stage::TForm1 form(windows::stageDialogs());
+    core::resetStageState();
+    stage::StageWindow form(windows::stageDialogs());
     form.setProgramEnder([] {});
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))

@@ -22,7 +22,7 @@
 #include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/soundplayer.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "windows/stagedialogs.h"
 
@@ -189,7 +189,7 @@ private:
     pa_context* m_context;
 };
 
-void click(stage::TForm1& form)
+void click(stage::StageWindow& form)
 {
     // The middle of the widest run of the shape: well inside a stroke.
     QRect widest;
@@ -237,8 +237,8 @@ void measureClicks(benchmark::State& state, std::chrono::milliseconds pause)
     testing_support::ProgramFolder folder;
     folder.copySounds();
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("口")});
-    stage::resetStageState();
-    stage::TForm1 form(windows::stageDialogs());
+    core::resetStageState();
+    stage::StageWindow form(windows::stageDialogs());
     form.show();
     QTest::qWait(1500); // the start-up chime and the first step's cue have ended
     if (!platform::desktopSoundPlayer().hasOutput()) {

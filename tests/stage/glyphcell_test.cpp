@@ -43,7 +43,7 @@ TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
     const QRectF screen(0, 0, 1920, 1080);
     for (const char* deck : {"ziku.txt", "bjx.qrnv", "szj.qrnv", "qzw.qrnv"}) {
         const QString path = QStringLiteral(QUENLO_SOURCE_DIR "/database/") + QLatin1String(deck);
-        const stage::Deck entries = stage::readDeckFile(path);
+        const core::Deck entries = core::readDeckFile(path);
         ASSERT_GT(entries.size(), 0) << deck;
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const QByteArray entry = entries.at(i).toByteArray();
