@@ -34,7 +34,7 @@ using settings::WordClass;
 using enum settings::WordClass;
 
 // The classes in the order of their keys "1" to "5", which is also the
-// order of the boxes Edit1 to Edit5 and the radio buttons 1 to 5: the
+// order of the size boxes and of the radio buttons: the
 // order of taking the sizes, of finding the selected class and of the focus.
 constexpr std::array<WordClass, settings::kWordClassCount> kKeyOrder {One, Two, Three, Many, Four};
 
@@ -53,21 +53,20 @@ const QColor kAxisNavy {0, 0, 128};
 // A row of the size group or of the position group, top to bottom.
 struct Row {
     WordClass wordClass;
-    const char* boxName;   // Edit1 to Edit5, numbered like the settings keys
-    const char* radioName; // RadioButton1 to RadioButton5, numbered the same way
+    const char* boxName;
+    const char* radioName;
     const char* labelName; // the caption above the size box
     const char16_t* sizeCaption;
     const char16_t* radioCaption;
 };
 
-// The rows stand in the order One, Two, Three, Four, Many; the numbers in
-// their names follow the settings keys, which give Many the 4 and Four the 5.
+// The rows stand in the order One, Two, Three, Four, Many.
 constexpr std::array<Row, settings::kWordClassCount> kRows {{
-    {One, "Edit1", "RadioButton1", "Label3", u"单字：", u"单字位置设置"},
-    {Two, "Edit2", "RadioButton2", "Label4", u"双字：", u"双字位置设置"},
-    {Three, "Edit3", "RadioButton3", "Label5", u"三字：", u"三字位置设置"},
-    {Four, "Edit5", "RadioButton5", "Label10", u"四字：", u"四字位置设置"},
-    {Many, "Edit4", "RadioButton4", "Label9", u"多字：", u"多字位置设置"},
+    {One, "sizeOneBox", "classOneRadio", "sizeOneCaption", u"单字：", u"单字位置设置"},
+    {Two, "sizeTwoBox", "classTwoRadio", "sizeTwoCaption", u"双字：", u"双字位置设置"},
+    {Three, "sizeThreeBox", "classThreeRadio", "sizeThreeCaption", u"三字：", u"三字位置设置"},
+    {Four, "sizeFourBox", "classFourRadio", "sizeFourCaption", u"四字：", u"四字位置设置"},
+    {Many, "sizeManyBox", "classManyRadio", "sizeManyCaption", u"多字：", u"多字位置设置"},
 }};
 
 QFont fontOf(const QString& family, int pixelHeight, bool bold = false)
@@ -178,13 +177,13 @@ qint32 sizeFromText(const QString& text)
 DisplaySettingsDialog::DisplaySettingsDialog(QWidget* parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("displaySettingsDialog"));
     setWindowTitle(QStringLiteral("显示设置"));
     setFont(smallFont());
     setFixedSize(kClientSize);
     buildPanel();
     setFocusOrder();
-    FormCreate();
+    loadSettings();
 }
 
 // ---------------------------------------------------------------------------
@@ -193,7 +192,7 @@ DisplaySettingsDialog::DisplaySettingsDialog(QWidget* parent)
 void DisplaySettingsDialog::buildPanel()
 {
     auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(QStringLiteral("panel"));
     panel->setGeometry(8, 8, 345, 377);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
@@ -207,8 +206,8 @@ void DisplaySettingsDialog::buildPanel()
 
 void DisplaySettingsDialog::buildSizeGroup(QWidget* panel)
 {
-    QGroupBox* group = addGroup(panel, "GroupBox1", {8, 6, 161, 243});
-    addLabel(group, "Label2", {8, 8, 145, 33}, QStringLiteral("字体大小选择："), groupTitleFont(),
+    QGroupBox* group = addGroup(panel, "sizeGroup", {8, 6, 161, 243});
+    addLabel(group, "sizeTitle", {8, 8, 145, 33}, QStringLiteral("字体大小选择："), groupTitleFont(),
              kTitleGreen);
 
     int top = 35;
@@ -226,8 +225,8 @@ void DisplaySettingsDialog::buildSizeGroup(QWidget* panel)
 
 void DisplaySettingsDialog::buildPositionGroup(QWidget* panel)
 {
-    QGroupBox* group = addGroup(panel, "GroupBox2", {176, 8, 161, 305});
-    addLabel(group, "Label6", {8, 8, 145, 33}, QStringLiteral("字体位置设置："), groupTitleFont(),
+    QGroupBox* group = addGroup(panel, "positionGroup", {176, 8, 161, 305});
+    addLabel(group, "positionTitle", {8, 8, 145, 33}, QStringLiteral("字体位置设置："), groupTitleFont(),
              kTitleGreen);
 
     int top = 38;
@@ -245,10 +244,10 @@ void DisplaySettingsDialog::buildPositionGroup(QWidget* panel)
 
     const QFont valueFont = fontOf(platform::defaultFaceName(), 16, true);
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-    m_axisLabel = addLabel(group, "Label8", {40, 272, 25, 20}, QStringLiteral("X:"), valueFont, kAxisNavy,
+    m_axisLabel = addLabel(group, "axisLabel", {40, 272, 25, 20}, QStringLiteral("X:"), valueFont, kAxisNavy,
                            centred);
-    m_valueField = addLabel(group, "Label7", {64, 272, 65, 25}, QStringLiteral("100"), valueFont, kCaptionRed,
-                            centred);
+    m_valueField = addLabel(group, "valueField", {64, 272, 65, 25}, QStringLiteral("100"), valueFont,
+                            kCaptionRed, centred);
 }
 
 // The star, with four flat buttons without caption over its points. Only the
@@ -256,31 +255,31 @@ void DisplaySettingsDialog::buildPositionGroup(QWidget* panel)
 void DisplaySettingsDialog::buildArrowPad(QWidget* group)
 {
     auto* star = new QLabel(group);
-    star->setObjectName(QStringLiteral("Image1"));
+    star->setObjectName(QStringLiteral("arrowStar"));
     star->setGeometry(34, 163, 102, 102);
     star->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     star->setPixmap(withWhiteTransparent(
         platform::sharpPicture(QStringLiteral(":/displaysettings/star.png"), star->devicePixelRatioF())));
 
     // Made after the star, so they lie over it.
-    connect(addFlatButton(group, "SpeedButton6", {70, 168, 22, 33}), &QToolButton::clicked, this,
-            &DisplaySettingsDialog::SpeedButton6Click);
-    connect(addFlatButton(group, "SpeedButton3", {40, 200, 33, 22}), &QToolButton::clicked, this,
-            &DisplaySettingsDialog::SpeedButton3Click);
-    connect(addFlatButton(group, "SpeedButton4", {96, 200, 33, 22}), &QToolButton::clicked, this,
-            &DisplaySettingsDialog::SpeedButton4Click);
-    connect(addFlatButton(group, "SpeedButton5", {70, 224, 22, 33}), &QToolButton::clicked, this,
-            &DisplaySettingsDialog::SpeedButton5Click);
+    connect(addFlatButton(group, "upButton", {70, 168, 22, 33}), &QToolButton::clicked, this,
+            &DisplaySettingsDialog::moveUp);
+    connect(addFlatButton(group, "leftButton", {40, 200, 33, 22}), &QToolButton::clicked, this,
+            &DisplaySettingsDialog::moveLeft);
+    connect(addFlatButton(group, "rightButton", {96, 200, 33, 22}), &QToolButton::clicked, this,
+            &DisplaySettingsDialog::moveRight);
+    connect(addFlatButton(group, "downButton", {70, 224, 22, 33}), &QToolButton::clicked, this,
+            &DisplaySettingsDialog::moveDown);
 }
 
 void DisplaySettingsDialog::buildFontGroup(QWidget* panel)
 {
-    QGroupBox* group = addGroup(panel, "GroupBox3", {8, 248, 161, 113});
-    addLabel(group, "Label1", {8, 16, 145, 25}, QStringLiteral("字体类型选择："), groupTitleFont(),
+    QGroupBox* group = addGroup(panel, "fontGroup", {8, 248, 161, 113});
+    addLabel(group, "fontTitle", {8, 16, 145, 25}, QStringLiteral("字体类型选择："), groupTitleFont(),
              kTitleGreen);
 
     m_fontBox = new QComboBox(group);
-    m_fontBox->setObjectName(QStringLiteral("ComboBox1"));
+    m_fontBox->setObjectName(QStringLiteral("fontBox"));
     m_fontBox->setGeometry(16, 60, 137, 21);
     m_fontBox->setEditable(true);
     // The typed text is the face; the list itself never grows.
@@ -302,15 +301,15 @@ void DisplaySettingsDialog::buildButtons(QWidget* panel)
         setColour(button, QPalette::ButtonText, kTitleGreen);
         return button;
     };
-    connect(addCaptionedButton("SpeedButton1", {184, 328, 73, 30}, QStringLiteral("设置"),
+    connect(addCaptionedButton("applyButton", {184, 328, 73, 30}, QStringLiteral("设置"),
                                QStringLiteral(":/displaysettings/apply.png")),
-            &QToolButton::clicked, this, &DisplaySettingsDialog::SpeedButton1Click);
-    connect(addCaptionedButton("SpeedButton2", {264, 328, 73, 30}, QStringLiteral("离开"),
+            &QToolButton::clicked, this, &DisplaySettingsDialog::applyAndSave);
+    connect(addCaptionedButton("leaveButton", {264, 328, 73, 30}, QStringLiteral("离开"),
                                QStringLiteral(":/displaysettings/leave.png")),
-            &QToolButton::clicked, this, &DisplaySettingsDialog::SpeedButton2Click);
+            &QToolButton::clicked, this, &DisplaySettingsDialog::leave);
 }
 
-// Edit1 to Edit5, the radio buttons, the font box. Of the radio buttons only
+// The size boxes in key order, the radio buttons, the font box. Of the radio buttons only
 // the selected one is reached with Tab; the arrow keys move between them.
 void DisplaySettingsDialog::setFocusOrder()
 {
@@ -330,7 +329,7 @@ void DisplaySettingsDialog::setFocusOrder()
 // ---------------------------------------------------------------------------
 // The handlers.
 
-void DisplaySettingsDialog::FormCreate()
+void DisplaySettingsDialog::loadSettings()
 {
     platform::guarded(this, [this] {
         const settings::StageSettings& current = core::stageState().settings;
@@ -361,7 +360,7 @@ bool DisplaySettingsDialog::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         for (QLineEdit* box : m_sizeBoxes) {
             if (watched == box)
-                return Edit1KeyPress(box, *static_cast<QKeyEvent*>(event));
+                return filterSizeKey(box, *static_cast<QKeyEvent*>(event));
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -371,7 +370,7 @@ bool DisplaySettingsDialog::eventFilter(QObject* watched, QEvent* event)
 // Digits, signs, "$", blanks, punctuation, control keys and every character
 // beyond ASCII reach the box; so does pasted text. Returns true when the key
 // press is used up here.
-bool DisplaySettingsDialog::Edit1KeyPress(QLineEdit* box, const QKeyEvent& key)
+bool DisplaySettingsDialog::filterSizeKey(QLineEdit* box, const QKeyEvent& key)
 {
     bool usedUp = false;
     platform::guarded(this, [&] {
@@ -402,22 +401,22 @@ void DisplaySettingsDialog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void DisplaySettingsDialog::SpeedButton6Click()
+void DisplaySettingsDialog::moveUp()
 {
     arrowStep(Axis::Y, -kArrowStep);
 }
 
-void DisplaySettingsDialog::SpeedButton5Click()
+void DisplaySettingsDialog::moveDown()
 {
     arrowStep(Axis::Y, kArrowStep);
 }
 
-void DisplaySettingsDialog::SpeedButton3Click()
+void DisplaySettingsDialog::moveLeft()
 {
     arrowStep(Axis::X, -kArrowStep);
 }
 
-void DisplaySettingsDialog::SpeedButton4Click()
+void DisplaySettingsDialog::moveRight()
 {
     arrowStep(Axis::X, kArrowStep);
 }
@@ -459,7 +458,7 @@ std::optional<QByteArray> DisplaySettingsDialog::faceToStore() const
 // "设置": the face, then each size at once as it is read, then all sixteen
 // keys. A size that is no integer stops it with what came before applied and
 // nothing written; so does a failed write. Only success closes the dialog.
-void DisplaySettingsDialog::SpeedButton1Click()
+void DisplaySettingsDialog::applyAndSave()
 {
     platform::guarded(this, [this] {
         const std::optional<QByteArray> face = faceToStore();
@@ -484,7 +483,7 @@ void DisplaySettingsDialog::SpeedButton1Click()
 }
 
 // "离开": close; nothing is written and nothing undone.
-void DisplaySettingsDialog::SpeedButton2Click()
+void DisplaySettingsDialog::leave()
 {
     platform::guarded(this, [this] { reject(); });
 }

@@ -26,8 +26,8 @@ namespace displaysettings {
 // settings file; "离开" and the close box just close, undoing nothing. The
 // stage shows the changes at its next step.
 //
-// The controls carry the object names of the dialog's layout ("Edit1",
-// "RadioButton4", "SpeedButton6", ...), so tests and readers can find them.
+// The controls carry object names that say what they are ("sizeOneBox",
+// "classManyRadio", "upButton", ...), so tests and readers can find them.
 class DisplaySettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -50,15 +50,15 @@ private:
     void buildButtons(QWidget* panel);
     void setFocusOrder();
 
-    // The handlers.
-    void FormCreate();
-    bool Edit1KeyPress(QLineEdit* box, const QKeyEvent& key);
-    void SpeedButton6Click(); // up
-    void SpeedButton5Click(); // down
-    void SpeedButton3Click(); // left
-    void SpeedButton4Click(); // right
-    void SpeedButton1Click(); // "设置": apply and save
-    void SpeedButton2Click(); // "离开"
+    // What the controls do. The arrows move the selected class.
+    void loadSettings();
+    bool filterSizeKey(QLineEdit* box, const QKeyEvent& key);
+    void moveUp();
+    void moveDown();
+    void moveLeft();
+    void moveRight();
+    void applyAndSave(); // "设置"
+    void leave();        // "离开"
 
     void arrowStep(Axis axis, qint32 delta);
     void showFace(const QString& face);

@@ -158,7 +158,7 @@ LibraryEditor::LibraryEditor(QWidget* parent)
     setFixedSize(platform::dialogClientSize(kOuterSize));
     setTextColour(this, QPalette::Window, kCream);
     buildControls();
-    FormCreate();
+    loadLibrary();
 }
 
 LibraryEditor::~LibraryEditor() = default;
@@ -169,7 +169,7 @@ void LibraryEditor::buildControls()
     buildList();
 
     m_textField = new QLineEdit(this);
-    m_textField->setObjectName(QStringLiteral("Edit1"));
+    m_textField->setObjectName(QStringLiteral("entryField"));
     m_textField->setGeometry(168, 40, 137, 29);
     m_textField->setFont(dialogFont(QStringLiteral("楷体_GB2312"), 21, true));
     setTextColour(m_textField, QPalette::Text, kNavy);
@@ -187,7 +187,7 @@ void LibraryEditor::buildControls()
 
     // Decoration only: without its picture the dialog works the same.
     auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setObjectName(QStringLiteral("twigPicture"));
     picture->setGeometry(176, 80, 121, 105);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setPixmap(
@@ -205,8 +205,8 @@ void LibraryEditor::buildHeadings()
 {
     const QFont font = dialogFont(QStringLiteral("楷体_GB2312"), 21, true);
     const std::tuple<const char16_t*, QRect, const char16_t*> headings[] = {
-        {u"Label1", QRect(16, 8, 121, 25), u"全部字表："},
-        {u"Label2", QRect(144, 8, 153, 25), u"添加字输入框："},
+        {u"libraryHeading", QRect(16, 8, 121, 25), u"全部字表："},
+        {u"entryFieldHeading", QRect(144, 8, 153, 25), u"添加字输入框："},
     };
     for (const auto& [name, place, caption] : headings) {
         auto* heading = new QLabel(QString::fromUtf16(caption), this);
@@ -220,7 +220,7 @@ void LibraryEditor::buildHeadings()
 void LibraryEditor::buildList()
 {
     m_list = new EntryListView(this);
-    m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setObjectName(QStringLiteral("entryList"));
     m_list->setGeometry(8, 32, 121, 377);
     m_list->setFont(dialogFont(QStringLiteral("MS Sans Serif"), 11, false));
     m_list->setItemDelegate(new FixedRowDelegate(m_list));
@@ -235,25 +235,24 @@ void LibraryEditor::buildList()
                 // Rows removed by the commands take their highlight along;
                 // only a new highlight is the user's.
                 if (!selected.isEmpty())
-                    ListBox1Click();
+                    rememberHighlight();
             });
     // A click on the highlighted entry marks it again (after an insert the
     // mark and the highlight can differ).
-    connect(m_list, &QListView::clicked, this, &LibraryEditor::ListBox1Click);
+    connect(m_list, &QListView::clicked, this, &LibraryEditor::rememberHighlight);
 }
 
 void LibraryEditor::buildButtons()
 {
-    makeButton(u"SpeedButton5", QRect(136, 32, 23, 41), {}, u"up.png", &LibraryEditor::SpeedButton5Click);
-    makeButton(u"SpeedButton6", QRect(136, 80, 23, 41), {}, u"down.png", &LibraryEditor::SpeedButton6Click);
-    makeButton(u"SpeedButton1", QRect(168, 200, 137, 41), u" 添加字", u"add.png",
-               &LibraryEditor::SpeedButton1Click);
-    makeButton(u"SpeedButton4", QRect(168, 256, 137, 41), u"插入字", u"insert.png",
-               &LibraryEditor::SpeedButton4Click);
-    makeButton(u"SpeedButton2", QRect(168, 312, 137, 41), u"删除字", u"delete.png",
-               &LibraryEditor::SpeedButton2Click);
-    makeButton(u"SpeedButton3", QRect(168, 368, 137, 41), u" 离开了", u"leave.png",
-               &LibraryEditor::SpeedButton3Click);
+    makeButton(u"upButton", QRect(136, 32, 23, 41), {}, u"up.png", &LibraryEditor::moveEntryUp);
+    makeButton(u"downButton", QRect(136, 80, 23, 41), {}, u"down.png", &LibraryEditor::moveEntryDown);
+    makeButton(u"addButton", QRect(168, 200, 137, 41), u" 添加字", u"add.png", &LibraryEditor::addTypedEntry);
+    makeButton(u"insertButton", QRect(168, 256, 137, 41), u"插入字", u"insert.png",
+               &LibraryEditor::insertTypedEntry);
+    makeButton(u"deleteButton", QRect(168, 312, 137, 41), u"删除字", u"delete.png",
+               &LibraryEditor::deleteHighlightedEntry);
+    makeButton(u"leaveButton", QRect(168, 368, 137, 41), u" 离开了", u"leave.png",
+               &LibraryEditor::saveAndLeave);
 }
 
 void LibraryEditor::makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
@@ -293,7 +292,7 @@ core::Deck sharedWithTheStage(core::Deck read)
 
 } // namespace
 
-void LibraryEditor::FormCreate()
+void LibraryEditor::loadLibrary()
 {
     m_markedIndex = 0;
     // The dialog is not on screen yet: an error box goes over the stage.
@@ -303,7 +302,7 @@ void LibraryEditor::FormCreate()
     });
 }
 
-void LibraryEditor::FormClose()
+void LibraryEditor::reloadStageLibrary()
 {
     // The stage shows its present glyphs until its next step, which then
     // advances in the reloaded library.
@@ -312,7 +311,7 @@ void LibraryEditor::FormClose()
 
 void LibraryEditor::done(int result)
 {
-    FormClose();
+    reloadStageLibrary();
     QDialog::done(result);
 }
 
@@ -327,7 +326,7 @@ std::vector<QByteArray> LibraryEditor::entries() const
     return m_model->entries();
 }
 
-void LibraryEditor::ListBox1Click()
+void LibraryEditor::rememberHighlight()
 {
     platform::guarded(this, [this] {
         const int row = highlightedRow();
@@ -368,7 +367,7 @@ void LibraryEditor::clearTextField()
     m_textField->setFocus();
 }
 
-void LibraryEditor::SpeedButton1Click()
+void LibraryEditor::addTypedEntry()
 {
     platform::guarded(this, [this] {
         const std::optional<QByteArray> entry = typedEntry();
@@ -379,7 +378,7 @@ void LibraryEditor::SpeedButton1Click()
     });
 }
 
-void LibraryEditor::SpeedButton4Click()
+void LibraryEditor::insertTypedEntry()
 {
     platform::guarded(this, [this] {
         const std::optional<QByteArray> entry = typedEntry();
@@ -392,7 +391,7 @@ void LibraryEditor::SpeedButton4Click()
     });
 }
 
-void LibraryEditor::SpeedButton2Click()
+void LibraryEditor::deleteHighlightedEntry()
 {
     platform::guarded(this, [this] {
         const int row = highlightedRow();
@@ -401,12 +400,12 @@ void LibraryEditor::SpeedButton2Click()
     });
 }
 
-void LibraryEditor::SpeedButton5Click()
+void LibraryEditor::moveEntryUp()
 {
     platform::guarded(this, [this] { moveMarkedEntry(-1); });
 }
 
-void LibraryEditor::SpeedButton6Click()
+void LibraryEditor::moveEntryDown()
 {
     platform::guarded(this, [this] { moveMarkedEntry(+1); });
 }
@@ -436,7 +435,7 @@ QByteArray LibraryEditor::takeRow(int row)
     return m_model->take(row);
 }
 
-void LibraryEditor::SpeedButton3Click()
+void LibraryEditor::saveAndLeave()
 {
     platform::guarded(this, [this] { leave(); });
 }

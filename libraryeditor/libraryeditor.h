@@ -36,15 +36,15 @@ public:
     // Every way of closing ends here: the stage reloads the library first.
     void done(int result) override;
 
-    // The event handlers, named after the controls that raise them.
+    // What the controls do.
 public Q_SLOTS:
-    void ListBox1Click();     // the user highlights an entry
-    void SpeedButton1Click(); // " 添加字": append the typed text
-    void SpeedButton4Click(); // "插入字": insert the typed text at MarkedIndex
-    void SpeedButton2Click(); // "删除字": remove the highlighted entry
-    void SpeedButton5Click(); // up arrow: move the entry at MarkedIndex up
-    void SpeedButton6Click(); // down arrow: move it down
-    void SpeedButton3Click(); // " 离开了": save the library and close
+    void rememberHighlight();      // the user highlights an entry
+    void addTypedEntry();          // " 添加字": append the typed text
+    void insertTypedEntry();       // "插入字": insert the typed text at MarkedIndex
+    void deleteHighlightedEntry(); // "删除字": remove the highlighted entry
+    void moveEntryUp();            // up arrow: move the entry at MarkedIndex up
+    void moveEntryDown();          // down arrow: move it down
+    void saveAndLeave();           // " 离开了": save the library and close
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -56,8 +56,8 @@ private:
     void buildButtons();
     void makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
                     void (LibraryEditor::*handler)());
-    void FormCreate();
-    void FormClose();
+    void loadLibrary();
+    void reloadStageLibrary();
     void leave();
     // Writes the list to the library file; false after the error box.
     bool writeLibrary();

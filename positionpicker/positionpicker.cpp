@@ -20,8 +20,8 @@ const QColor kLime(0, 255, 0);
 // The picker is 141 x 464 pixels with its frame; its client area leaves the
 // hatched frame a 4-pixel margin on three sides.
 constexpr QSize kClientSize = platform::dialogClientSize(QSize(141, 464));
-constexpr QRect kShape1Place(4, 3, 125, 430);
-constexpr QRect kListBox1Place(9, 8, 113, 417);
+constexpr QRect kFramePlace(4, 3, 125, 430);
+constexpr QRect kEntryListPlace(9, 8, 113, 417);
 constexpr int kRowHeight = 13;
 constexpr int kListFontPixels = 11;
 
@@ -41,25 +41,25 @@ PositionPicker::PositionPicker(QWidget* stage, std::function<void()> showChosenE
     setFixedSize(kClientSize);
     buildControls();
     placeOverStage();
-    formCreate();
+    fillList();
 }
 
 PositionPicker::~PositionPicker() = default;
 
 void PositionPicker::buildControls()
 {
-    m_shape1 = new HatchedFrame(kLime, this);
-    m_shape1->setObjectName(QStringLiteral("Shape1"));
-    m_shape1->setGeometry(kShape1Place);
+    m_frame = new HatchedFrame(kLime, this);
+    m_frame->setObjectName(QStringLiteral("frame"));
+    m_frame->setGeometry(kFramePlace);
 
-    m_listBox1 = new PickerList(kRowHeight, this);
-    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
-    m_listBox1->setGeometry(kListBox1Place);
+    m_entryList = new PickerList(kRowHeight, this);
+    m_entryList->setObjectName(QStringLiteral("entryList"));
+    m_entryList->setGeometry(kEntryListPlace);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(kListFontPixels);
-    m_listBox1->setFont(font);
-    m_listBox1->setToolTip(QStringLiteral("双击选择该位置"));
-    connect(m_listBox1, &PickerList::listDoubleClicked, this, &PositionPicker::listBox1DblClick);
+    m_entryList->setFont(font);
+    m_entryList->setToolTip(QStringLiteral("双击选择该位置"));
+    connect(m_entryList, &PickerList::listDoubleClicked, this, &PositionPicker::jumpToChosenEntry);
 }
 
 void PositionPicker::placeOverStage()
@@ -71,27 +71,27 @@ void PositionPicker::placeOverStage()
     setGeometry(place);
 }
 
-void PositionPicker::formCreate()
+void PositionPicker::fillList()
 {
     platform::guarded(this, [this] {
         const core::StageState& state = core::stageState();
         m_entries = new DeckListModel(state.deck, this);
-        m_listBox1->setModel(m_entries);
+        m_entryList->setModel(m_entries);
         // A cursor before the first entry (after "0" reached the front) or
         // past the end of a shortened library highlights nothing, and the
         // list shows its top. The view scrolls its current row into view
         // when it is first shown.
         if (designatesEntry(state.cursor, state.deck.size()))
-            m_listBox1->highlight(state.cursor);
+            m_entryList->highlight(state.cursor);
     });
 }
 
-void PositionPicker::listBox1DblClick()
+void PositionPicker::jumpToChosenEntry()
 {
     platform::guarded(this, [this] {
         // The first click of the double-click has highlighted the row under
         // the pointer; a double-click below the rows acts on the highlight.
-        const int row = m_listBox1->highlightedRow();
+        const int row = m_entryList->highlightedRow();
         if (row < 0) {
             reject();
             return;

@@ -31,13 +31,13 @@ protected:
 private:
     void buildControls();
     void placeOverStage();
-    void formCreate();
-    void listBox1DblClick();
+    void fillList();
+    void jumpToChosenEntry();
 
     QWidget* m_stage;
     std::function<void()> m_showChosenEntry;
-    HatchedFrame* m_shape1 = nullptr;
-    PickerList* m_listBox1 = nullptr;
+    HatchedFrame* m_frame = nullptr;
+    PickerList* m_entryList = nullptr;
     DeckListModel* m_entries = nullptr;
 };
 

@@ -91,8 +91,8 @@ void ProgressWindow::buildLayout()
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     const std::pair<QString, void (ProgressWindow::*)()> commands[] = {
-        {QStringLiteral("导出记录"), &ProgressWindow::exportClick},
-        {QStringLiteral("清除记录"), &ProgressWindow::clearClick},
+        {QStringLiteral("导出记录"), &ProgressWindow::exportCsv},
+        {QStringLiteral("清除记录"), &ProgressWindow::clearRecord},
         {QStringLiteral("关闭"), &ProgressWindow::accept},
     };
     for (const auto& [text, handler] : commands) {
@@ -131,7 +131,7 @@ QStringList ProgressWindow::mostWrongShown() const
     return m_mostWrong->property("entries").toStringList();
 }
 
-void ProgressWindow::exportClick()
+void ProgressWindow::exportCsv()
 {
     const std::optional<QString> path = platform::effects().chooseSaveFile(
         this, QDir::home().filePath(QStringLiteral("学习记录.csv")), QStringLiteral("CSV 文件 (*.csv)"));
@@ -141,7 +141,7 @@ void ProgressWindow::exportClick()
         platform::effects().showMessage(this, QStringLiteral("学习记录没有导出成功。"));
 }
 
-void ProgressWindow::clearClick()
+void ProgressWindow::clearRecord()
 {
     if (!platform::effects().confirm(this, QStringLiteral("要清除全部学习记录吗？清除后不能恢复。")))
         return;

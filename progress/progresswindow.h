@@ -29,8 +29,8 @@ public:
     const DailyChart& chart() const { return *m_chart; }
 
 public Q_SLOTS:
-    void exportClick();
-    void clearClick();
+    void exportCsv();
+    void clearRecord();
 
 private:
     void buildLayout();

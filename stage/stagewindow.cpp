@@ -59,7 +59,7 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     core::StageState& state = core::stageState();
     state.deck = core::Deck::fromEntries(core::builtInEntries());
     state.deckKind = core::DeckKind::Library;
-    formCreate();
+    readStartup();
     showColourMode();
 }
 
@@ -69,7 +69,7 @@ StageWindow::~StageWindow()
     core::stageState().record.reset();
 }
 
-void StageWindow::formCreate()
+void StageWindow::readStartup()
 {
     core::StageState& state = core::stageState();
     const bool libraryRead = platform::guarded(this, [&state] {
@@ -380,23 +380,23 @@ void StageWindow::buildMenu()
         return action;
     };
 
-    m_addAction = command(m_menu, menuicons::add(), QStringLiteral("添加"), &StageWindow::addClick);
+    m_addAction = command(m_menu, menuicons::add(), QStringLiteral("添加"), &StageWindow::openLibraryEditor);
     m_menu->addSeparator();
-    command(m_menu, menuicons::locate(), QStringLiteral("定位指针"), &StageWindow::locateClick);
+    command(m_menu, menuicons::locate(), QStringLiteral("定位指针"), &StageWindow::openPositionPicker);
     m_menu->addSeparator();
-    command(m_menu, menuicons::settings(), QStringLiteral("设置"), &StageWindow::settingsClick);
+    command(m_menu, menuicons::settings(), QStringLiteral("设置"), &StageWindow::openDisplaySettings);
 
     QMenu* colourMenu = m_menu->addMenu(menuicons::colours(), QStringLiteral("颜色设置"));
     m_randomColourAction = command(colourMenu, QIcon(), QStringLiteral("字体颜色随机"),
-                                   &StageWindow::randomColourClick);
+                                   &StageWindow::useRandomColours);
     m_singleColourAction = command(colourMenu, QIcon(), QStringLiteral("字体单一颜色"),
-                                   &StageWindow::singleColourClick);
+                                   &StageWindow::useSingleColour);
     m_randomColourAction->setCheckable(true);
     m_singleColourAction->setCheckable(true);
     m_randomColourAction->setChecked(true);
     colourMenu->addSeparator();
     m_chooseColourAction = command(colourMenu, menuicons::pickColour(), QStringLiteral("设置单一字体颜色"),
-                                   &StageWindow::chooseSingleColourClick);
+                                   &StageWindow::chooseSingleColour);
     m_menu->addSeparator();
 
     const std::pair<core::DeckKind, std::pair<QIcon, QString>> decks[] = {
@@ -408,14 +408,14 @@ void StageWindow::buildMenu()
     for (const auto& [kind, look] : decks) {
         QAction* action = m_menu->addAction(look.first, look.second);
         connect(action, &QAction::triggered, this,
-                [this, kind = kind] { platform::guarded(this, [this, kind] { deckClick(kind); }); });
+                [this, kind = kind] { platform::guarded(this, [this, kind] { showDeck(kind); }); });
     }
-    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::reviewClick);
+    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::showReviewDeck);
     m_menu->addSeparator();
-    command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::recordClick);
-    command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::helpClick);
+    command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::openProgress);
+    command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::openHelp);
     m_menu->addSeparator();
-    command(m_menu, menuicons::close(), QStringLiteral("关闭"), &StageWindow::closeClick);
+    command(m_menu, menuicons::close(), QStringLiteral("关闭"), &StageWindow::rememberPlaceAndClose);
 }
 
 void StageWindow::prepareMenu()
@@ -436,24 +436,24 @@ void StageWindow::endProgram()
         m_endProgram();
 }
 
-void StageWindow::addClick()
+void StageWindow::openLibraryEditor()
 {
     playCue(SoundCue::Chime);
     m_dialogs.libraryEditor(*this);
 }
 
-void StageWindow::locateClick()
+void StageWindow::openPositionPicker()
 {
     m_dialogs.positionPicker(*this);
 }
 
-void StageWindow::settingsClick()
+void StageWindow::openDisplaySettings()
 {
     playCue(SoundCue::Chime);
     m_dialogs.displaySettings(*this);
 }
 
-void StageWindow::randomColourClick()
+void StageWindow::useRandomColours()
 {
     core::StageState& state = core::stageState();
     if (state.settings.colourMode == settings::ColourMode::Random) {
@@ -465,7 +465,7 @@ void StageWindow::randomColourClick()
     core::settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
 }
 
-void StageWindow::singleColourClick()
+void StageWindow::useSingleColour()
 {
     core::StageState& state = core::stageState();
     if (state.settings.colourMode == settings::ColourMode::Single) {
@@ -477,7 +477,7 @@ void StageWindow::singleColourClick()
     core::settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
 }
 
-void StageWindow::chooseSingleColourClick()
+void StageWindow::chooseSingleColour()
 {
     const std::optional<QColor> chosen = platform::effects().chooseColour(this, m_lastChosenColour);
     if (!chosen)
@@ -489,7 +489,7 @@ void StageWindow::chooseSingleColourClick()
                                      settings::colourToText(colour));
 }
 
-void StageWindow::deckClick(core::DeckKind kind)
+void StageWindow::showDeck(core::DeckKind kind)
 {
     playCue(SoundCue::Chime);
     core::loadDeck(kind);
@@ -497,7 +497,7 @@ void StageWindow::deckClick(core::DeckKind kind)
     showEntry();
 }
 
-void StageWindow::reviewClick()
+void StageWindow::showReviewDeck()
 {
     core::Record* record = learningRecord();
     const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
@@ -511,7 +511,7 @@ void StageWindow::reviewClick()
     showEntry();
 }
 
-void StageWindow::recordClick()
+void StageWindow::openProgress()
 {
     core::Record* record = learningRecord();
     if (!record)
@@ -519,13 +519,13 @@ void StageWindow::recordClick()
     m_dialogs.progress(*this, *record);
 }
 
-void StageWindow::helpClick()
+void StageWindow::openHelp()
 {
     playCue(SoundCue::Chime);
     platform::effects().openDocument(platform::dataPath(u"database\\help.htm"));
 }
 
-void StageWindow::closeClick()
+void StageWindow::rememberPlaceAndClose()
 {
     core::settingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
                                       core::startPositionToStore(core::stageState().cursor));

@@ -80,23 +80,23 @@ protected:
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
-    void formCreate();
+    void readStartup();
     void buildMenu();
     void showColourMode();
     void endProgram();
 
     // The stage menu's commands.
-    void addClick();
-    void locateClick();
-    void settingsClick();
-    void randomColourClick();
-    void singleColourClick();
-    void chooseSingleColourClick();
-    void deckClick(core::DeckKind kind);
-    void reviewClick();
-    void recordClick();
-    void helpClick();
-    void closeClick();
+    void openLibraryEditor();
+    void openPositionPicker();
+    void openDisplaySettings();
+    void useRandomColours();
+    void useSingleColour();
+    void chooseSingleColour();
+    void showDeck(core::DeckKind kind);
+    void showReviewDeck();
+    void openProgress();
+    void openHelp();
+    void rememberPlaceAndClose();
 
     QColor nextColour();
     void drawEntry(QByteArrayView entry);

@@ -67,7 +67,7 @@ std::unique_ptr<libraryeditor::LibraryEditor> openEditor()
 
 QListView* listOf(libraryeditor::LibraryEditor& editor)
 {
-    return editor.findChild<QListView*>(QStringLiteral("ListBox1"));
+    return editor.findChild<QListView*>(QStringLiteral("entryList"));
 }
 
 // Bytes the heap holds in use.
@@ -138,10 +138,10 @@ void BM_InsertNearTop(benchmark::State& state)
     auto editor = openEditor();
     QListView* list = listOf(*editor);
     list->selectionModel()->select(list->model()->index(5, 0), QItemSelectionModel::ClearAndSelect);
-    auto* field = editor->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+    auto* field = editor->findChild<QLineEdit*>(QStringLiteral("entryField"));
     for (auto _ : state) {
         field->setText(QStringLiteral("好"));
-        editor->SpeedButton4Click();
+        editor->insertTypedEntry();
         list->viewport()->repaint();
     }
     state.counters["entries"] = static_cast<double>(editor->entries().size());
@@ -156,7 +156,7 @@ void BM_LeaveAndSave(benchmark::State& state)
         state.PauseTiming();
         auto editor = openEditor();
         state.ResumeTiming();
-        editor->SpeedButton3Click();
+        editor->saveAndLeave();
         state.PauseTiming();
         if (editor->isVisible() || !setting.recorder->errors().isEmpty())
             state.SkipWithError("leaving failed");

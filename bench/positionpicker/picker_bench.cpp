@@ -94,7 +94,7 @@ void typeAhead(benchmark::State& state, const QString& key)
     picker.show();
     if (!QTest::qWaitForWindowExposed(&picker))
         state.SkipWithError("the picker never appeared");
-    auto* list = picker.findChild<QAbstractItemView*>(QStringLiteral("ListBox1"));
+    auto* list = picker.findChild<QAbstractItemView*>(QStringLiteral("entryList"));
     const QPoint probe = picker.mapToGlobal(QPoint(1, 1));
     for (auto _ : state) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);

@@ -53,21 +53,21 @@ protected:
     }
     QLineEdit* box(const char* name) const { return control<QLineEdit>(name); }
     QRadioButton* radio(const char* name) const { return control<QRadioButton>(name); }
-    QComboBox* fontBox() const { return control<QComboBox>("ComboBox1"); }
-    QString axis() const { return control<QLabel>("Label8")->text(); }
-    QString value() const { return control<QLabel>("Label7")->text(); }
+    QComboBox* fontBox() const { return control<QComboBox>("fontBox"); }
+    QString axis() const { return control<QLabel>("axisLabel")->text(); }
+    QString value() const { return control<QLabel>("valueField")->text(); }
 
     void press(const char* buttonName, int times = 1)
     {
         for (int i = 0; i < times; ++i)
             QTest::mouseClick(control<QToolButton>(buttonName), Qt::LeftButton);
     }
-    void pressUp(int times = 1) { press("SpeedButton6", times); }
-    void pressDown(int times = 1) { press("SpeedButton5", times); }
-    void pressLeft(int times = 1) { press("SpeedButton3", times); }
-    void pressRight(int times = 1) { press("SpeedButton4", times); }
-    void pressApply() { press("SpeedButton1"); }
-    void pressLeave() { press("SpeedButton2"); }
+    void pressUp(int times = 1) { press("upButton", times); }
+    void pressDown(int times = 1) { press("downButton", times); }
+    void pressLeft(int times = 1) { press("leftButton", times); }
+    void pressRight(int times = 1) { press("rightButton", times); }
+    void pressApply() { press("applyButton"); }
+    void pressLeave() { press("leaveButton"); }
 
     static settings::StageSettings& current() { return core::stageState().settings; }
 

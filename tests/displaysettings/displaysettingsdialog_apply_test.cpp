@@ -27,7 +27,7 @@ class ApplyTest : public DialogTest {
 protected:
     void setSizeTexts(const QStringList& texts)
     {
-        const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5"};
+        const char* names[] = {"sizeOneBox", "sizeTwoBox", "sizeThreeBox", "sizeManyBox", "sizeFourBox"};
         for (int i = 0; i < 5; ++i)
             box(names[i])->setText(texts[i]);
     }
@@ -80,7 +80,7 @@ TEST_F(ApplyTest, TakesTheFaceAndTheSizesInEveryIntegerSpelling)
 TEST_F(ApplyTest, PositionsMovedInAnEarlierVisitAreWrittenToo)
 {
     open();
-    radio("RadioButton5")->click(); // Four: keys x5, y5
+    radio("classFourRadio")->click(); // Four: keys x5, y5
     pressDown(3);
     pressLeave();
     dialog.reset();
@@ -106,10 +106,10 @@ TEST_F(ApplyTest, AMalformedSizeStopsAfterTheBoxesBeforeItWithNothingWritten)
     EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5> {601, 401, 260, 105, 190}));
     EXPECT_FALSE(settingsWritten());
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(box("Edit3")->text(), QStringLiteral("2 60"));
+    EXPECT_EQ(box("sizeThreeBox")->text(), QStringLiteral("2 60"));
 
     // Corrected, the whole operation runs again.
-    box("Edit3")->setText(QStringLiteral("261"));
+    box("sizeThreeBox")->setText(QStringLiteral("261"));
     pressApply();
     EXPECT_EQ(sizesInKeyOrder(), (std::array<qint32, 5> {601, 401, 261, 106, 191}));
     EXPECT_TRUE(fileLines(settingsBytes()).contains(QStringLiteral("3=261")));
@@ -125,7 +125,7 @@ TEST_F(ApplyTest, RefusesSizesThatAreNoIntegers)
     open();
     for (const QString& text : refused) {
         recorder->clear();
-        box("Edit1")->setText(text);
+        box("sizeOneBox")->setText(text);
         pressApply();
         EXPECT_EQ(recorder->errors(),
                   QStringList(QStringLiteral("'%1' is not a valid integer value.").arg(text)))
@@ -149,7 +149,7 @@ TEST_F(ApplyTest, RefusesAFaceThatGbkCannotHoldBeforeChangingAnything)
 {
     open();
     fontBox()->setEditText(QStringLiteral("楷体😀"));
-    box("Edit1")->setText(QStringLiteral("700"));
+    box("sizeOneBox")->setText(QStringLiteral("700"));
     pressApply();
 
     ASSERT_EQ(recorder->messages().size(), 1);
@@ -176,7 +176,7 @@ TEST_F(ApplyTest, AFailedWriteIsShownAndKeepsTheDialogOpen)
     const QString unwritable = folder.path(QStringLiteral("missing/qrnv.ini"));
     core::stageState().settingsFile = std::make_unique<settings::SettingsFile>(unwritable);
     open();
-    box("Edit2")->setText(QStringLiteral("444"));
+    box("sizeTwoBox")->setText(QStringLiteral("444"));
     pressApply();
 
     EXPECT_EQ(
@@ -190,8 +190,8 @@ TEST_F(ApplyTest, WorksInsideTheModalLoopAsTheStageMenuRunsIt)
 {
     displaysettings::DisplaySettingsDialog modal(nullptr);
     QTimer::singleShot(0, &modal, [&] {
-        modal.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("222"));
-        QTest::mouseClick(modal.findChild<QToolButton*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
+        modal.findChild<QLineEdit*>(QStringLiteral("sizeFourBox"))->setText(QStringLiteral("222"));
+        QTest::mouseClick(modal.findChild<QToolButton*>(QStringLiteral("applyButton")), Qt::LeftButton);
     });
     modal.exec();
     EXPECT_EQ(current().size(WordClass::Four), 222);
@@ -205,8 +205,8 @@ protected:
     void editEverything()
     {
         fontBox()->setEditText(QStringLiteral("Default"));
-        box("Edit1")->setText(QStringLiteral("1"));
-        box("Edit4")->setText(QStringLiteral("junk"));
+        box("sizeOneBox")->setText(QStringLiteral("1"));
+        box("sizeManyBox")->setText(QStringLiteral("junk"));
         pressUp();
     }
     void expectOnlyTheStepKept()

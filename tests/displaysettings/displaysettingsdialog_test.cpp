@@ -21,7 +21,7 @@ namespace {
 constexpr qint32 kMax = std::numeric_limits<qint32>::max();
 constexpr qint32 kMin = std::numeric_limits<qint32>::min();
 
-const char* const kBoxNames[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5"};
+const char* const kBoxNames[] = {"sizeOneBox", "sizeTwoBox", "sizeThreeBox", "sizeManyBox", "sizeFourBox"};
 
 // Texts of the size boxes as the user sees them, top to bottom.
 QStringList sizeBoxesTopToBottom(const QWidget& dialog)
@@ -50,8 +50,8 @@ TEST_F(OpeningTest, ShowsTheDefaultSettings)
     EXPECT_EQ(sizeBoxesTopToBottom(*dialog),
               QStringList({QStringLiteral("600"), QStringLiteral("400"), QStringLiteral("260"),
                            QStringLiteral("190"), QStringLiteral("105")}));
-    EXPECT_TRUE(radio("RadioButton1")->isChecked());
-    EXPECT_EQ(radio("RadioButton1")->text(), QStringLiteral("单字位置设置"));
+    EXPECT_TRUE(radio("classOneRadio")->isChecked());
+    EXPECT_EQ(radio("classOneRadio")->text(), QStringLiteral("单字位置设置"));
     EXPECT_EQ(axis(), QStringLiteral("X:"));
     EXPECT_EQ(value(), QStringLiteral("100"));
 }
@@ -70,13 +70,13 @@ TEST_F(OpeningTest, ShowsGivenSettingsInTheirBoxes)
     // A face that is not installed is shown all the same.
     EXPECT_EQ(fontBox()->currentText(), QStringLiteral("NoSuchFace"));
     EXPECT_EQ(fontBox()->currentIndex(), -1);
-    EXPECT_EQ(box("Edit1")->text(), QStringLiteral("-1"));
-    EXPECT_EQ(box("Edit2")->text(), QStringLiteral("0"));
-    EXPECT_EQ(box("Edit3")->text(), QStringLiteral("2147483647"));
-    EXPECT_EQ(box("Edit4")->text(), QStringLiteral("-2147483648"));
-    EXPECT_EQ(box("Edit5")->text(), QStringLiteral("33"));
+    EXPECT_EQ(box("sizeOneBox")->text(), QStringLiteral("-1"));
+    EXPECT_EQ(box("sizeTwoBox")->text(), QStringLiteral("0"));
+    EXPECT_EQ(box("sizeThreeBox")->text(), QStringLiteral("2147483647"));
+    EXPECT_EQ(box("sizeManyBox")->text(), QStringLiteral("-2147483648"));
+    EXPECT_EQ(box("sizeFourBox")->text(), QStringLiteral("33"));
     EXPECT_EQ(value(), QStringLiteral("-77"));
-    for (const char* name : {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"})
+    for (const char* name : {"classTwoRadio", "classThreeRadio", "classManyRadio", "classFourRadio"})
         EXPECT_FALSE(radio(name)->isChecked()) << name;
 }
 
@@ -137,12 +137,12 @@ TEST_F(OpeningTest, FontListFollowsAChangeOfTheInstalledFonts)
 TEST_F(OpeningTest, EachOpeningStartsFromTheCurrentSettingsWithOneSelected)
 {
     open();
-    radio("RadioButton3")->click();
+    radio("classThreeRadio")->click();
     pressDown();
     dialog.reset();
 
     open();
-    EXPECT_TRUE(radio("RadioButton1")->isChecked());
+    EXPECT_TRUE(radio("classOneRadio")->isChecked());
     EXPECT_EQ(axis(), QStringLiteral("X:"));
     EXPECT_EQ(value(), QStringLiteral("100"));
     EXPECT_EQ(current().position(WordClass::Three).y, 125);
@@ -158,21 +158,21 @@ TEST_F(ArrowPadTest, EachButtonMovesTheSelectedClassOnItsAxis)
         const char* name;
         WordClass wordClass;
     };
-    const Radio radios[] = {{"RadioButton1", WordClass::One},
-                            {"RadioButton2", WordClass::Two},
-                            {"RadioButton3", WordClass::Three},
-                            {"RadioButton4", WordClass::Many},
-                            {"RadioButton5", WordClass::Four}};
+    const Radio radios[] = {{"classOneRadio", WordClass::One},
+                            {"classTwoRadio", WordClass::Two},
+                            {"classThreeRadio", WordClass::Three},
+                            {"classManyRadio", WordClass::Many},
+                            {"classFourRadio", WordClass::Four}};
     struct Button {
         const char* name;
         const char* axis;
         int dx;
         int dy;
     };
-    const Button buttons[] = {{"SpeedButton6", "Y:", 0, -5},
-                              {"SpeedButton5", "Y:", 0, 5},
-                              {"SpeedButton3", "X:", -5, 0},
-                              {"SpeedButton4", "X:", 5, 0}};
+    const Button buttons[] = {{"upButton", "Y:", 0, -5},
+                              {"downButton", "Y:", 0, 5},
+                              {"leftButton", "X:", -5, 0},
+                              {"rightButton", "X:", 5, 0}};
     open();
     for (const Radio& r : radios) {
         radio(r.name)->click();
@@ -194,7 +194,7 @@ TEST_F(ArrowPadTest, EachButtonMovesTheSelectedClassOnItsAxis)
 TEST_F(ArrowPadTest, TwoPressesUpMoveTwoFrom50To40)
 {
     open();
-    radio("RadioButton2")->click();
+    radio("classTwoRadio")->click();
     pressUp(2);
     EXPECT_EQ(current().position(WordClass::Two).y, 40);
     EXPECT_EQ(axis(), QStringLiteral("Y:"));
@@ -221,7 +221,7 @@ TEST_F(ArrowPadTest, AnotherRadioButtonKeepsTheShownValueUntilTheNextPress)
     EXPECT_EQ(axis(), QStringLiteral("X:"));
     EXPECT_EQ(value(), QStringLiteral("105"));
 
-    radio("RadioButton3")->click();
+    radio("classThreeRadio")->click();
     EXPECT_EQ(axis(), QStringLiteral("X:"));
     EXPECT_EQ(value(), QStringLiteral("105"));
 
@@ -272,7 +272,7 @@ TEST_F(SizeBoxKeysTest, TypedLettersAreDroppedAndEverythingElseGoesIn)
 TEST_F(SizeBoxKeysTest, ShortcutsWithLettersStillWork)
 {
     open();
-    QLineEdit* sizeBox = box("Edit2");
+    QLineEdit* sizeBox = box("sizeTwoBox");
     QTest::keyClick(sizeBox, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(sizeBox->selectedText(), QStringLiteral("400"));
 }
@@ -281,7 +281,7 @@ TEST_F(SizeBoxKeysTest, PastedTextIsNotFiltered)
 {
     open();
     QApplication::clipboard()->setText(QStringLiteral("12ab"));
-    QLineEdit* sizeBox = box("Edit3");
+    QLineEdit* sizeBox = box("sizeThreeBox");
     sizeBox->clear();
     sizeBox->paste();
     EXPECT_EQ(sizeBox->text(), QStringLiteral("12ab"));
@@ -297,7 +297,7 @@ protected:
     {
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-        box("Edit1")->setFocus();
+        box("sizeOneBox")->setFocus();
         QStringList names;
         for (int i = 0; i < presses; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -314,23 +314,23 @@ protected:
 TEST_F(DialogKeyboardTest, TabVisitsTheSizeBoxesTheSelectedRadioButtonAndTheFontBox)
 {
     open();
-    EXPECT_EQ(tabRound(7),
-              QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"), QStringLiteral("Edit4"),
-                           QStringLiteral("Edit5"), QStringLiteral("RadioButton1"),
-                           QStringLiteral("ComboBox1"), QStringLiteral("Edit1")}));
+    EXPECT_EQ(tabRound(7), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
+                                        QStringLiteral("sizeManyBox"), QStringLiteral("sizeFourBox"),
+                                        QStringLiteral("classOneRadio"), QStringLiteral("fontBox"),
+                                        QStringLiteral("sizeOneBox")}));
 
-    QTest::mouseClick(radio("RadioButton4"), Qt::LeftButton);
-    EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("Edit2"), QStringLiteral("Edit3"),
-                                        QStringLiteral("Edit4"), QStringLiteral("Edit5"),
-                                        QStringLiteral("RadioButton4"), QStringLiteral("ComboBox1")}));
+    QTest::mouseClick(radio("classManyRadio"), Qt::LeftButton);
+    EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
+                                        QStringLiteral("sizeManyBox"), QStringLiteral("sizeFourBox"),
+                                        QStringLiteral("classManyRadio"), QStringLiteral("fontBox")}));
 }
 
 TEST_F(DialogKeyboardTest, EnterAndEscPressNothing)
 {
     open();
-    box("Edit1")->setText(QStringLiteral("999"));
-    for (QWidget* target :
-         std::initializer_list<QWidget*> {box("Edit1"), fontBox(), radio("RadioButton1"), dialog.get()}) {
+    box("sizeOneBox")->setText(QStringLiteral("999"));
+    for (QWidget* target : std::initializer_list<QWidget*> {box("sizeOneBox"), fontBox(),
+                                                            radio("classOneRadio"), dialog.get()}) {
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(target, key);
     }

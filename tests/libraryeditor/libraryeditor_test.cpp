@@ -64,8 +64,8 @@ protected:
         return texts;
     }
 
-    QListView* list() const { return editor->findChild<QListView*>(QStringLiteral("ListBox1")); }
-    QLineEdit* textField() const { return editor->findChild<QLineEdit*>(QStringLiteral("Edit1")); }
+    QListView* list() const { return editor->findChild<QListView*>(QStringLiteral("entryList")); }
+    QLineEdit* textField() const { return editor->findChild<QLineEdit*>(QStringLiteral("entryField")); }
     QToolButton* button(const char* name) const
     {
         return editor->findChild<QToolButton*>(QString::fromLatin1(name));
@@ -84,17 +84,17 @@ protected:
     void add(const QString& text)
     {
         textField()->setText(text);
-        press("SpeedButton1");
+        press("addButton");
     }
     void insert(const QString& text)
     {
         textField()->setText(text);
-        press("SpeedButton4");
+        press("insertButton");
     }
-    void remove() { press("SpeedButton2"); }
-    void up() { press("SpeedButton5"); }
-    void down() { press("SpeedButton6"); }
-    void leave() { press("SpeedButton3"); }
+    void remove() { press("deleteButton"); }
+    void up() { press("upButton"); }
+    void down() { press("downButton"); }
+    void leave() { press("leaveButton"); }
 
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
@@ -123,7 +123,7 @@ TEST_F(LibraryEditorTest, LooksAsDesignedAndDecodesItsJpegPicture)
 
     const QStringList captions = {QStringLiteral(" 添加字"), QStringLiteral("插入字"),
                                   QStringLiteral("删除字"), QStringLiteral(" 离开了")};
-    const char* names[] = {"SpeedButton1", "SpeedButton4", "SpeedButton2", "SpeedButton3"};
+    const char* names[] = {"addButton", "insertButton", "deleteButton", "leaveButton"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(button(names[i])->text(), captions[i]);
         EXPECT_FALSE(button(names[i])->icon().isNull());
@@ -139,7 +139,7 @@ TEST_F(LibraryEditorTest, LooksAsDesignedAndDecodesItsJpegPicture)
     const QImage twig = reader.read();
     ASSERT_FALSE(twig.isNull()) << reader.errorString().toStdString();
     EXPECT_EQ(twig.size(), QSize(121, 105));
-    EXPECT_FALSE(editor->findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+    EXPECT_FALSE(editor->findChild<QLabel*>(QStringLiteral("twigPicture"))->pixmap().isNull());
 }
 
 TEST_F(LibraryEditorTest, EmptyLibraryGetsItsPlaceholderEntryOnLeaving)
@@ -283,7 +283,7 @@ TEST_F(LibraryEditorTest, TextIsTakenExactlyAndAnEmptyFieldIsRefused)
     add(QStringLiteral(" 上 "));
     EXPECT_EQ(listed(), texts({u"大", u"  ", u" 上 "}));
 
-    for (const char* command : {"SpeedButton1", "SpeedButton4"}) {
+    for (const char* command : {"addButton", "insertButton"}) {
         recorder->clear();
         list()->setFocus();
         press(command);

@@ -42,7 +42,7 @@ std::vector<QString> numberedEntries(int count)
 
 QListView* listOf(QWidget& picker)
 {
-    return picker.findChild<QListView*>(QStringLiteral("ListBox1"));
+    return picker.findChild<QListView*>(QStringLiteral("entryList"));
 }
 
 int highlightedRow(QListView* list)
@@ -360,7 +360,7 @@ TEST_F(PickerTest, LooksLikeItsForm)
     picker.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
     QListView* list = listOf(picker);
-    QWidget* frame = picker.findChild<QWidget*>(QStringLiteral("Shape1"));
+    QWidget* frame = picker.findChild<QWidget*>(QStringLiteral("frame"));
     ASSERT_NE(frame, nullptr);
 
     const Qt::WindowFlags flags = picker.windowFlags();

@@ -68,20 +68,20 @@ TEST_F(ProgressWindowTest, ShowsTheCountsTheDaysAndTheTwentyMostOftenWrong)
 TEST_F(ProgressWindowTest, ExportsWhereChosenAndClearsOnlyWhenConfirmed)
 {
     progress::ProgressWindow window(record, nullptr, today);
-    window.exportClick(); // cancelled: nothing written
+    window.exportCsv(); // cancelled: nothing written
     const QString csv = dir.filePath(QStringLiteral("out.csv"));
     recorder->saveFileAnswers.push_back(csv);
-    window.exportClick();
+    window.exportCsv();
     ASSERT_TRUE(QFile::exists(csv));
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().count('\n'), 1 + 300 + 10); // the header and every judgement
     EXPECT_EQ(recorder->texts(Kind::SaveFileChooser).size(), 2);
 
-    window.clearClick(); // answered No
+    window.clearRecord(); // answered No
     EXPECT_EQ(record.statistics(today).learning, 20);
     recorder->confirmAnswers.push_back(true);
-    window.clearClick();
+    window.clearRecord();
     EXPECT_EQ(window.countsText(), QStringLiteral("已认识 0 个 正在学 0 个 今天要复习 0 个"));
     EXPECT_TRUE(window.mostWrongShown().isEmpty());
     EXPECT_TRUE(recorder->messages().isEmpty());

@@ -269,7 +269,7 @@ TEST_F(StageKeysTest, PickerFromTheMenuDrawsTheChosenEntryOnTheStage)
         QTimer::singleShot(10000, picker, [picker] { picker->close(); }); // never left open
         ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
         pickerCentre = picker->geometry().center();
-        auto* list = picker->findChild<QAbstractItemView*>(QStringLiteral("ListBox1"));
+        auto* list = picker->findChild<QAbstractItemView*>(QStringLiteral("entryList"));
         ASSERT_NE(list, nullptr);
         const QModelIndex row = list->model()->index(5, 0);
         list->scrollTo(row);
