@@ -26,10 +26,14 @@ int toneOf(const QString& syllable)
 {
     for (const QChar c : syllable.normalized(QString::NormalizationForm_D)) {
         switch (c.unicode()) {
-        case 0x0304: return 1;
-        case 0x0301: return 2;
-        case 0x030C: return 3;
-        case 0x0300: return 4;
+        case 0x0304:
+            return 1;
+        case 0x0301:
+            return 2;
+        case 0x030C:
+            return 3;
+        case 0x0300:
+            return 4;
         }
     }
     return 0;
@@ -38,7 +42,11 @@ int toneOf(const QString& syllable)
 // Reads the file front to back, refusing to step past its end.
 class Cursor {
 public:
-    Cursor(const uchar* data, qsizetype size) : m_data(data), m_size(size) {}
+    Cursor(const uchar* data, qsizetype size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     const uchar* take(qsizetype bytes)
     {
@@ -230,8 +238,8 @@ namespace {
 // One character of the text being read.
 struct Reading {
     char32_t character;
-    qsizetype unit;                      // where it starts in the text
-    std::optional<quint16> syllable;     // none for a character without reading
+    qsizetype unit;                  // where it starts in the text
+    std::optional<quint16> syllable; // none for a character without reading
     bool fromWord = false;
 };
 
@@ -281,7 +289,10 @@ std::vector<Reading> charactersOf(QStringView text)
 
 } // namespace
 
-PinyinData::PinyinData(QString path) : m_path(std::move(path)) {}
+PinyinData::PinyinData(QString path)
+    : m_path(std::move(path))
+{
+}
 
 PinyinData::~PinyinData() = default;
 
@@ -338,7 +349,8 @@ QStringList PinyinData::pinyinOf(QStringView text) const
             syllables[qsizetype(i)] = alone; // the dictionary has spoken
         else {
             const bool nextRead = i + 1 < readings.size() && readings[i + 1].syllable;
-            syllables[qsizetype(i)] = spoken(readings, i, alone, nextRead ? data->tone(*readings[i + 1].syllable) : 0);
+            syllables[qsizetype(i)] = spoken(readings, i, alone,
+                                             nextRead ? data->tone(*readings[i + 1].syllable) : 0);
         }
     }
     return syllables;

@@ -5,35 +5,29 @@
 
 #include <limits>
 
-namespace stage {
+namespace core {
 
-StageState& stageState()
+settings::SettingsFile& settingsFile(StageState& state)
 {
-    static StageState state;
-    return state;
-}
-
-void resetStageState()
-{
-    stageState() = StageState{};
-}
-
-settings::SettingsFile& settingsFile()
-{
-    StageState& state = stageState();
     if (!state.settingsFile)
-        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
+        state.settingsFile = std::make_unique<settings::SettingsFile>(
+            platform::dataPath(u"database\\qrnv.ini"));
     return *state.settingsFile;
 }
 
 QString deckFileName(DeckKind kind)
 {
     switch (kind) {
-    case DeckKind::Library: return QStringLiteral("database\\ziku.txt");
-    case DeckKind::Surnames: return QStringLiteral("database\\bjx.qrnv");
-    case DeckKind::ThreeCharacter: return QStringLiteral("database\\szj.qrnv");
-    case DeckKind::ThousandCharacter: return QStringLiteral("database\\qzw.qrnv");
-    case DeckKind::Review: return {};
+    case DeckKind::Library:
+        return QStringLiteral("database\\ziku.txt");
+    case DeckKind::Surnames:
+        return QStringLiteral("database\\bjx.qrnv");
+    case DeckKind::ThreeCharacter:
+        return QStringLiteral("database\\szj.qrnv");
+    case DeckKind::ThousandCharacter:
+        return QStringLiteral("database\\qzw.qrnv");
+    case DeckKind::Review:
+        return {};
     }
     return {};
 }
@@ -41,15 +35,71 @@ QString deckFileName(DeckKind kind)
 std::vector<QByteArray> builtInEntries()
 {
     static const char16_t* const texts[] = {
-        u"大", u"小", u"多", u"少", u"上", u"中", u"下", u"左", u"右", u"山",
-        u"人", u"口", u"手", u"耳", u"春", u"夏", u"秋", u"冬", u"一", u"二",
-        u"三", u"四", u"五", u"六", u"七", u"八", u"九", u"十", u"足", u"走",
-        u"爸爸", u"妈妈", u"姥姥", u"姥爷", u"奶奶", u"爷爷", u"哥哥", u"姐姐", u"妹妹", u"弟弟",
-        u"姨姨", u"叔叔", u"伯伯", u"日", u"月", u"水", u"火", u"土", u"木", u"金",
-        u"天", u"人", u"门",
+        u"大",
+        u"小",
+        u"多",
+        u"少",
+        u"上",
+        u"中",
+        u"下",
+        u"左",
+        u"右",
+        u"山",
+        u"人",
+        u"口",
+        u"手",
+        u"耳",
+        u"春",
+        u"夏",
+        u"秋",
+        u"冬",
+        u"一",
+        u"二",
+        u"三",
+        u"四",
+        u"五",
+        u"六",
+        u"七",
+        u"八",
+        u"九",
+        u"十",
+        u"足",
+        u"走",
+        u"爸爸",
+        u"妈妈",
+        u"姥姥",
+        u"姥爷",
+        u"奶奶",
+        u"爷爷",
+        u"哥哥",
+        u"姐姐",
+        u"妹妹",
+        u"弟弟",
+        u"姨姨",
+        u"叔叔",
+        u"伯伯",
+        u"日",
+        u"月",
+        u"水",
+        u"火",
+        u"土",
+        u"木",
+        u"金",
+        u"天",
+        u"人",
+        u"门",
         // three names: 王小明, 李红, 张大伟
-        u"王", u"小", u"明", u"李", u"红", u"张", u"大", u"伟",
-        u"好", u"你真棒", u"再见",
+        u"王",
+        u"小",
+        u"明",
+        u"李",
+        u"红",
+        u"张",
+        u"大",
+        u"伟",
+        u"好",
+        u"你真棒",
+        u"再见",
     };
     std::vector<QByteArray> entries;
     for (const char16_t* text : texts)
@@ -78,44 +128,40 @@ bool stepCursorBack(DeckCursor& cursor)
     return false;
 }
 
-qsizetype nextIndex()
+qsizetype nextIndex(StageState& state)
 {
-    StageState& state = stageState();
     return advance(state.cursor, state.deck.size());
 }
 
-bool stepBack()
+bool stepBack(StageState& state)
 {
-    return stepCursorBack(stageState().cursor);
+    return stepCursorBack(state.cursor);
 }
 
-void jumpTo(qsizetype index)
+void jumpTo(StageState& state, qsizetype index)
 {
     const qint64 target = qint64(index) - 1;
-    stageState().cursor = static_cast<DeckCursor>(
+    state.cursor = static_cast<DeckCursor>(
         std::clamp<qint64>(target, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
-void loadDeck(DeckKind kind)
+void loadDeck(StageState& state, DeckKind kind)
 {
-    StageState& state = stageState();
     state.deck = Deck();
     state.deck = readDeckFile(platform::dataPath(deckFileName(kind)));
     state.deckKind = kind;
     state.cursor = -1;
 }
 
-void loadReviewDeck(const QList<QByteArray>& entries)
+void loadReviewDeck(StageState& state, const QList<QByteArray>& entries)
 {
-    StageState& state = stageState();
     state.deck = Deck::fromEntries(std::vector<QByteArray>(entries.begin(), entries.end()));
     state.deckKind = DeckKind::Review;
     state.cursor = -1;
 }
 
-void reloadLibrary()
+void reloadLibrary(StageState& state)
 {
-    StageState& state = stageState();
     state.deck = Deck();
     state.deck = readDeckFile(platform::dataPath(deckFileName(DeckKind::Library)));
     state.deckKind = DeckKind::Library;
@@ -126,4 +172,4 @@ qint32 startPositionToStore(DeckCursor cursor)
     return cursor == std::numeric_limits<qint32>::min() ? cursor : cursor - 1;
 }
 
-} // namespace stage
+} // namespace core

@@ -23,7 +23,17 @@ constexpr qsizetype kHeaderSize = 8 + 4 + 4 * 5;
 // The Huffman tables: four for the commands, by the command before; then one
 // for each role of a point, axis and size class of the axis's previous
 // difference.
-enum class Role { Start, LineEnd, QuadControl, QuadEnd, CubicFirst, CubicSecond, CubicEnd, MedianFirst, Median };
+enum class Role {
+    Start,
+    LineEnd,
+    QuadControl,
+    QuadEnd,
+    CubicFirst,
+    CubicSecond,
+    CubicEnd,
+    MedianFirst,
+    Median
+};
 constexpr int kRoles = 9;
 constexpr int kCommandTables = 4;
 constexpr int kCommandSymbols = 4; // line, quadratic, cubic, close
@@ -72,8 +82,7 @@ public:
         return std::all_of(lengths, lengths + symbols, [](uchar n) { return n <= kMaxCodeLength; });
     }
 
-    template <typename Bits>
-    int decode(Bits& bits) const
+    template <typename Bits> int decode(Bits& bits) const
     {
         quint32 code = 0;
         quint32 first = 0;
@@ -92,7 +101,7 @@ public:
     }
 
 private:
-    std::array<quint32, kMaxCodeLength + 1> m_countOfLength{};
+    std::array<quint32, kMaxCodeLength + 1> m_countOfLength {};
     std::vector<quint8> m_symbols;
 };
 
@@ -100,7 +109,11 @@ private:
 // record's end gives zeros and marks the record as damaged.
 class BitReader {
 public:
-    BitReader(const uchar* begin, const uchar* end) : m_at(begin), m_end(end) {}
+    BitReader(const uchar* begin, const uchar* end)
+        : m_at(begin)
+        , m_end(end)
+    {
+    }
 
     quint32 read(int bits)
     {
@@ -143,7 +156,10 @@ public:
     }
 
     qsizetype count() const { return m_count; }
-    QString notice() const { return QString::fromUtf8(reinterpret_cast<const char*>(m_notice), m_noticeSize); }
+    QString notice() const
+    {
+        return QString::fromUtf8(reinterpret_cast<const char*>(m_notice), m_noticeSize);
+    }
 
     std::optional<CharacterStrokes> strokesOf(char32_t character) const
     {
@@ -203,17 +219,19 @@ private:
         const File& file;
         BitReader& bits;
         qreal grid;
-        std::array<qint32, 2> previous{};
-        std::array<int, 2> previousClass{};
+        std::array<qint32, 2> previous {};
+        std::array<int, 2> previousClass {};
 
         QPointF next(Role role)
         {
             for (int axis = 0; axis < 2; ++axis) {
-                const int symbol = file.m_tables[differenceTable(role, axis, previousClass[axis])].decode(bits);
+                const int symbol = file.m_tables[differenceTable(role, axis, previousClass[axis])].decode(
+                    bits);
                 const int magnitudeBits = (symbol + 1) / 2;
                 qint32 difference = 0;
                 if (magnitudeBits > 0) {
-                    const qint32 magnitude = qint32(1u << (magnitudeBits - 1)) | qint32(bits.read(magnitudeBits - 1));
+                    const qint32 magnitude = qint32(1u << (magnitudeBits - 1))
+                                             | qint32(bits.read(magnitudeBits - 1));
                     difference = symbol % 2 ? magnitude : -magnitude;
                 }
                 previous[axis] += difference;
@@ -228,10 +246,10 @@ private:
         CharacterStrokes character;
         const int strokeCount = int(bits.read(kCountBits));
         character.strokes.resize(strokeCount);
-        Chain outline{*this, bits, qreal(m_outlineGrid)};
+        Chain outline {*this, bits, qreal(m_outlineGrid)};
         for (Stroke& stroke : character.strokes)
             readOutline(stroke.outline, outline, bits);
-        Chain centre{*this, bits, qreal(m_medianGrid)};
+        Chain centre {*this, bits, qreal(m_medianGrid)};
         for (Stroke& stroke : character.strokes) {
             const int points = int(bits.read(kCountBits));
             for (int i = 0; i < points && !bits.failed(); ++i)
@@ -280,7 +298,10 @@ private:
     std::array<HuffmanTable, kTables> m_tables;
 };
 
-StrokeData::StrokeData(QString path) : m_path(std::move(path)) {}
+StrokeData::StrokeData(QString path)
+    : m_path(std::move(path))
+{
+}
 
 StrokeData::~StrokeData() = default;
 
@@ -325,8 +346,10 @@ QRectF glyphEmBox(QPointF origin, qreal emPixels)
 }
 
 StrokeBoxMapping::StrokeBoxMapping(const QRectF& glyphEmBox)
-    : m_left(glyphEmBox.left()), m_top(glyphEmBox.top()), m_scaleX(glyphEmBox.width() / kStrokeEmSize),
-      m_scaleY(glyphEmBox.height() / kStrokeEmSize)
+    : m_left(glyphEmBox.left())
+    , m_top(glyphEmBox.top())
+    , m_scaleX(glyphEmBox.width() / kStrokeEmSize)
+    , m_scaleY(glyphEmBox.height() / kStrokeEmSize)
 {
 }
 

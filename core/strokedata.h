@@ -43,10 +43,14 @@ struct StrokeOutline {
     {
         switch (command) {
         case Command::MoveTo:
-        case Command::LineTo: return 1;
-        case Command::QuadTo: return 2;
-        case Command::CubicTo: return 3;
-        case Command::Close: return 0;
+        case Command::LineTo:
+            return 1;
+        case Command::QuadTo:
+            return 2;
+        case Command::CubicTo:
+            return 3;
+        case Command::Close:
+            return 0;
         }
         return 0;
     }
@@ -141,8 +145,12 @@ void appendOutline(Path& path, const StrokeOutline& outline, const StrokeBoxMapp
     auto point = [&] { return mapping.map(outline.points.at(next++)); };
     for (const Command command : outline.commands) {
         switch (command) {
-        case Command::MoveTo: path.moveTo(point()); break;
-        case Command::LineTo: path.lineTo(point()); break;
+        case Command::MoveTo:
+            path.moveTo(point());
+            break;
+        case Command::LineTo:
+            path.lineTo(point());
+            break;
         case Command::QuadTo: {
             const QPointF control = point();
             path.quadTo(control, point());
@@ -154,7 +162,9 @@ void appendOutline(Path& path, const StrokeOutline& outline, const StrokeBoxMapp
             path.cubicTo(first, second, point());
             break;
         }
-        case Command::Close: path.closeSubpath(); break;
+        case Command::Close:
+            path.closeSubpath();
+            break;
         }
     }
 }

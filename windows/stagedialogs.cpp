@@ -1,29 +1,48 @@
 #include "windows/stagedialogs.h"
 
-#include "jilu/tform5.h"
-#include "shezhi/tform2.h"
-#include "tianjia/tform3.h"
-#include "xuanze/tform4.h"
+#include "core/stagestate.h"
+#include "displaysettings/displaysettingsdialog.h"
+#include "libraryeditor/libraryeditor.h"
+#include "platform/guard.h"
+#include "platform/programdir.h"
+#include "positionpicker/positionpicker.h"
+#include "progress/progresswindow.h"
 
 namespace windows {
 
 stage::StageDialogs stageDialogs()
 {
     stage::StageDialogs dialogs;
-    dialogs.libraryEditor = [](stage::TForm1& stage) {
-        tianjia::TForm3 dialog(&stage);
+    dialogs.libraryEditor = [](stage::StageWindow& stage) {
+        core::StageState& state = stage.state();
+        const core::Deck* library = state.deckKind == core::DeckKind::Library ? &state.deck : nullptr;
+        libraryeditor::LibraryEditor dialog(platform::dataPath(core::deckFileName(core::DeckKind::Library)),
+                                            library, &stage);
+        // The stage shows its present glyphs until its next step, which then
+        // advances in the reloaded library.
+        QObject::connect(&dialog, &libraryeditor::LibraryEditor::closing, &dialog, [&dialog, &state] {
+            platform::guarded(&dialog, [&state] { core::reloadLibrary(state); });
+        });
         dialog.exec();
     };
-    dialogs.positionPicker = [](stage::TForm1& stage) {
-        xuanze::TForm4 dialog(&stage, [&stage] { stage.showEntry(); });
+    dialogs.positionPicker = [](stage::StageWindow& stage) {
+        positionpicker::PositionPicker dialog(stage.state().deck, stage.state().cursor, &stage);
+        QObject::connect(&dialog, &positionpicker::PositionPicker::entryChosen, &stage,
+                         [&stage](qsizetype index) {
+                             core::jumpTo(stage.state(), index);
+                             stage.showEntry();
+                         });
         dialog.exec();
     };
-    dialogs.displaySettings = [](stage::TForm1& stage) {
-        shezhi::TForm2 dialog(&stage);
+    dialogs.displaySettings = [](stage::StageWindow& stage) {
+        core::StageState& state = stage.state();
+        displaysettings::DisplaySettingsDialog dialog(state.settings, core::settingsFile(state), &stage);
+        QObject::connect(&dialog, &displaysettings::DisplaySettingsDialog::settingsChanged, &stage,
+                         [&state](const settings::StageSettings& changed) { state.settings = changed; });
         dialog.exec();
     };
-    dialogs.progress = [](stage::TForm1& stage, core::Record& record) {
-        jilu::TForm5 dialog(record, &stage);
+    dialogs.progress = [](stage::StageWindow& stage, core::Record& record) {
+        progress::ProgressWindow dialog(record, &stage);
         dialog.exec();
     };
     return dialogs;

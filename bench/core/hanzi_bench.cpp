@@ -75,8 +75,9 @@ void timeFirstUse(benchmark::State& state, const char* name, bool cold, Use use)
 
 void BM_StrokeDataFirstUse(benchmark::State& state)
 {
-    timeFirstUse<core::StrokeData>(state, "strokes.bin", state.range(0) != 0,
-                                   [](const core::StrokeData& data) { benchmark::DoNotOptimize(data.strokesOf(U'永')); });
+    timeFirstUse<core::StrokeData>(
+        state, "strokes.bin", state.range(0) != 0,
+        [](const core::StrokeData& data) { benchmark::DoNotOptimize(data.strokesOf(U'永')); });
 }
 BENCHMARK(BM_StrokeDataFirstUse)->ArgName("cold")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -92,8 +93,9 @@ BENCHMARK(BM_StrokesOfACharacter)->Unit(benchmark::kMicrosecond);
 
 void BM_PinyinDataFirstUse(benchmark::State& state)
 {
-    timeFirstUse<core::PinyinData>(state, "pinyin.bin", state.range(0) != 0,
-                                   [](const core::PinyinData& data) { benchmark::DoNotOptimize(data.pinyinOf(u"银行")); });
+    timeFirstUse<core::PinyinData>(
+        state, "pinyin.bin", state.range(0) != 0,
+        [](const core::PinyinData& data) { benchmark::DoNotOptimize(data.pinyinOf(u"银行")); });
 }
 BENCHMARK(BM_PinyinDataFirstUse)->ArgName("cold")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

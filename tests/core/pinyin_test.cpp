@@ -147,8 +147,8 @@ TEST(Pinyin, WordsOfCharactersWithSeveralReadingsAreReadRight)
     int rightInAll = 0;
     int wordsInAll = 0;
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        std::cout << it.key().toStdString() << ": " << right[it.key()] << " of " << it.value() << " read right ("
-                  << 100.0 * right[it.key()] / it.value() << " %)\n";
+        std::cout << it.key().toStdString() << ": " << right[it.key()] << " of " << it.value()
+                  << " read right (" << 100.0 * right[it.key()] / it.value() << " %)\n";
         rightInAll += right[it.key()];
         wordsInAll += it.value();
     }

@@ -109,12 +109,13 @@ TEST(StrokeData, CharactersAreWrittenStrokeByStrokeInOrder)
         const char* character;
         const char* ways;
     } cases[] = {
-        {"一", "→"},     {"十", "→↓"},     {"口", "↓↘→"}, {"人", "↙↘"},
+        {"一", "→"},   {"十", "→↓"},    {"口", "↓↘→"},  {"人", "↙↘"},
         {"大", "→↓↘"}, {"永", "↘↓↓↙↘"}, {"木", "→↓↙↘"}, {"我", "←→↓→↘↙↘"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.character);
-        const std::optional<CharacterStrokes> strokes = shippedFile().strokesOf(codePointOf(QString::fromUtf8(c.character)));
+        const std::optional<CharacterStrokes> strokes = shippedFile().strokesOf(
+            codePointOf(QString::fromUtf8(c.character)));
         ASSERT_TRUE(strokes);
         QString ways;
         for (const core::Stroke& stroke : strokes->strokes) {
@@ -212,10 +213,10 @@ TEST(StrokeBoxMapping, TheDataBoxLandsOnTheGlyphsEmBoxUpsideDown)
         QPointF data;
         QPointF screen;
     } cases[] = {
-        {{0, 900}, {100, 550}},  // the em box's top left
+        {{0, 900}, {100, 550}},      // the em box's top left
         {{1024, -124}, {612, 1062}}, // its bottom right
-        {{0, 0}, {100, 1000}},   // the origin, on the baseline
-        {{512, 388}, {356, 806}}, // the middle
+        {{0, 0}, {100, 1000}},       // the origin, on the baseline
+        {{512, 388}, {356, 806}},    // the middle
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(mapping.map(c.data).x(), c.screen.x());
@@ -230,7 +231,7 @@ TEST(StrokeBoxMapping, TheDataBoxLandsOnTheGlyphsEmBoxUpsideDown)
     core::appendOutline(path, outline, mapping);
     EXPECT_EQ(path.calls.join(u" | "), QStringLiteral("M 100,550 | L 612,550 | Q 612,806 612,1062 | "
                                                       "C 356,1062 100,1062 100,806 | Z"));
-    core::Stroke stroke{outline, {{0, 900}, {1024, -124}}};
+    core::Stroke stroke {outline, {{0, 900}, {1024, -124}}};
     EXPECT_EQ(core::mappedMedian(stroke, mapping), QList<QPointF>({{100, 550}, {612, 1062}}));
 }
 

@@ -40,8 +40,8 @@ QString libraryCharacters()
 // The largest distance between the edges of two boxes.
 qreal edgeDistance(const QRectF& a, const QRectF& b)
 {
-    return std::max({std::abs(a.left() - b.left()), std::abs(a.top() - b.top()), std::abs(a.right() - b.right()),
-                     std::abs(a.bottom() - b.bottom())});
+    return std::max({std::abs(a.left() - b.left()), std::abs(a.top() - b.top()),
+                     std::abs(a.right() - b.right()), std::abs(a.bottom() - b.bottom())});
 }
 
 qreal median(std::vector<qreal> values)
@@ -101,8 +101,8 @@ TEST_P(StrokePlacement, StrokesStandOnTheGlyphsOfTheLibrary)
     std::cout << face.family << ", " << distances.size() << " characters at " << kEmPixels
               << " px: the strokes' box lies from the glyph's ink by a median " << median(distances)
               << " px, at most " << most << " px (" << worst.toStdString() << "); median shift of the edges"
-              << " (left, top, right, bottom): " << median(edgeShifts[0]) << ", " << median(edgeShifts[1]) << ", "
-              << median(edgeShifts[2]) << ", " << median(edgeShifts[3]) << " px\n";
+              << " (left, top, right, bottom): " << median(edgeShifts[0]) << ", " << median(edgeShifts[1])
+              << ", " << median(edgeShifts[2]) << ", " << median(edgeShifts[3]) << " px\n";
     for (const std::vector<qreal>& shifts : edgeShifts)
         EXPECT_LE(std::abs(median(shifts)), 1.0);
     if (face.mostPixels > 0)
@@ -110,7 +110,7 @@ TEST_P(StrokePlacement, StrokesStandOnTheGlyphsOfTheLibrary)
 }
 
 INSTANTIATE_TEST_SUITE_P(KaiFaces, StrokePlacement,
-                         testing::Values(Face{"AR PL KaitiM GB", 2.0}, Face{"AR PL UKai CN", 0}),
+                         testing::Values(Face {"AR PL KaitiM GB", 2.0}, Face {"AR PL UKai CN", 0}),
                          [](const testing::TestParamInfo<Face>& info) {
                              return info.index == 0 ? std::string("KaitiM") : std::string("UKai");
                          });
