@@ -1,11 +1,10 @@
 #pragma once
 
+#include "core/mappeddatafile.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
-#include <memory>
-#include <mutex>
 
 // How Chinese text is read aloud: the pinyin of each character, with tone
 // marks, read from the shipped reading file (database/pinyin.bin, made by
@@ -45,11 +44,7 @@ public:
 
 private:
     class File;
-    const File* file() const;
-
-    QString m_path;
-    mutable std::once_flag m_opened;
-    mutable std::unique_ptr<File> m_file;
+    MappedDataFile<File> m_file;
 };
 
 // The pinyin of an entry from the shipped reading file.

@@ -2,7 +2,6 @@
 
 #include "platform/programdir.h"
 
-#include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -145,14 +144,11 @@ private:
 
 class StrokeData::File {
 public:
-    bool open(const QString& path)
+    bool read(const uchar* data, qsizetype size)
     {
-        m_file.setFileName(path);
-        if (!m_file.open(QIODevice::ReadOnly))
-            return false;
-        m_size = m_file.size();
-        m_data = m_size >= kHeaderSize ? m_file.map(0, m_size) : nullptr;
-        return m_data && readHeader();
+        m_data = data;
+        m_size = size;
+        return m_size >= kHeaderSize && readHeader();
     }
 
     qsizetype count() const { return m_count; }
@@ -286,7 +282,6 @@ private:
         }
     }
 
-    QFile m_file;
     const uchar* m_data = nullptr;
     qsizetype m_size = 0;
     qsizetype m_count = 0;
@@ -299,37 +294,27 @@ private:
 };
 
 StrokeData::StrokeData(QString path)
-    : m_path(std::move(path))
+    : m_file(std::move(path))
 {
 }
 
 StrokeData::~StrokeData() = default;
 
-const StrokeData::File* StrokeData::file() const
-{
-    std::call_once(m_opened, [this] {
-        auto file = std::make_unique<File>();
-        if (file->open(m_path))
-            m_file = std::move(file);
-    });
-    return m_file.get();
-}
-
 std::optional<CharacterStrokes> StrokeData::strokesOf(char32_t character) const
 {
-    const File* data = file();
+    const File* data = m_file.get();
     return data ? data->strokesOf(character) : std::nullopt;
 }
 
 qsizetype StrokeData::characterCount() const
 {
-    const File* data = file();
+    const File* data = m_file.get();
     return data ? data->count() : 0;
 }
 
 QString StrokeData::notice() const
 {
-    const File* data = file();
+    const File* data = m_file.get();
     return data ? data->notice() : QString();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "core/mappeddatafile.h"
+
 #include <QList>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 
-#include <memory>
-#include <mutex>
 #include <optional>
 
 // How Chinese characters are written: the outline of every stroke and its
@@ -95,11 +95,7 @@ public:
 
 private:
     class File;
-    const File* file() const;
-
-    QString m_path;
-    mutable std::once_flag m_opened;
-    mutable std::unique_ptr<File> m_file;
+    MappedDataFile<File> m_file;
 };
 
 // The strokes of a character in the shipped stroke file.

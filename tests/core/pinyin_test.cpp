@@ -3,6 +3,7 @@
 // words with characters of several readings that is read right.
 
 #include "core/pinyin.h"
+#include "tests/core/sourcefiles.h"
 #include "tests/support/printers.h"
 
 #include <QFile>
@@ -16,11 +17,6 @@
 namespace {
 
 using core::PinyinData;
-
-QString sourcePath(const char* relative)
-{
-    return QStringLiteral(QUENLO_SOURCE_DIR "/") + QString::fromUtf8(relative);
-}
 
 const PinyinData& shippedFile()
 {

@@ -3,6 +3,7 @@
 // placing of the data's box on a glyph.
 
 #include "core/strokedata.h"
+#include "tests/core/sourcefiles.h"
 #include "tests/support/printers.h"
 
 #include <QFile>
@@ -22,11 +23,6 @@ using core::CharacterStrokes;
 using core::StrokeData;
 using core::StrokeOutline;
 using Command = StrokeOutline::Command;
-
-QString sourcePath(const char* relative)
-{
-    return QStringLiteral(QUENLO_SOURCE_DIR "/") + QString::fromUtf8(relative);
-}
 
 const StrokeData& shippedFile()
 {

@@ -58,6 +58,11 @@ struct Face {
     qreal mostPixels;
 };
 
+void PrintTo(const Face& face, std::ostream* out)
+{
+    *out << face.family;
+}
+
 class StrokePlacement : public testing::TestWithParam<Face> {};
 
 TEST_P(StrokePlacement, StrokesStandOnTheGlyphsOfTheLibrary)
@@ -105,8 +110,9 @@ TEST_P(StrokePlacement, StrokesStandOnTheGlyphsOfTheLibrary)
               << ", " << median(edgeShifts[2]) << ", " << median(edgeShifts[3]) << " px\n";
     for (const std::vector<qreal>& shifts : edgeShifts)
         EXPECT_LE(std::abs(median(shifts)), 1.0);
-    if (face.mostPixels > 0)
+    if (face.mostPixels > 0) {
         EXPECT_LE(most, face.mostPixels);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(KaiFaces, StrokePlacement,
