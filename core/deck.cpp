@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -132,17 +133,92 @@ Deck Deck::fromEntries(const std::vector<QByteArray>& entries)
     return fromFileBytes(std::move(text));
 }
 
-QByteArrayView Deck::at(qsizetype index) const
+qsizetype Deck::startOf(qsizetype index) const
 {
-    if (index < 0 || index >= m_size)
-        throw std::out_of_range("deck index");
+    if (index >= m_size)
+        return m_text.size();
     const char* text = m_text.constData();
     qsizetype start = m_checkpoints[static_cast<size_t>(index / kStride)];
     qsizetype entryEnd = 0;
     for (qsizetype skip = index % kStride; skip > 0; --skip)
         start = nextEntryStart(text, start, entryEnd);
-    nextEntryStart(text, start, entryEnd);
-    return QByteArrayView(text + start, entryEnd - start);
+    return start;
+}
+
+qsizetype Deck::indexOfStart(qsizetype offset) const
+{
+    // The last noted start at or before `offset`, then line by line.
+    const auto after = std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), quint32(offset));
+    const qsizetype checkpoint = qsizetype(after - m_checkpoints.begin()) - 1;
+    qsizetype index = checkpoint * kStride;
+    qsizetype entryEnd = 0;
+    for (qsizetype start = m_checkpoints[size_t(checkpoint)]; start < offset; ++index)
+        start = nextEntryStart(m_text.constData(), start, entryEnd);
+    return index;
+}
+
+QByteArrayView Deck::at(qsizetype index) const
+{
+    if (index < 0 || index >= m_size)
+        throw std::out_of_range("deck index");
+    const qsizetype start = startOf(index);
+    qsizetype entryEnd = 0;
+    nextEntryStart(m_text.constData(), start, entryEnd);
+    return QByteArrayView(m_text.constData() + start, entryEnd - start);
+}
+
+namespace {
+
+// Bit i is set where text[i] is one of `bytes`, for the 64 bytes at `text`.
+quint64 bytesAmong(const char* text, QByteArrayView bytes)
+{
+    quint64 mask = 0;
+#if defined(__SSE2__)
+    for (char byte : bytes)
+        mask |= bytesEqual(text, _mm_set1_epi8(byte));
+#else
+    for (int i = 0; i < 64; ++i)
+        mask |= quint64(bytes.contains(text[i])) << i;
+#endif
+    return mask;
+}
+
+} // namespace
+
+qsizetype Deck::findEntry(qsizetype from, qsizetype to, QByteArrayView firstBytes,
+                          const EntryTest& accepts) const
+{
+    from = std::max<qsizetype>(from, 0);
+    to = std::min(to, m_size);
+    if (from >= to || firstBytes.isEmpty())
+        return -1;
+    const char* text = m_text.constData();
+    const qsizetype end = startOf(to);
+    // An entry starts at `from`'s start and after every line end; a CR
+    // followed by LF is no line end, but no entry begins with LF anyway.
+    const auto tryEntryAt = [&](qsizetype start) {
+        qsizetype entryEnd = 0;
+        nextEntryStart(text, start, entryEnd);
+        return accepts(QByteArrayView(text + start, entryEnd - start));
+    };
+    qsizetype i = startOf(from);
+    bool afterLineEnd = true; // the first byte starts an entry
+    for (; i + 64 <= end; i += 64) {
+        const quint64 lineEnds = bytesAmong(text + i, "\r\n");
+        quint64 candidates = ((lineEnds << 1) | quint64(afterLineEnd)) & bytesAmong(text + i, firstBytes);
+        afterLineEnd = lineEnds >> 63;
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const qsizetype start = i + std::countr_zero(candidates);
+            if (tryEntryAt(start))
+                return indexOfStart(start);
+        }
+    }
+    for (; i < end; ++i) {
+        if (afterLineEnd && firstBytes.contains(text[i]) && tryEntryAt(i))
+            return indexOfStart(i);
+        afterLineEnd = isLineEnd(text[i]);
+    }
+    return -1;
 }
 
 std::vector<QByteArray> Deck::entries() const

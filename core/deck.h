@@ -31,6 +31,16 @@ public:
 
     std::vector<QByteArray> entries() const;
 
+    // The first entry of [from, to) that begins with one of `firstBytes` and
+    // that `accepts` takes, or -1. The text is looked at 64 bytes at a time,
+    // so only the entries that begin with one of those bytes are handed to
+    // `accepts`: a million entries that hardly any begin so are passed over
+    // in a millisecond. An empty entry begins with no byte; `firstBytes`
+    // hold no line end.
+    using EntryTest = std::function<bool(QByteArrayView entry)>;
+    qsizetype findEntry(qsizetype from, qsizetype to, QByteArrayView firstBytes,
+                        const EntryTest& accepts) const;
+
     // Decks are equal when their text is, line ends included.
     bool operator==(const Deck& other) const { return m_size == other.m_size && m_text == other.m_text; }
 
@@ -46,6 +56,11 @@ public:
     static constexpr qsizetype kStride = 16;
 
 private:
+    // Where entry `index` starts in the text; the text's size for size().
+    qsizetype startOf(qsizetype index) const;
+    // The entry that starts at `offset` of the text.
+    qsizetype indexOfStart(qsizetype offset) const;
+
     // The text, cut at a NUL and ended by a line end.
     QByteArray m_text;
     qsizetype m_size = 0;

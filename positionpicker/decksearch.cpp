@@ -92,37 +92,20 @@ bool beginsWith(const char* text, const std::vector<const Spellings*>& pattern)
     return true;
 }
 
-bool isLineEnd(char c)
-{
-    return c == '\r' || c == '\n';
-}
-
-// The start of the entry after the one starting at `text`. A deck keeps its
-// entries in the file's bytes, one after the other, each ended by CR, LF or
-// CR LF.
-const char* nextEntry(const char* text)
-{
-    while (!isLineEnd(*text))
-        ++text;
-    return (text[0] == '\r' && text[1] == '\n') ? text + 2 : text + 1;
-}
-
 // The first row in [from, to) that begins with the pattern, or -1.
 qsizetype findInRows(const core::Deck& deck, qsizetype from, qsizetype to,
                      const std::vector<const Spellings*>& pattern)
 {
-    if (from >= to)
-        return -1;
-    const char* text = deck.at(from).data();
-    for (qsizetype row = from; row < to; ++row) {
-        const char* next = nextEntry(text);
+    QByteArray firstBytes;
+    for (const QByteArray& spelling : *pattern.front()) {
+        if (!firstBytes.contains(spelling.front()))
+            firstBytes += spelling.front();
+    }
+    return deck.findEntry(from, to, firstBytes, [&pattern](QByteArrayView entry) {
         // An entry that holds text GBK can't show is listed empty: no typed
         // character starts it.
-        if (beginsWith(text, pattern) && !platform::gbk::holdsForeignRun(QByteArrayView(text, next - text)))
-            return row;
-        text = next;
-    }
-    return -1;
+        return beginsWith(entry.data(), pattern) && !platform::gbk::holdsForeignRun(entry);
+    });
 }
 
 } // namespace

@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
-  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev pulseaudio pulseaudio-utils libpulse-dev
+  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev libxcb-xtest0-dev pulseaudio pulseaudio-utils libpulse-dev
   openbox tint2 picom xcompmgr xfwm4 xfce4-panel dbus-daemon
   sway grim wtype qt6-wayland libwayland-dev
   desktop-file-utils appstream man-db file dpkg-dev fakeroot lintian

@@ -288,11 +288,11 @@ TEST(Decks, BuiltInListHasSixtyFourEntries)
     EXPECT_EQ(entries[63], testing_support::gbk(QStringLiteral("再见")));
 }
 
-TEST(DeckFormat, EveryEntryOfALongMixedFileIsFound)
+// A deck long enough to cross many noted starts and 64-byte blocks, with
+// every kind of line end, CR LF pairs split across blocks, and empty lines;
+// `expected` gets its entries.
+Deck longMixedDeck(std::vector<QByteArray>& expected)
 {
-    // Long enough to cross many noted starts, with every kind of line end,
-    // CR LF pairs split across 16-byte blocks, and empty lines.
-    std::vector<QByteArray> expected;
     QByteArray file;
     const char* const ends[] = {"\r\n", "\n", "\r", "\r\n", "\n\r"};
     for (int i = 0; i < 1000; ++i) {
@@ -303,9 +303,39 @@ TEST(DeckFormat, EveryEntryOfALongMixedFileIsFound)
         if (QByteArray(end) == "\n\r")
             expected.push_back(""); // LF then CR: two line ends
     }
-    const Deck deck = Deck::fromFileBytes(file);
+    return Deck::fromFileBytes(file);
+}
+
+TEST(DeckFormat, EveryEntryOfALongMixedFileIsFound)
+{
+    std::vector<QByteArray> expected;
+    const Deck deck = longMixedDeck(expected);
     ASSERT_EQ(deck.size(), qsizetype(expected.size()));
     for (qsizetype i = 0; i < deck.size(); ++i)
         ASSERT_EQ(deck.at(i).toByteArray(), expected[size_t(i)]) << i;
     EXPECT_EQ(deck.entries(), expected);
+}
+
+TEST(DeckFormat, FindEntryHandsOnEveryEntryThatBeginsWithTheByteAndNoOther)
+{
+    std::vector<QByteArray> entries;
+    const Deck deck = longMixedDeck(entries);
+    // The test sees the whole entry: only entries of a length divisible by
+    // three are taken.
+    const auto lengthByThree = [](QByteArrayView entry) { return entry.size() % 3 == 0; };
+    for (const QByteArrayView firstBytes : {"a", "k", "zy", "?", ""}) {
+        for (qsizetype from = 0; from < deck.size(); from += 7) {
+            const qsizetype to = std::min(deck.size(), from + 5 + from % 300);
+            qsizetype expected = -1;
+            for (qsizetype i = from; i < to && expected < 0; ++i) {
+                const QByteArray& entry = entries[size_t(i)];
+                if (!entry.isEmpty() && firstBytes.contains(entry[0]) && lengthByThree(entry))
+                    expected = i;
+            }
+            ASSERT_EQ(deck.findEntry(from, to, firstBytes, lengthByThree), expected)
+                << "from " << from << " to " << to << " for " << firstBytes.toByteArray().toStdString();
+        }
+    }
+    EXPECT_EQ(Deck().findEntry(0, 1, "a", lengthByThree), -1);
+    EXPECT_EQ(deck.findEntry(5, 5, "a", lengthByThree), -1);
 }

@@ -118,7 +118,8 @@ TEST_F(TypeAheadTest, EmptyAndOneEntryDecks)
     expectSameRows({u""_s, u"b"_s, u""_s, u""_s});
 }
 
-// Random decks of a few letters and random keys, against the item view.
+// Random decks of a few letters and random keys, against the item view; the
+// longer ones cross the 64-byte blocks the deck is searched in.
 TEST_F(TypeAheadTest, RandomDecksAgreeWithTheItemView)
 {
     const QStringList letters = {u"a"_s, u"A"_s, u"b"_s, u"大"_s, u"Σ"_s, u"σ"_s, u""_s};
@@ -126,7 +127,7 @@ TEST_F(TypeAheadTest, RandomDecksAgreeWithTheItemView)
     QRandomGenerator random(14);
     for (int round = 0; round < 200; ++round) {
         QByteArray file;
-        const int entries = int(random.bounded(1, 12));
+        const int entries = int(random.bounded(1, round % 2 == 0 ? 12 : 90));
         for (int e = 0; e < entries; ++e) {
             const int length = int(random.bounded(0, 4));
             for (int c = 0; c < length; ++c)
