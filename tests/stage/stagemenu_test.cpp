@@ -1,6 +1,7 @@
 // The stage's keys and its right-button menu.
 #include "stagefixture.h"
 
+#include "stage/commandline.h"
 #include "stage/helpwindow.h"
 
 #include <QAbstractItemView>
@@ -312,6 +313,33 @@ TEST_F(StageKeysTest, TheShippedPageLinksWithinItself)
     EXPECT_GT(window->verticalScrollBar()->value(), top) << "文件放在哪里 is further down";
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
+}
+
+// Whoever looks for a command finds it: the manual page, --help and the help
+// page name every command of the stage's real menu, and the first two the
+// learning record's file.
+TEST_F(StageKeysTest, EveryMenuCommandIsNamedInTheManualPageHelpTextAndHelpPage)
+{
+    QFile manualPage(QStringLiteral(QUENLO_SOURCE_DIR "/packaging/quenlo.1.in"));
+    QFile helpPage(QStringLiteral(QUENLO_SOURCE_DIR "/database/help.htm"));
+    ASSERT_TRUE(manualPage.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(helpPage.open(QIODevice::ReadOnly));
+    const std::pair<const char*, QString> documents[] = {
+        {"quenlo.1.in", QString::fromUtf8(manualPage.readAll())},
+        {"--help", stage::commandline::helpText()},
+        {"help.htm", testing_support::gbkDecode(helpPage.readAll())},
+    };
+    int commands = 0;
+    for (QAction* item : allActions(form->stageMenu())) {
+        if (item->isSeparator())
+            continue;
+        ++commands;
+        for (const auto& [name, text] : documents)
+            EXPECT_TRUE(text.contains(item->text())) << name << " lacks " << item->text().toStdString();
+    }
+    EXPECT_GT(commands, 10) << "the menu was not found";
+    for (const auto& [name, text] : documents)
+        EXPECT_TRUE(text.contains(QStringLiteral("record.sqlite"))) << name;
 }
 
 TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
