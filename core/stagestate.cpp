@@ -7,20 +7,8 @@
 
 namespace core {
 
-StageState& stageState()
+settings::SettingsFile& settingsFile(StageState& state)
 {
-    static StageState state;
-    return state;
-}
-
-void resetStageState()
-{
-    stageState() = StageState {};
-}
-
-settings::SettingsFile& settingsFile()
-{
-    StageState& state = stageState();
     if (!state.settingsFile)
         state.settingsFile = std::make_unique<settings::SettingsFile>(
             platform::dataPath(u"database\\qrnv.ini"));
@@ -140,44 +128,40 @@ bool stepCursorBack(DeckCursor& cursor)
     return false;
 }
 
-qsizetype nextIndex()
+qsizetype nextIndex(StageState& state)
 {
-    StageState& state = stageState();
     return advance(state.cursor, state.deck.size());
 }
 
-bool stepBack()
+bool stepBack(StageState& state)
 {
-    return stepCursorBack(stageState().cursor);
+    return stepCursorBack(state.cursor);
 }
 
-void jumpTo(qsizetype index)
+void jumpTo(StageState& state, qsizetype index)
 {
     const qint64 target = qint64(index) - 1;
-    stageState().cursor = static_cast<DeckCursor>(
+    state.cursor = static_cast<DeckCursor>(
         std::clamp<qint64>(target, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
-void loadDeck(DeckKind kind)
+void loadDeck(StageState& state, DeckKind kind)
 {
-    StageState& state = stageState();
     state.deck = Deck();
     state.deck = readDeckFile(platform::dataPath(deckFileName(kind)));
     state.deckKind = kind;
     state.cursor = -1;
 }
 
-void loadReviewDeck(const QList<QByteArray>& entries)
+void loadReviewDeck(StageState& state, const QList<QByteArray>& entries)
 {
-    StageState& state = stageState();
     state.deck = Deck::fromEntries(std::vector<QByteArray>(entries.begin(), entries.end()));
     state.deckKind = DeckKind::Review;
     state.cursor = -1;
 }
 
-void reloadLibrary()
+void reloadLibrary(StageState& state)
 {
-    StageState& state = stageState();
     state.deck = Deck();
     state.deck = readDeckFile(platform::dataPath(deckFileName(DeckKind::Library)));
     state.deckKind = DeckKind::Library;

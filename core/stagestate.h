@@ -10,10 +10,11 @@
 #include <memory>
 #include <vector>
 
-// The process-wide state of the stage: the deck it shows, the cursor, the
-// display settings in force and the one settings file. The stage window and
-// its dialogs read and change it directly. These operations change only the
-// deck and the cursor; drawing is the stage window's.
+// The state of the stage: the deck it shows, the cursor, the display
+// settings in force, the one settings file and the learning record. The
+// stage window owns it; each dialog is handed only what it edits. These
+// operations change only the deck and the cursor; drawing is the stage
+// window's.
 namespace core {
 
 // Which file the deck was loaded from.
@@ -33,16 +34,10 @@ struct StageState {
     std::unique_ptr<core::Record> record;
 };
 
-// The one instance.
-StageState& stageState();
-
-// Returns the state to how it is before start-up (a new run; tests).
-void resetStageState();
-
 // The settings file the stage opened at start-up. Should the start-up have
 // failed before opening it, it is opened now: the menu's commands and the
 // display settings still have a file to write to.
-settings::SettingsFile& settingsFile();
+settings::SettingsFile& settingsFile(StageState& state);
 
 // The data file of a deck, relative to the program directory; empty for
 // the review deck.
@@ -61,21 +56,22 @@ qsizetype advance(DeckCursor& cursor, qsizetype deckSize);
 // entry was showing (the front).
 bool stepCursorBack(DeckCursor& cursor);
 
-// The same rules on the process-wide cursor and deck.
-qsizetype nextIndex();
-bool stepBack();
-void jumpTo(qsizetype index);
+// The same rules on the state's cursor and deck.
+qsizetype nextIndex(StageState& state);
+bool stepBack(StageState& state);
+// Puts the cursor just before `index`, so that the next advance shows it.
+void jumpTo(StageState& state, qsizetype index);
 
 // Empties the deck and reads the kind's file into it; the cursor goes to -1.
 // Throws platform::Error when the file cannot be opened: the deck stays
 // empty and the cursor unchanged.
-void loadDeck(DeckKind kind);
+void loadDeck(StageState& state, DeckKind kind);
 
 // Shows the given entries as the review deck; the cursor goes to -1.
-void loadReviewDeck(const QList<QByteArray>& entries);
+void loadReviewDeck(StageState& state, const QList<QByteArray>& entries);
 
 // Empties the deck and reads the library into it; the cursor stays.
-void reloadLibrary();
+void reloadLibrary(StageState& state);
 
 // The value stored for the next start: the cursor minus one, so that the
 // entry showing now is the first shown then.

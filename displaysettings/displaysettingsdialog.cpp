@@ -1,6 +1,6 @@
 #include "displaysettings/displaysettingsdialog.h"
 
-#include "core/stagestate.h"
+#include "settings/settingsfile.h"
 
 #include "platform/desktopwindow.h"
 #include "platform/dialogframe.h"
@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QToolButton>
 
 #include <algorithm>
@@ -174,8 +175,11 @@ qint32 sizeFromText(const QString& text)
 
 } // namespace
 
-DisplaySettingsDialog::DisplaySettingsDialog(QWidget* parent)
+DisplaySettingsDialog::DisplaySettingsDialog(settings::StageSettings current, settings::SettingsFile& file,
+                                             QWidget* parent)
     : QDialog(parent)
+    , m_settings(std::move(current))
+    , m_file(file)
 {
     setObjectName(QStringLiteral("displaySettingsDialog"));
     setWindowTitle(QStringLiteral("显示设置"));
@@ -332,7 +336,7 @@ void DisplaySettingsDialog::setFocusOrder()
 void DisplaySettingsDialog::loadSettings()
 {
     platform::guarded(this, [this] {
-        const settings::StageSettings& current = core::stageState().settings;
+        const settings::StageSettings& current = m_settings;
 
         m_fontBox->addItems(platform::fontFamilies());
         m_openingFace = current.fontFace;
@@ -429,10 +433,11 @@ void DisplaySettingsDialog::arrowStep(Axis axis, qint32 delta)
         const std::optional<WordClass> selected = selectedClass();
         if (!selected)
             return;
-        settings::Position& place = core::stageState().settings.position(*selected);
+        settings::Position& place = m_settings.position(*selected);
         qint32& coordinate = axis == Axis::Y ? place.y : place.x;
         coordinate = steppedCoordinate(coordinate, delta);
         m_valueField->setText(QString::number(coordinate));
+        Q_EMIT settingsChanged(m_settings);
     });
 }
 
@@ -472,12 +477,14 @@ void DisplaySettingsDialog::applyAndSave()
             return;
         }
 
-        settings::StageSettings& current = core::stageState().settings;
-        current.fontFace = *face;
-        for (WordClass c : kKeyOrder)
-            current.size(c) = sizeFromText(sizeBox(c)->text());
-
-        settings::writeDisplaySettings(core::settingsFile(), current);
+        {
+            // What was taken reaches the stage even when a later size stops it.
+            const auto tellTheStage = qScopeGuard([this] { Q_EMIT settingsChanged(m_settings); });
+            m_settings.fontFace = *face;
+            for (WordClass c : kKeyOrder)
+                m_settings.size(c) = sizeFromText(sizeBox(c)->text());
+        }
+        settings::writeDisplaySettings(m_file, m_settings);
         accept();
     });
 }

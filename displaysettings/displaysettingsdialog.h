@@ -2,6 +2,10 @@
 
 #include "settings/stagesettings.h"
 
+namespace settings {
+class SettingsFile;
+}
+
 #include <QByteArray>
 #include <QDialog>
 
@@ -20,11 +24,12 @@ namespace displaysettings {
 // The display settings dialog ("显示设置"): the font face of the stage, the
 // point size of each word class and the place where each class is drawn.
 //
-// It keeps no settings of its own and works on the stage's settings directly:
-// an arrow press moves the selected class at once; "设置" takes the face and
-// the five sizes from the boxes and writes face, sizes and positions to the
-// settings file; "离开" and the close box just close, undoing nothing. The
-// stage shows the changes at its next step.
+// It edits a copy of the stage's settings and writes them to `file`. Every
+// change is told at once through settingsChanged: an arrow press moves the
+// selected class; "设置" takes the face and the five sizes from the boxes
+// and writes face, sizes and positions to the settings file; "离开" and the
+// close box just close, undoing nothing. The stage shows the changes at its
+// next step.
 //
 // The controls carry object names that say what they are ("sizeOneBox",
 // "classManyRadio", "upButton", ...), so tests and readers can find them.
@@ -32,7 +37,15 @@ class DisplaySettingsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit DisplaySettingsDialog(QWidget* parent);
+    DisplaySettingsDialog(settings::StageSettings current, settings::SettingsFile& file, QWidget* parent);
+
+    // The settings as this dialog has left them.
+    const settings::StageSettings& stageSettings() const { return m_settings; }
+
+Q_SIGNALS:
+    // The settings changed: an arrow moved a class, or "设置" took the face
+    // and sizes (also when it stopped half-way at a size that is no integer).
+    void settingsChanged(const settings::StageSettings& changed);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +82,8 @@ private:
     QRadioButton*& radioButton(WordClass c) { return m_radioButtons[static_cast<int>(c)]; }
     QRadioButton* radioButton(WordClass c) const { return m_radioButtons[static_cast<int>(c)]; }
 
+    settings::StageSettings m_settings;
+    settings::SettingsFile& m_file;
     std::array<QLineEdit*, settings::kWordClassCount> m_sizeBoxes {};
     std::array<QRadioButton*, settings::kWordClassCount> m_radioButtons {};
     QLabel* m_axisLabel = nullptr;  // "X:" or "Y:"

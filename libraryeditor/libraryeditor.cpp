@@ -1,7 +1,6 @@
 #include "libraryeditor/libraryeditor.h"
 
 #include "core/deck.h"
-#include "core/stagestate.h"
 
 #include "libraryeditor/librarymodel.h"
 #include "platform/desktopwindow.h"
@@ -9,7 +8,6 @@
 #include "platform/effects.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
-#include "platform/programdir.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -39,11 +37,6 @@ constexpr int kRowHeight = 13;
 const QString kLineBreakRefused = QStringLiteral("添加的字中不能有换行符！");
 const QString kUnreadLibraryKept = QStringLiteral(
     "打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！");
-
-QString libraryPath()
-{
-    return platform::dataPath(core::deckFileName(core::DeckKind::Library));
-}
 
 QFont dialogFont(const QString& face, int pixels, bool bold)
 {
@@ -150,8 +143,10 @@ QString nameCharacter(const QString& character)
 
 } // namespace
 
-LibraryEditor::LibraryEditor(QWidget* parent)
+LibraryEditor::LibraryEditor(QString libraryPath, const core::Deck* stageDeck, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_libraryPath(std::move(libraryPath))
+    , m_stageDeck(stageDeck)
     , m_model(new LibraryModel(this))
 {
     setWindowTitle(QStringLiteral("添加字"));
@@ -282,11 +277,10 @@ namespace {
 // as it does unless the file changed since the stage read it: the editor
 // then shares the stage's bytes instead of holding a second copy of a
 // library that may be large.
-core::Deck sharedWithTheStage(core::Deck read)
+core::Deck sharedWithTheStage(core::Deck read, const core::Deck* stageDeck)
 {
-    const core::Deck& shown = core::stageState().deck;
-    if (read == shown)
-        return shown;
+    if (stageDeck && read == *stageDeck)
+        return *stageDeck;
     return read;
 }
 
@@ -298,20 +292,13 @@ void LibraryEditor::loadLibrary()
     // The dialog is not on screen yet: an error box goes over the stage.
     m_libraryUnread = !platform::guarded(parentWidget(), [this] {
         m_model->setEntries({});
-        m_model->setDeck(sharedWithTheStage(core::readDeckFile(libraryPath())));
+        m_model->setDeck(sharedWithTheStage(core::readDeckFile(m_libraryPath), m_stageDeck));
     });
-}
-
-void LibraryEditor::reloadStageLibrary()
-{
-    // The stage shows its present glyphs until its next step, which then
-    // advances in the reloaded library.
-    platform::guarded(this, [] { core::reloadLibrary(); });
 }
 
 void LibraryEditor::done(int result)
 {
-    reloadStageLibrary();
+    Q_EMIT closing();
     QDialog::done(result);
 }
 
@@ -444,7 +431,7 @@ void LibraryEditor::leave()
 {
     // The list never held the file's entries: writing it would replace the
     // parent's library with whatever was added since.
-    if (m_libraryUnread && QFileInfo::exists(libraryPath())) {
+    if (m_libraryUnread && QFileInfo::exists(m_libraryPath)) {
         platform::effects().showMessage(this, kUnreadLibraryKept);
         reject();
         return;
@@ -465,7 +452,7 @@ bool LibraryEditor::writeLibrary()
     const bool written = platform::guarded(this, [this] {
         // Written from the model's rows as they are: a million-entry
         // library is not copied entry by entry first.
-        core::writeDeckFile(libraryPath(), m_model->count(),
+        core::writeDeckFile(m_libraryPath, m_model->count(),
                             [this](qsizetype row) { return m_model->entry(int(row)); });
     });
     if (!written)

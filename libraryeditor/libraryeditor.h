@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QString>
 
 #include <optional>
 #include <vector>
@@ -9,13 +10,20 @@
 class QLineEdit;
 class QListView;
 
+namespace core {
+class Deck;
+}
+
 namespace libraryeditor {
 
 class LibraryModel;
 
-// The character library editor. It edits its own copy of the library, read
-// when it opens; only " 离开了" writes the copy back, and then closes. However
-// the dialog closes, the stage reads the library again (without redrawing).
+// The character library editor. It edits its own copy of the library file at
+// `libraryPath`, read when it opens; only " 离开了" writes the copy back, and
+// then closes. However the dialog closes, it says so first (closing), so
+// that the stage reads the library again (without redrawing). `stageDeck`,
+// the deck the stage shows, is only read: when it holds the very text of the
+// file, the editor shares its bytes instead of holding a second copy.
 //
 // MarkedIndex is the dialog's remembered position: 0 at open, set from the
 // highlight whenever the user changes it. Insert and the two arrows act on
@@ -25,7 +33,7 @@ class LibraryEditor : public QDialog {
     Q_OBJECT
 
 public:
-    explicit LibraryEditor(QWidget* parent);
+    LibraryEditor(QString libraryPath, const core::Deck* stageDeck, QWidget* parent);
     ~LibraryEditor() override;
 
     int markedIndex() const { return m_markedIndex; }
@@ -33,8 +41,13 @@ public:
     int highlightedRow() const;
     std::vector<QByteArray> entries() const;
 
-    // Every way of closing ends here: the stage reloads the library first.
+    // Every way of closing ends here, telling closing first.
     void done(int result) override;
+
+Q_SIGNALS:
+    // The dialog is about to close, however it closes: the library file may
+    // have changed.
+    void closing();
 
     // What the controls do.
 public Q_SLOTS:
@@ -57,7 +70,6 @@ private:
     void makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
                     void (LibraryEditor::*handler)());
     void loadLibrary();
-    void reloadStageLibrary();
     void leave();
     // Writes the list to the library file; false after the error box.
     bool writeLibrary();
@@ -71,6 +83,8 @@ private:
     void moveMarkedEntry(int step);
     QByteArray takeRow(int row);
 
+    QString m_libraryPath;
+    const core::Deck* m_stageDeck;
     LibraryModel* m_model;
     QListView* m_list;
     QLineEdit* m_textField;

@@ -32,16 +32,15 @@ bool designatesEntry(core::DeckCursor cursor, qsizetype deckSize)
 
 } // namespace
 
-PositionPicker::PositionPicker(QWidget* stage, std::function<void()> showChosenEntry)
+PositionPicker::PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage)
     : QDialog(stage, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , m_stage(stage)
-    , m_showChosenEntry(std::move(showChosenEntry))
 {
     setWindowTitle(QStringLiteral("选择"));
     setFixedSize(kClientSize);
     buildControls();
     placeOverStage();
-    fillList();
+    fillList(deck, cursor);
 }
 
 PositionPicker::~PositionPicker() = default;
@@ -71,18 +70,17 @@ void PositionPicker::placeOverStage()
     setGeometry(place);
 }
 
-void PositionPicker::fillList()
+void PositionPicker::fillList(const core::Deck& deck, core::DeckCursor cursor)
 {
-    platform::guarded(this, [this] {
-        const core::StageState& state = core::stageState();
-        m_entries = new DeckListModel(state.deck, this);
+    platform::guarded(this, [this, &deck, cursor] {
+        m_entries = new DeckListModel(deck, this);
         m_entryList->setModel(m_entries);
         // A cursor before the first entry (after "0" reached the front) or
         // past the end of a shortened library highlights nothing, and the
         // list shows its top. The view scrolls its current row into view
         // when it is first shown.
-        if (designatesEntry(state.cursor, state.deck.size()))
-            m_entryList->highlight(state.cursor);
+        if (designatesEntry(cursor, deck.size()))
+            m_entryList->highlight(cursor);
     });
 }
 
@@ -96,13 +94,11 @@ void PositionPicker::jumpToChosenEntry()
             reject();
             return;
         }
-        core::jumpTo(row);
         accept();
         // accept() hides the picker now; exec() returns when this handler
-        // is done. The stage draws the chosen entry at once, as every step,
-        // with a new colour and the step cue.
-        if (m_showChosenEntry)
-            m_showChosenEntry();
+        // is done. The stage jumps and draws the chosen entry at once, as
+        // every step, with a new colour and the step cue.
+        Q_EMIT entryChosen(row);
     });
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
+#include "core/stagestate.h"
 
-#include <functional>
+#include <QDialog>
 
 namespace positionpicker {
 
@@ -10,19 +10,21 @@ class DeckListModel;
 class HatchedFrame;
 class PickerList;
 
-// The position picker "选择": lists every entry of the deck the stage shows,
-// with the entry now shown highlighted, and jumps the stage to the entry the
-// user double-clicks. It has no buttons and no default or cancel key: a
-// double-click in the list is its way to close. It closes accepted after a
-// jump and rejected when it closed without one (nothing highlighted, or the
-// window manager's close command). It opens centred over `stage` and calls
-// `showChosenEntry` once the stage's cursor is on the chosen entry.
+// The position picker "选择": lists every entry of `deck`, the deck the stage
+// shows, with the entry at `cursor` highlighted, and tells the entry the user
+// double-clicks (entryChosen), to which the stage then jumps. It has no buttons and no default or cancel key:
+// a double-click in the list is its way to close. It closes accepted after a jump and rejected when it closed
+// without one (nothing highlighted, or the window manager's close command). It opens centred over `stage`.
 class PositionPicker : public QDialog {
     Q_OBJECT
 
 public:
-    PositionPicker(QWidget* stage, std::function<void()> showChosenEntry);
+    PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage);
     ~PositionPicker() override;
+
+Q_SIGNALS:
+    // The user chose the entry at `index`; the picker has just closed.
+    void entryChosen(qsizetype index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -31,11 +33,10 @@ protected:
 private:
     void buildControls();
     void placeOverStage();
-    void fillList();
+    void fillList(const core::Deck& deck, core::DeckCursor cursor);
     void jumpToChosenEntry();
 
     QWidget* m_stage;
-    std::function<void()> m_showChosenEntry;
     HatchedFrame* m_frame = nullptr;
     PickerList* m_entryList = nullptr;
     DeckListModel* m_entries = nullptr;

@@ -58,9 +58,8 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     };
     buildMenu();
 
-    core::StageState& state = core::stageState();
-    state.deck = core::Deck::fromEntries(core::builtInEntries());
-    state.deckKind = core::DeckKind::Library;
+    m_state.deck = core::Deck::fromEntries(core::builtInEntries());
+    m_state.deckKind = core::DeckKind::Library;
     readStartup();
     showColourMode();
 }
@@ -68,12 +67,12 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
 StageWindow::~StageWindow()
 {
     // Writes what is still queued while the application is still there.
-    core::stageState().record.reset();
+    m_state.record.reset();
 }
 
 void StageWindow::readStartup()
 {
-    core::StageState& state = core::stageState();
+    core::StageState& state = m_state;
     const bool libraryRead = platform::guarded(this, [&state] {
         state.settingsFile = std::make_unique<settings::SettingsFile>(
             platform::dataPath(u"database\\qrnv.ini"));
@@ -101,7 +100,7 @@ core::Record* StageWindow::learningRecord()
 {
     // Opened on first use, so that a run without judgements touches no file;
     // the record then opens on its own thread and the stage never waits.
-    core::StageState& state = core::stageState();
+    core::StageState& state = m_state;
     if (m_recordConnected)
         return state.record.get();
     m_recordConnected = true;
@@ -150,7 +149,7 @@ QColor StageWindow::nextColour()
     const int green = component(generator);
     const int blue = component(generator);
 
-    const core::StageState& state = core::stageState();
+    const core::StageState& state = m_state;
     if (state.settings.colourMode == settings::ColourMode::Random)
         return QColor(red, green, blue);
     return settings::toQColor(state.settings.singleColour).value_or(m_colour);
@@ -159,8 +158,8 @@ QColor StageWindow::nextColour()
 void StageWindow::showEntry()
 {
     m_colour = nextColour();
-    const qsizetype index = core::nextIndex();
-    const core::StageState& state = core::stageState();
+    const qsizetype index = core::nextIndex(m_state);
+    const core::StageState& state = m_state;
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
     m_judgedThisShowing = false;
     playCue(SoundCue::Step);
@@ -168,7 +167,7 @@ void StageWindow::showEntry()
 
 void StageWindow::drawEntry(QByteArrayView entry)
 {
-    const settings::StageSettings& settings = core::stageState().settings;
+    const settings::StageSettings& settings = m_state.settings;
     const settings::WordClass wordClass = wordClassOf(entry);
     m_entry = entry.toByteArray();
     m_face = drawingFace(settings.fontFace, m_face);
@@ -349,7 +348,7 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
             judge(false);
         }
         if (key == u'0') {
-            if (core::stepBack()) {
+            if (core::stepBack(m_state)) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
                 regainKeyboard();
                 return;
@@ -427,7 +426,7 @@ void StageWindow::prepareMenu()
 
 void StageWindow::showColourMode()
 {
-    const bool random = core::stageState().settings.colourMode == settings::ColourMode::Random;
+    const bool random = m_state.settings.colourMode == settings::ColourMode::Random;
     m_randomColourAction->setChecked(random);
     m_singleColourAction->setChecked(!random);
 }
@@ -457,26 +456,26 @@ void StageWindow::openDisplaySettings()
 
 void StageWindow::useRandomColours()
 {
-    core::StageState& state = core::stageState();
+    core::StageState& state = m_state;
     if (state.settings.colourMode == settings::ColourMode::Random) {
         showColourMode(); // choosing the checked item leaves it checked
         return;
     }
     state.settings.colourMode = settings::ColourMode::Random;
     showColourMode();
-    core::settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
+    core::settingsFile(m_state).writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 1);
 }
 
 void StageWindow::useSingleColour()
 {
-    core::StageState& state = core::stageState();
+    core::StageState& state = m_state;
     if (state.settings.colourMode == settings::ColourMode::Single) {
         showColourMode();
         return;
     }
     state.settings.colourMode = settings::ColourMode::Single;
     showColourMode();
-    core::settingsFile().writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
+    core::settingsFile(m_state).writeInteger(settings::keys::kColourSection, settings::keys::kColourMode, 2);
 }
 
 void StageWindow::chooseSingleColour()
@@ -486,15 +485,15 @@ void StageWindow::chooseSingleColour()
         return;
     m_lastChosenColour = *chosen;
     const settings::Colour colour = settings::fromQColor(*chosen);
-    core::stageState().settings.singleColour = colour;
-    core::settingsFile().writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
-                                     settings::colourToText(colour));
+    m_state.settings.singleColour = colour;
+    core::settingsFile(m_state).writeString(settings::keys::kColourSection, settings::keys::kSingleColour,
+                                            settings::colourToText(colour));
 }
 
 void StageWindow::showDeck(core::DeckKind kind)
 {
     playCue(SoundCue::Chime);
-    core::loadDeck(kind);
+    core::loadDeck(m_state, kind);
     m_addAction->setEnabled(kind == core::DeckKind::Library);
     showEntry();
 }
@@ -508,7 +507,7 @@ void StageWindow::showReviewDeck()
         return;
     }
     playCue(SoundCue::Chime);
-    core::loadReviewDeck(due);
+    core::loadReviewDeck(m_state, due);
     m_addAction->setEnabled(false);
     showEntry();
 }
@@ -541,8 +540,8 @@ void StageWindow::showHelpWindow(const QString& page)
 
 void StageWindow::rememberPlaceAndClose()
 {
-    core::settingsFile().writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
-                                      core::startPositionToStore(core::stageState().cursor));
+    core::settingsFile(m_state).writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
+                                             core::startPositionToStore(m_state.cursor));
     endProgram();
 }
 

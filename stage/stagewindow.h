@@ -66,6 +66,12 @@ public:
     // even be made.
     core::Record* learningRecord();
 
+    // The state the stage owns: its deck, cursor, settings, settings file
+    // and learning record. The dialogs get from it only what they edit,
+    // handed to them where the windows are put together.
+    core::StageState& state() { return m_state; }
+    const core::StageState& state() const { return m_state; }
+
     // Ends the program. Tests replace it to watch the end without ending.
     void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
 
@@ -109,6 +115,7 @@ private:
     void judge(bool right);
     void showRecordFailure(const QString& message);
 
+    core::StageState m_state;
     QByteArray m_entry;
     QColor m_colour;
     QString m_face;

@@ -1,7 +1,10 @@
 #include "windows/stagedialogs.h"
 
+#include "core/stagestate.h"
 #include "displaysettings/displaysettingsdialog.h"
 #include "libraryeditor/libraryeditor.h"
+#include "platform/guard.h"
+#include "platform/programdir.h"
 #include "positionpicker/positionpicker.h"
 #include "progress/progresswindow.h"
 
@@ -11,15 +14,31 @@ stage::StageDialogs stageDialogs()
 {
     stage::StageDialogs dialogs;
     dialogs.libraryEditor = [](stage::StageWindow& stage) {
-        libraryeditor::LibraryEditor dialog(&stage);
+        core::StageState& state = stage.state();
+        const core::Deck* library = state.deckKind == core::DeckKind::Library ? &state.deck : nullptr;
+        libraryeditor::LibraryEditor dialog(platform::dataPath(core::deckFileName(core::DeckKind::Library)),
+                                            library, &stage);
+        // The stage shows its present glyphs until its next step, which then
+        // advances in the reloaded library.
+        QObject::connect(&dialog, &libraryeditor::LibraryEditor::closing, &dialog, [&dialog, &state] {
+            platform::guarded(&dialog, [&state] { core::reloadLibrary(state); });
+        });
         dialog.exec();
     };
     dialogs.positionPicker = [](stage::StageWindow& stage) {
-        positionpicker::PositionPicker dialog(&stage, [&stage] { stage.showEntry(); });
+        positionpicker::PositionPicker dialog(stage.state().deck, stage.state().cursor, &stage);
+        QObject::connect(&dialog, &positionpicker::PositionPicker::entryChosen, &stage,
+                         [&stage](qsizetype index) {
+                             core::jumpTo(stage.state(), index);
+                             stage.showEntry();
+                         });
         dialog.exec();
     };
     dialogs.displaySettings = [](stage::StageWindow& stage) {
-        displaysettings::DisplaySettingsDialog dialog(&stage);
+        core::StageState& state = stage.state();
+        displaysettings::DisplaySettingsDialog dialog(state.settings, core::settingsFile(state), &stage);
+        QObject::connect(&dialog, &displaysettings::DisplaySettingsDialog::settingsChanged, &stage,
+                         [&state](const settings::StageSettings& changed) { state.settings = changed; });
         dialog.exec();
     };
     dialogs.progress = [](stage::StageWindow& stage, core::Record& record) {

@@ -9,6 +9,7 @@
 #include "libraryeditor/libraryeditor.h"
 #include "platform/fonts.h"
 #include "platform/gbk.h"
+#include "platform/programdir.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -47,18 +48,15 @@ QByteArray largeLibrary()
 
 // A program folder holding the large library, with boxes answered at once.
 struct Setting {
-    Setting()
-    {
-        core::resetStageState();
-        folder.writeFile(QStringLiteral("database/ziku.txt"), largeLibrary());
-    }
+    Setting() { folder.writeFile(QStringLiteral("database/ziku.txt"), largeLibrary()); }
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
 };
 
 std::unique_ptr<libraryeditor::LibraryEditor> openEditor()
 {
-    auto editor = std::make_unique<libraryeditor::LibraryEditor>(nullptr);
+    auto editor = std::make_unique<libraryeditor::LibraryEditor>(
+        platform::dataPath(core::deckFileName(core::DeckKind::Library)), nullptr, nullptr);
     editor->show();
     editor->repaint();
     QApplication::processEvents();

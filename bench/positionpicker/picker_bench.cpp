@@ -44,19 +44,14 @@ QByteArray libraryFile(qsizetype count)
 struct StageOnLibrary {
     explicit StageOnLibrary(qsizetype count)
     {
-        core::resetStageState();
         folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile(count));
         form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("the stage never appeared");
-        core::stageState().cursor = static_cast<core::DeckCursor>(count / 2);
+        form->state().cursor = static_cast<core::DeckCursor>(count / 2);
     }
-    ~StageOnLibrary()
-    {
-        form.reset();
-        core::resetStageState();
-    }
+    ~StageOnLibrary() { form.reset(); }
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     std::unique_ptr<stage::StageWindow> form;
@@ -87,10 +82,8 @@ BENCHMARK(menuCommandToPicker)
 // interval, so each starts a new text, as the first key a user types.
 void typeAhead(benchmark::State& state, const QString& key)
 {
-    core::resetStageState();
-    core::stageState().deck = core::Deck::fromFileBytes(libraryFile(state.range(0)));
-    core::stageState().cursor = 0;
-    positionpicker::PositionPicker picker(nullptr, {});
+    const core::Deck deck = core::Deck::fromFileBytes(libraryFile(state.range(0)));
+    positionpicker::PositionPicker picker(deck, 0, nullptr);
     picker.show();
     if (!QTest::qWaitForWindowExposed(&picker))
         state.SkipWithError("the picker never appeared");
@@ -108,7 +101,6 @@ void typeAhead(benchmark::State& state, const QString& key)
         state.ResumeTiming();
     }
     state.counters["row"] = list->currentIndex().row();
-    core::resetStageState();
 }
 // "x" starts no entry: every entry is looked at.
 BENCHMARK_CAPTURE(typeAhead, no_match, QStringLiteral("x"))

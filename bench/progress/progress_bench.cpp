@@ -54,7 +54,6 @@ void BM_OpenProgressWindow(benchmark::State& state)
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大")});
     QFile::copy(big, folder.path(QStringLiteral("database/record.sqlite")));
     testing_support::ScopedRecorder recorder;
-    core::resetStageState();
     auto form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
     form->show();
     QTest::qWaitForWindowExposed(form.get());
@@ -79,7 +78,6 @@ void BM_OpenProgressWindow(benchmark::State& state)
     }
     qApp->removeEventFilter(&watcher);
     form.reset();
-    core::resetStageState();
 }
 
 BENCHMARK(BM_OpenProgressWindow)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);

@@ -88,7 +88,6 @@ int main(int argc, char** argv)
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
-    core::resetStageState();
     stage::StageWindow form(windows::stageDialogs());
     form.setProgramEnder([] {});
     form.show();

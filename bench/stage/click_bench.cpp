@@ -69,7 +69,6 @@ struct StageUnderTest {
         folder.writeDeck(QStringLiteral("database/ziku.txt"),
                          {QStringLiteral("大"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
                           QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上")});
-        core::resetStageState();
         form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
         form->show();
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(form.get());

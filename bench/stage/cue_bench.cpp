@@ -237,7 +237,6 @@ void measureClicks(benchmark::State& state, std::chrono::milliseconds pause)
     testing_support::ProgramFolder folder;
     folder.copySounds();
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("口")});
-    core::resetStageState();
     stage::StageWindow form(windows::stageDialogs());
     form.show();
     QTest::qWait(1500); // the start-up chime and the first step's cue have ended

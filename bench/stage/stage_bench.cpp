@@ -43,15 +43,21 @@ const ClassSample kSamples[] = {
     {u"好好学习天天向上", settings::WordClass::Many},
 };
 
+// The settings a fresh start reads, taken in main().
+settings::StageSettings& freshSettings()
+{
+    static settings::StageSettings fresh;
+    return fresh;
+}
+
 QFont fontFor(settings::WordClass wordClass)
 {
-    const settings::StageSettings defaults = core::stageState().settings;
-    return stage::drawingFont(QStringLiteral("华文楷体"), defaults.size(wordClass), 96);
+    return stage::drawingFont(QStringLiteral("华文楷体"), freshSettings().size(wordClass), 96);
 }
 
 QPoint placeFor(settings::WordClass wordClass)
 {
-    const settings::Position place = core::stageState().settings.position(wordClass);
+    const settings::Position place = freshSettings().position(wordClass);
     return {place.x, place.y};
 }
 
@@ -97,7 +103,6 @@ void BM_ShowEntry(benchmark::State& state)
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QString::fromUtf16(sample.text)});
-    core::resetStageState();
     stage::StageWindow form(windows::stageDialogs());
     form.show();
     QApplication::processEvents();
@@ -202,16 +207,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     // The default settings, as a fresh start has them.
-    core::resetStageState();
     testing_support::ProgramFolder folder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大")});
     {
         testing_support::ScopedRecorder recorder;
         stage::StageWindow probe(windows::stageDialogs()); // reads the default settings
+        freshSettings() = probe.state().settings;
     }
-    const settings::StageSettings defaults = core::stageState().settings;
     benchmark::Initialize(&argc, argv);
-    core::stageState().settings = defaults;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -215,49 +215,49 @@ TEST(Decks, LoadDeckReadsTheKindsFileAndRewindsTheCursor)
     ProgramFolder folder;
     folder.writeDeck(QStringLiteral("database/szj.qrnv"),
                      {QStringLiteral("人之初"), QStringLiteral("性本善")});
-    core::resetStageState();
-    core::stageState().cursor = 5;
-    core::loadDeck(core::DeckKind::ThreeCharacter);
-    EXPECT_EQ(core::stageState().cursor, -1);
-    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::ThreeCharacter);
-    EXPECT_EQ(core::nextIndex(), 0);
-    EXPECT_EQ(core::stageState().deck.at(0), testing_support::gbk(QStringLiteral("人之初")));
+    core::StageState state;
+    state.cursor = 5;
+    core::loadDeck(state, core::DeckKind::ThreeCharacter);
+    EXPECT_EQ(state.cursor, -1);
+    EXPECT_EQ(state.deckKind, core::DeckKind::ThreeCharacter);
+    EXPECT_EQ(core::nextIndex(state), 0);
+    EXPECT_EQ(state.deck.at(0), testing_support::gbk(QStringLiteral("人之初")));
 }
 
 TEST(Decks, FailedLoadLeavesAnEmptyDeckAndTheCursor)
 {
     ProgramFolder folder;
-    core::resetStageState();
-    core::stageState().deck = Deck::fromEntries({"a", "b"});
-    core::stageState().cursor = 1;
-    EXPECT_THROW(core::loadDeck(core::DeckKind::Surnames), platform::Error);
-    EXPECT_TRUE(core::stageState().deck.isEmpty());
-    EXPECT_EQ(core::stageState().cursor, 1);
-    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
+    core::StageState state;
+    state.deck = Deck::fromEntries({"a", "b"});
+    state.cursor = 1;
+    EXPECT_THROW(core::loadDeck(state, core::DeckKind::Surnames), platform::Error);
+    EXPECT_TRUE(state.deck.isEmpty());
+    EXPECT_EQ(state.cursor, 1);
+    EXPECT_EQ(state.deckKind, core::DeckKind::Library);
 }
 
 TEST(Decks, ReloadLibraryKeepsTheCursor)
 {
     ProgramFolder folder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("小")});
-    core::resetStageState();
-    core::stageState().cursor = 9;
-    core::reloadLibrary();
-    EXPECT_EQ(core::stageState().deck.size(), 2);
-    EXPECT_EQ(core::stageState().cursor, 9);
-    EXPECT_EQ(core::nextIndex(), 0); // beyond the shortened library: start again
+    core::StageState state;
+    state.cursor = 9;
+    core::reloadLibrary(state);
+    EXPECT_EQ(state.deck.size(), 2);
+    EXPECT_EQ(state.cursor, 9);
+    EXPECT_EQ(core::nextIndex(state), 0); // beyond the shortened library: start again
 }
 
 TEST(Decks, JumpToDrawsTheChosenEntryNext)
 {
-    core::resetStageState();
-    core::stageState().deck = Deck::fromEntries({"a", "b", "a"});
-    core::jumpTo(2);
-    EXPECT_EQ(core::nextIndex(), 2);
-    EXPECT_EQ(core::nextIndex(), 0);
-    core::jumpTo(0);
-    EXPECT_EQ(core::stageState().cursor, -1);
-    EXPECT_EQ(core::nextIndex(), 0);
+    core::StageState state;
+    state.deck = Deck::fromEntries({"a", "b", "a"});
+    core::jumpTo(state, 2);
+    EXPECT_EQ(core::nextIndex(state), 2);
+    EXPECT_EQ(core::nextIndex(state), 0);
+    core::jumpTo(state, 0);
+    EXPECT_EQ(state.cursor, -1);
+    EXPECT_EQ(core::nextIndex(state), 0);
 }
 
 // The stage's commands and the display settings write to one settings file,
@@ -265,16 +265,15 @@ TEST(Decks, JumpToDrawsTheChosenEntryNext)
 TEST(StageSettingsFile, OneFileInTheProgramFolderOpenedOnFirstUse)
 {
     ProgramFolder folder;
-    core::resetStageState();
-    settings::SettingsFile& file = core::settingsFile();
-    EXPECT_EQ(&core::settingsFile(), &file);
+    core::StageState state;
+    settings::SettingsFile& file = core::settingsFile(state);
+    EXPECT_EQ(&core::settingsFile(state), &file);
     file.writeInteger("section", "key", 7);
     EXPECT_EQ(folder.readFile(QStringLiteral("database/qrnv.ini")), QByteArray("[section]\r\nkey=7\r\n"));
 
     // The file the start-up opened is the one written.
-    core::stageState().settingsFile = std::make_unique<settings::SettingsFile>(
-        folder.path(QStringLiteral("other.ini")));
-    EXPECT_EQ(core::settingsFile().path(), folder.path(QStringLiteral("other.ini")));
+    state.settingsFile = std::make_unique<settings::SettingsFile>(folder.path(QStringLiteral("other.ini")));
+    EXPECT_EQ(core::settingsFile(state).path(), folder.path(QStringLiteral("other.ini")));
 }
 
 TEST(Decks, BuiltInListHasSixtyFourEntries)

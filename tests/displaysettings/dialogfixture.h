@@ -19,28 +19,26 @@
 
 #include <memory>
 
-// The display settings dialog over the stage's settings, in a temporary
+// The display settings dialog over a stage's settings, in a temporary
 // program folder, with message and error boxes recorded.
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        core::resetStageState();
-        core::StageState& state = core::stageState();
         state.settings = settings::defaultStageSettings();
         state.settingsFile = std::make_unique<settings::SettingsFile>(settingsPath());
     }
 
-    void TearDown() override
-    {
-        dialog.reset();
-        core::resetStageState();
-    }
+    void TearDown() override { dialog.reset(); }
 
-    // Creates the dialog, as the stage menu does, and shows it.
+    // Creates the dialog, as the stage menu does: on a copy of the stage's
+    // settings, each change taken back into the stage's state. Shows it.
     displaysettings::DisplaySettingsDialog& open()
     {
-        dialog = std::make_unique<displaysettings::DisplaySettingsDialog>(nullptr);
+        dialog = std::make_unique<displaysettings::DisplaySettingsDialog>(state.settings, *state.settingsFile,
+                                                                          nullptr);
+        QObject::connect(dialog.get(), &displaysettings::DisplaySettingsDialog::settingsChanged,
+                         [this](const settings::StageSettings& changed) { state.settings = changed; });
         dialog->show();
         return *dialog;
     }
@@ -69,13 +67,15 @@ protected:
     void pressApply() { press("applyButton"); }
     void pressLeave() { press("leaveButton"); }
 
-    static settings::StageSettings& current() { return core::stageState().settings; }
+    settings::StageSettings& current() { return state.settings; }
+    const settings::StageSettings& current() const { return state.settings; }
 
     QString settingsPath() const { return folder.path(QStringLiteral("database/qrnv.ini")); }
     bool settingsWritten() const { return QFileInfo::exists(settingsPath()); }
     QByteArray settingsBytes() const { return folder.readFile(QStringLiteral("database/qrnv.ini")); }
 
     testing_support::ProgramFolder folder;
+    core::StageState state;
     testing_support::ScopedRecorder recorder;
     std::unique_ptr<displaysettings::DisplaySettingsDialog> dialog;
 };

@@ -174,7 +174,7 @@ TEST_F(ApplyTest, KeepsTheBytesOfAnUntouchedFaceThatIsNotGbk)
 TEST_F(ApplyTest, AFailedWriteIsShownAndKeepsTheDialogOpen)
 {
     const QString unwritable = folder.path(QStringLiteral("missing/qrnv.ini"));
-    core::stageState().settingsFile = std::make_unique<settings::SettingsFile>(unwritable);
+    state.settingsFile = std::make_unique<settings::SettingsFile>(unwritable);
     open();
     box("sizeTwoBox")->setText(QStringLiteral("444"));
     pressApply();
@@ -188,13 +188,13 @@ TEST_F(ApplyTest, AFailedWriteIsShownAndKeepsTheDialogOpen)
 
 TEST_F(ApplyTest, WorksInsideTheModalLoopAsTheStageMenuRunsIt)
 {
-    displaysettings::DisplaySettingsDialog modal(nullptr);
+    displaysettings::DisplaySettingsDialog modal(state.settings, *state.settingsFile, nullptr);
     QTimer::singleShot(0, &modal, [&] {
         modal.findChild<QLineEdit*>(QStringLiteral("sizeFourBox"))->setText(QStringLiteral("222"));
         QTest::mouseClick(modal.findChild<QToolButton*>(QStringLiteral("applyButton")), Qt::LeftButton);
     });
     modal.exec();
-    EXPECT_EQ(current().size(WordClass::Four), 222);
+    EXPECT_EQ(modal.stageSettings().size(WordClass::Four), 222);
     EXPECT_TRUE(fileLines(settingsBytes()).contains(QStringLiteral("5=222")));
 }
 

@@ -4,6 +4,8 @@
 #include "libraryeditor/libraryeditor.h"
 #include "libraryeditor/librarymodel.h"
 #include "platform/gbk.h"
+#include "platform/guard.h"
+#include "platform/programdir.h"
 #include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
@@ -39,18 +41,24 @@ const QString kUnreadKept = QStringLiteral("打开时没能读出字库文件，
 
 class LibraryEditorTest : public ::testing::Test {
 protected:
-    void SetUp() override { core::resetStageState(); }
-    void TearDown() override
-    {
-        editor.reset();
-        core::resetStageState();
-    }
+    void TearDown() override { editor.reset(); }
 
     void writeLibrary(const std::vector<QString>& entries) { folder.writeDeck(kLibraryFile, entries); }
 
-    LibraryEditor& open(QWidget* stageWindow = nullptr)
+    // The state of `stage`, or of a stage not on screen.
+    core::StageState& stageState() { return shownStage ? shownStage->state() : hiddenStage; }
+
+    // Opens the editor over `stage` as the stage menu does: on the library
+    // file, sharing the stage's deck, which is read again as the editor closes.
+    LibraryEditor& open(stage::StageWindow* stage = nullptr)
     {
-        editor = std::make_unique<LibraryEditor>(stageWindow);
+        shownStage = stage;
+        core::StageState& state = stageState();
+        editor = std::make_unique<LibraryEditor>(
+            platform::dataPath(core::deckFileName(core::DeckKind::Library)), &state.deck, stage);
+        QObject::connect(editor.get(), &LibraryEditor::closing, editor.get(), [this, &state] {
+            platform::guarded(editor.get(), [&state] { core::reloadLibrary(state); });
+        });
         editor->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
         return *editor;
@@ -98,6 +106,8 @@ protected:
 
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
+    core::StageState hiddenStage;
+    stage::StageWindow* shownStage = nullptr;
     std::unique_ptr<LibraryEditor> editor;
 };
 
@@ -145,7 +155,7 @@ TEST_F(LibraryEditorTest, LooksAsDesignedAndDecodesItsJpegPicture)
 TEST_F(LibraryEditorTest, EmptyLibraryGetsItsPlaceholderEntryOnLeaving)
 {
     writeLibrary({});
-    core::stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
+    stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
     open();
     EXPECT_TRUE(listed().isEmpty());
 
@@ -157,7 +167,7 @@ TEST_F(LibraryEditorTest, EmptyLibraryGetsItsPlaceholderEntryOnLeaving)
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("字库为空\r\n")));
     EXPECT_FALSE(editor->isVisible());
     // Closing made the stage read the new library.
-    EXPECT_EQ(core::stageState().deck.entries(), std::vector<QByteArray> {gbk(QStringLiteral("字库为空"))});
+    EXPECT_EQ(stageState().deck.entries(), std::vector<QByteArray> {gbk(QStringLiteral("字库为空"))});
     EXPECT_TRUE(recorder->errors().isEmpty());
 }
 
@@ -339,15 +349,15 @@ TEST_F(LibraryEditorTest, LeavingWithoutChangesRewritesTheFileInDeckForm)
 TEST_F(LibraryEditorTest, ReadsTheFileAndSharesTheStagesBytesWhenTheyAreTheSame)
 {
     writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
-    core::stageState().deck = core::readDeckFile(folder.path(kLibraryFile));
+    stageState().deck = core::readDeckFile(folder.path(kLibraryFile));
     open();
     const auto* rows = qobject_cast<const libraryeditor::LibraryModel*>(list()->model());
     ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->entry(1).data(), core::stageState().deck.at(1).data());
+    EXPECT_EQ(rows->entry(1).data(), stageState().deck.at(1).data());
     editor.reset();
 
     // A library changed since the stage read it is the editor's own.
-    core::stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
+    stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
     open();
     EXPECT_EQ(listed(), texts({u"大", u"小"}));
 }
@@ -358,7 +368,7 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
     const QByteArray before = folder.readFile(kLibraryFile);
     const QString path = folder.path(kLibraryFile);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
-    core::stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
+    stageState().deck = core::Deck::fromEntries({gbk(QStringLiteral("旧"))});
     open();
     add(QStringLiteral("山"));
     leave();
@@ -370,7 +380,7 @@ TEST_F(LibraryEditorTest, ReadOnlyLibraryKeepsTheDialogOpenAndTheOldFileWhole)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(listed(), texts({u"大", u"小", u"山"}));
     EXPECT_EQ(folder.readFile(kLibraryFile), before);
-    EXPECT_EQ(core::stageState().deck.size(), 1); // not reloaded
+    EXPECT_EQ(stageState().deck.size(), 1); // not reloaded
 
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     leave();
@@ -396,19 +406,19 @@ TEST_F(LibraryEditorTest, AfterAFailedWriteEscOrTheCloseBoxLeavesWithoutWriting)
     leave();
     ASSERT_EQ(recorder->errors().size(), 1);
     EXPECT_TRUE(closeBox());
-    core::stageState().deck = core::Deck();
+    stageState().deck = core::Deck();
     QTest::keyClick(list(), Qt::Key_Escape);
     EXPECT_FALSE(editor->isVisible());
-    EXPECT_EQ(core::stageState().deck.size(), 2); // reloaded
+    EXPECT_EQ(stageState().deck.size(), 2); // reloaded
 
     // The title bar's close command, as the window manager sends it.
     open();
     leave();
     ASSERT_TRUE(closeBox());
-    core::stageState().deck = core::Deck();
+    stageState().deck = core::Deck();
     editor->windowHandle()->close();
     EXPECT_FALSE(editor->isVisible());
-    EXPECT_EQ(core::stageState().deck.size(), 2);
+    EXPECT_EQ(stageState().deck.size(), 2);
 
     EXPECT_EQ(folder.readFile(kLibraryFile), before);
     EXPECT_EQ(recorder->errors().size(), 2);
@@ -427,12 +437,12 @@ TEST_F(LibraryEditorTest, ALibraryThatCouldNotBeReadIsNeverReplaced)
     // the empty list or leaves it empty.
     ASSERT_TRUE(QFile::rename(path + QStringLiteral(".away"), path));
     add(QStringLiteral("山"));
-    core::stageState().deck = core::Deck();
+    stageState().deck = core::Deck();
     leave();
     EXPECT_EQ(recorder->messages(), QStringList {kUnreadKept});
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(folder.readFile(kLibraryFile), library);
-    EXPECT_EQ(core::stageState().deck.size(), 2); // reloaded
+    EXPECT_EQ(stageState().deck.size(), 2); // reloaded
 
     recorder->clear();
     ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".away")));
@@ -487,11 +497,11 @@ TEST_F(LibraryEditorTest, ClosingAnyOtherWayWritesNothingButStillReloads)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(listed().size(), 3);
 
-    core::stageState().deck = core::Deck();
+    stageState().deck = core::Deck();
     editor->close(); // as Alt+F4 or the window manager would
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(folder.readFile(kLibraryFile), before);
-    EXPECT_EQ(core::stageState().deck.size(), 2);
+    EXPECT_EQ(stageState().deck.size(), 2);
     EXPECT_TRUE(recorder->messages().isEmpty());
 }
 
@@ -515,7 +525,7 @@ TEST_F(LibraryEditorTest, StageKeepsItsGlyphsUntilItsNextStepInTheShortenedLibra
     stage::StageWindow stageWindow(windows::stageDialogs());
     while (stageWindow.shownEntry() != gbk(library[9]))
         stageWindow.showEntry();
-    ASSERT_EQ(core::stageState().cursor, 9);
+    ASSERT_EQ(stageWindow.state().cursor, 9);
 
     open(&stageWindow);
     for (int i = 0; i < 6; ++i) {
@@ -524,9 +534,9 @@ TEST_F(LibraryEditorTest, StageKeepsItsGlyphsUntilItsNextStepInTheShortenedLibra
     }
     leave();
     ASSERT_FALSE(editor->isVisible());
-    EXPECT_EQ(core::stageState().deck.size(), 5);
+    EXPECT_EQ(stageState().deck.size(), 5);
     EXPECT_EQ(stageWindow.shownEntry(), gbk(library[9]));
-    EXPECT_EQ(core::stageState().cursor, 9);
+    EXPECT_EQ(stageState().cursor, 9);
 
     stageWindow.showEntry();
     EXPECT_EQ(stageWindow.shownEntry(), gbk(library[0]));

@@ -73,12 +73,7 @@ QPoint belowTheRows(QListView* list)
 
 class PickerTest : public ::testing::Test {
 protected:
-    void SetUp() override { core::resetStageState(); }
-    void TearDown() override
-    {
-        stageForm.reset();
-        core::resetStageState();
-    }
+    void TearDown() override { stageForm.reset(); }
 
     // Starts the stage on a library of `entries` and steps on until entry
     // `index` shows. Effects recorded so far are forgotten.
@@ -93,21 +88,26 @@ protected:
         return *stageForm;
     }
 
-    // What the stage gives the picker to draw the chosen entry.
-    std::function<void()> showChosenEntry()
+    // Jumps the stage to the chosen entry and draws it, as the stage menu does.
+    void wire(PositionPicker& picker)
     {
-        return [this] { stageForm->showEntry(); };
+        QObject::connect(&picker, &PositionPicker::entryChosen, stageForm.get(), [this](qsizetype index) {
+            core::jumpTo(stageForm->state(), index);
+            stageForm->showEntry();
+        });
     }
 
     QString shown() const { return platform::gbk::decode(stageForm->shownEntry()); }
-    static qint32 cursor() { return core::stageState().cursor; }
+    qint32 cursor() const { return stageForm->state().cursor; }
+    core::StageState& state() { return stageForm->state(); }
 
     // Runs the picker modally, as the stage menu does, calling `whileOpen`
     // once it is on screen. Returns exec()'s result, or -1 when the picker
     // was still open after ten seconds.
     int runPicker(const std::function<void(PositionPicker&)>& whileOpen)
     {
-        PositionPicker picker(stageForm.get(), showChosenEntry());
+        PositionPicker picker(state().deck, state().cursor, stageForm.get());
+        wire(picker);
         QTimer::singleShot(0, &picker, [&] {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(&picker));
             whileOpen(picker);
@@ -132,7 +132,8 @@ protected:
 TEST_F(PickerTest, OpensCentredOverTheStageWithTheShowingEntryHighlighted)
 {
     startShowing(numberedEntries(40), 7);
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     picker.show();
     QListView* list = listOf(picker);
 
@@ -155,10 +156,11 @@ TEST_F(PickerTest, OpensOnAMillionEntriesWithTheShowingOneScrolledIntoView)
     QByteArray text;
     for (int i = 0; i < 1'000'000; ++i)
         text += testing_support::gbk(QStringLiteral("第%1\r\n").arg(i));
-    core::stageState().deck = core::Deck::fromFileBytes(text);
-    core::stageState().cursor = 765'432;
+    state().deck = core::Deck::fromFileBytes(text);
+    state().cursor = 765'432;
 
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     picker.show();
     QListView* list = listOf(picker);
     ASSERT_EQ(list->model()->rowCount(), 1'000'000);
@@ -175,7 +177,8 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
     ASSERT_EQ(recorder->messages(), QStringList {QStringLiteral("已到最前面！")});
     ASSERT_EQ(cursor(), -1);
     {
-        PositionPicker picker(stageForm.get(), showChosenEntry());
+        PositionPicker picker(state().deck, state().cursor, stageForm.get());
+        wire(picker);
         picker.show();
         QListView* list = listOf(picker);
         EXPECT_EQ(highlightedRow(list), -1);
@@ -203,8 +206,9 @@ TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
     }
 
     // Past the end, as after the library editor shortened the library.
-    core::stageState().cursor = 40;
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    state().cursor = 40;
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     picker.show();
     EXPECT_EQ(highlightedRow(listOf(picker)), -1);
     EXPECT_EQ(listOf(picker)->verticalScrollBar()->value(), 0);
@@ -233,7 +237,7 @@ TEST_F(PickerTest, DoubleClickingTheLastRowShowsItAndTheNextStepWraps)
 TEST_F(PickerTest, DoubleClickingTheShowingRowDrawsItAgainInANewColour)
 {
     startShowing(numberedEntries(40), 7);
-    ASSERT_EQ(core::stageState().settings.colourMode, settings::ColourMode::Random);
+    ASSERT_EQ(state().settings.colourMode, settings::ColourMode::Random);
     const QColor before = stageForm->windowColour();
     EXPECT_EQ(doubleClickRow(7), QDialog::Accepted);
     EXPECT_EQ(cursor(), 7);
@@ -259,13 +263,14 @@ TEST_F(PickerTest, ListsTheClassicDeckThatIsShowingNotTheLibrary)
     folder.writeDeck(QStringLiteral("database/szj.qrnv"),
                      {QStringLiteral("人之初"), QStringLiteral("性本善"), QStringLiteral("性相近")});
     startShowing(numberedEntries(40), 7);
-    core::loadDeck(core::DeckKind::ThreeCharacter);
+    core::loadDeck(state(), core::DeckKind::ThreeCharacter);
     stageForm->showEntry();
     stageForm->showEntry();
 
     EXPECT_EQ(doubleClickRow(2), QDialog::Accepted);
     EXPECT_EQ(shown(), QStringLiteral("性相近"));
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     QAbstractItemModel* rows = listOf(picker)->model();
     ASSERT_EQ(rows->rowCount(), 3);
     EXPECT_EQ(rows->index(0, 0).data().toString(), QStringLiteral("人之初"));
@@ -276,7 +281,7 @@ TEST_F(PickerTest, OnAnEmptyDeckTheListIsEmptyAndADoubleClickChangesNothing)
 {
     folder.writeFile(QStringLiteral("database/bjx.qrnv"), {});
     startShowing(numberedEntries(40), 7);
-    core::loadDeck(core::DeckKind::Surnames);
+    core::loadDeck(state(), core::DeckKind::Surnames);
     const QByteArray before = stageForm->shownEntry();
 
     const int result = runPicker([](PositionPicker& picker) {
@@ -302,7 +307,7 @@ TEST_F(PickerTest, ADoubleClickBelowTheRowsActsOnTheHighlightedRow)
     EXPECT_EQ(recorder->sounds(), QStringList {kStepCue});
 
     // With nothing highlighted it only closes.
-    core::stageState().cursor = -1;
+    state().cursor = -1;
     recorder->clear();
     EXPECT_EQ(runPicker([](PositionPicker& picker) {
                   QListView* list = listOf(picker);
@@ -317,7 +322,8 @@ TEST_F(PickerTest, ADoubleClickBelowTheRowsActsOnTheHighlightedRow)
 TEST_F(PickerTest, ClicksAndKeysOnlyMoveTheHighlight)
 {
     startShowing(numberedEntries(5), 2);
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     picker.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
     QListView* list = listOf(picker);
@@ -356,7 +362,8 @@ TEST_F(PickerTest, TheWindowManagersCloseCommandChangesNothing)
 TEST_F(PickerTest, LooksLikeItsForm)
 {
     startShowing(numberedEntries(40), 7);
-    PositionPicker picker(stageForm.get(), showChosenEntry());
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    wire(picker);
     picker.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
     QListView* list = listOf(picker);

@@ -19,12 +19,7 @@
 // the program's end watched instead of carried out.
 class StageTest : public ::testing::Test {
 protected:
-    void SetUp() override { core::resetStageState(); }
-    void TearDown() override
-    {
-        form.reset();
-        core::resetStageState();
-    }
+    void TearDown() override { form.reset(); }
 
     void writeLibrary(const std::vector<QString>& entries)
     {
@@ -42,7 +37,8 @@ protected:
     }
 
     QString shown() const { return testing_support::gbkDecode(form->shownEntry()); }
-    qint32 cursor() const { return core::stageState().cursor; }
+    qint32 cursor() const { return form->state().cursor; }
+    core::StageState& state() const { return form->state(); }
 
     QAction* action(const QString& text) const
     {

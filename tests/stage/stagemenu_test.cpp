@@ -145,7 +145,7 @@ TEST_F(StageKeysTest, ColourModeCommandsWriteAtOnceAndOnlyOnChange)
 
     action(QStringLiteral("字体单一颜色"))->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\nxuanze=2\r\n")));
-    EXPECT_EQ(core::stageState().settings.colourMode, settings::ColourMode::Single);
+    EXPECT_EQ(state().settings.colourMode, settings::ColourMode::Single);
     EXPECT_FALSE(action(QStringLiteral("字体颜色随机"))->isChecked());
     EXPECT_TRUE(action(QStringLiteral("字体单一颜色"))->isChecked());
     form->prepareMenu();
@@ -168,7 +168,7 @@ TEST_F(StageKeysTest, ChosenSingleColourIsWrittenAsItsNameOrHex)
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=clPurple\r\n")));
     choose->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=$000080FF\r\n")));
-    EXPECT_EQ(core::stageState().settings.singleColour, settings::rgb(255, 128, 0));
+    EXPECT_EQ(state().settings.singleColour, settings::rgb(255, 128, 0));
     // The chooser starts on the colour last accepted, black the first time.
     EXPECT_EQ(
         recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
@@ -203,7 +203,7 @@ TEST_F(StageKeysTest, DeckThatCannotBeOpenedLeavesTheDeckEmptyAndDrawsNothing)
               QStringList {QStringLiteral("Cannot open file \"%1\". No such file or directory.")
                                .arg(folder.path(QStringLiteral("database/qzw.qrnv")))});
     EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
-    EXPECT_TRUE(core::stageState().deck.isEmpty());
+    EXPECT_TRUE(state().deck.isEmpty());
     EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
     EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled()); // keeps its state
     type(u'\r');                                               // an empty deck steps without fault
@@ -220,7 +220,6 @@ TEST_F(StageKeysTest, CloseStoresThePositionAndTheNextStartShowsTheSameEntry)
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=6\r\n")));
 
     form.reset();
-    core::resetStageState();
     start();
     EXPECT_EQ(shown(), QStringLiteral("左"));
 }

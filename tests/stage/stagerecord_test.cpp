@@ -76,7 +76,6 @@ TEST_F(StageRecordTest, TheFirstJudgementOfEachShowingIsRecorded)
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("guzhang.WAV")), 2);
     // The same text is the same item in every deck and every run.
     form.reset();
-    core::resetStageState();
     start();
     type(u' ');
     EXPECT_EQ(judgements().size(), 4);
@@ -98,7 +97,7 @@ TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
     recorder->clear();
 
     action(QStringLiteral("复习篇"))->trigger();
-    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Review);
+    EXPECT_EQ(state().deckKind, core::DeckKind::Review);
     std::vector<QString> shownInTurn;
     for (int i = 0; i < 4; ++i) {
         shownInTurn.push_back(shown());
@@ -121,8 +120,8 @@ TEST_F(StageRecordTest, NothingDueSaysSoAndKeepsTheDeck)
     action(QStringLiteral("复习篇"))->trigger();
     EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("今天没有要复习的了！")});
     EXPECT_TRUE(recorder->sounds().isEmpty());
-    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
-    EXPECT_EQ(core::stageState().deck.size(), 4);
+    EXPECT_EQ(state().deckKind, core::DeckKind::Library);
+    EXPECT_EQ(state().deck.size(), 4);
     EXPECT_EQ(cursor(), 1);
     EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
@@ -142,7 +141,7 @@ TEST_F(StageRecordTest, ARecordThatCannotBeOpenedSaysSoOnceAndTheStageGoesOn)
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("cuo.wav")), 1);
     action(QStringLiteral("复习篇"))->trigger();
     EXPECT_EQ(recorder->messages().size(), 2); // nothing due; no second failure
-    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
+    EXPECT_EQ(state().deckKind, core::DeckKind::Library);
 }
 
 TEST_F(StageRecordTest, ACorruptRecordIsKeptAsideAndANewOneBegins)

@@ -46,7 +46,7 @@ TEST_F(StageTest, WithoutSettingsFileEveryDefaultAppliesAndEntryZeroComesFirst)
     writeLibrary(kLibrary);
     start();
     EXPECT_EQ(shown(), QStringLiteral("大"));
-    const settings::StageSettings& s = core::stageState().settings;
+    const settings::StageSettings& s = state().settings;
     EXPECT_EQ(s.fontFace, gbk(QStringLiteral("华文楷体")));
     EXPECT_EQ(s.size(settings::WordClass::One), 600);
     EXPECT_EQ(s.colourMode, settings::ColourMode::Random);
@@ -62,13 +62,13 @@ TEST_F(StageTest, MissingLibraryKeepsTheBuiltInListDrawnAsTheSettingsSay)
     EXPECT_EQ(recorder->errors().front(),
               QStringLiteral("Cannot open file \"%1\". No such file or directory.")
                   .arg(folder.path(QStringLiteral("database/ziku.txt"))));
-    EXPECT_EQ(core::stageState().deck.size(), 64);
+    EXPECT_EQ(state().deck.size(), 64);
     // The stored position counts library entries: the cursor kept 0.
     EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("xiayige.wav")}); // no chime
 
     // Drawn at the stored size, place and colour, in the default face.
-    EXPECT_EQ(core::stageState().settings.fontFace, gbk(QStringLiteral("华文楷体")));
+    EXPECT_EQ(state().settings.fontFace, gbk(QStringLiteral("华文楷体")));
     EXPECT_EQ(form->drawnFont().pixelSize(), 400);
     EXPECT_EQ(form->windowColour(), QColor(255, 0, 0));
     EXPECT_FALSE(action(QStringLiteral("字体颜色随机"))->isChecked());
@@ -84,8 +84,8 @@ TEST_F(StageTest, SingleColourThatIsNotAColourStopsTheStartUpRead)
     folder.writeSettings(QStringLiteral("[起始位置]\nqswz=0\n[颜色]\ndanyi=purple\nxuanze=2\n"));
     start();
     EXPECT_EQ(recorder->errors(), QStringList {QStringLiteral("'purple' is not a valid integer value.")});
-    EXPECT_EQ(core::stageState().settings.colourMode, settings::ColourMode::Random);
-    EXPECT_EQ(core::stageState().settings.singleColour, 0u);
+    EXPECT_EQ(state().settings.colourMode, settings::ColourMode::Random);
+    EXPECT_EQ(state().settings.singleColour, 0u);
     EXPECT_EQ(shown(), QStringLiteral("口")); // the start position was read before the error
     EXPECT_FALSE(recorder->sounds().contains(QStringLiteral("fenling.WAV")));
 }
@@ -189,7 +189,7 @@ TEST_F(StageTest, SingleModeKeepsOneColourAndRandomNeverReaches255)
     EXPECT_EQ(form->windowColour(), first);
     EXPECT_EQ(first, QColor(1, 2, 3));
 
-    core::stageState().settings.colourMode = settings::ColourMode::Random;
+    state().settings.colourMode = settings::ColourMode::Random;
     for (int i = 0; i < 300; ++i) {
         form->showEntry();
         const QColor colour = form->windowColour();
@@ -212,7 +212,7 @@ TEST_F(StageTest, NothingToDrawStillLeavesAClickableMark)
     EXPECT_TRUE(QRect(QPoint(0, 0), form->size()).contains(form->shape().boundingRect()));
 
     // An empty deck too.
-    core::stageState().deck = core::Deck();
+    state().deck = core::Deck();
     form->showEntry();
     EXPECT_FALSE(form->shape().isEmpty());
     EXPECT_EQ(cursor(), 0);
@@ -225,7 +225,7 @@ TEST_F(StageTest, ExtremeSizesAndPlacesDrawWithoutFault)
                                -600};
     start();
     for (qint32 value : extremes) {
-        settings::StageSettings& s = core::stageState().settings;
+        settings::StageSettings& s = state().settings;
         s.size(settings::WordClass::One) = value;
         s.position(settings::WordClass::One) = {value, value};
         form->showEntry();
@@ -235,7 +235,7 @@ TEST_F(StageTest, ExtremeSizesAndPlacesDrawWithoutFault)
         EXPECT_FALSE(form->shape().isEmpty()) << value;
     }
     // A stored start position at the limit starts again at entry 0.
-    core::stageState().cursor = std::numeric_limits<qint32>::max();
+    state().cursor = std::numeric_limits<qint32>::max();
     form->showEntry();
     EXPECT_EQ(shown(), QStringLiteral("大"));
 }
