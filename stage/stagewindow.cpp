@@ -107,23 +107,15 @@ core::Record* StageWindow::learningRecord()
     platform::guarded(this, [this, &state] {
         if (!state.record)
             state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
-        // The record reports its first failure once; the stage goes on without it.
-        connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure,
-                Qt::QueuedConnection);
-        // It may have failed before the connection was made.
-        const QString early = state.record->failureMessage();
-        if (!early.isEmpty())
-            QMetaObject::invokeMethod(
-                this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
+        // The record tells each kind of failure once, on this thread and
+        // never before this connection is made; the stage goes on without it.
+        connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure);
     });
     return state.record.get();
 }
 
 void StageWindow::showRecordFailure(const QString& message)
 {
-    if (m_recordFailureShown)
-        return;
-    m_recordFailureShown = true;
     platform::guarded(this, [this, &message] {
         platform::effects().showMessage(this, message);
         regainKeyboard();
@@ -501,13 +493,30 @@ void StageWindow::showDeck(core::DeckKind kind)
 void StageWindow::showReviewDeck()
 {
     core::Record* record = learningRecord();
-    const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
-    if (due.isEmpty()) {
+    if (!record) {
+        showDueEntries(std::nullopt);
+        return;
+    }
+    // The record answers later; the stage meanwhile goes on as it is.
+    record->reviewDeck(QDate::currentDate(), this, [this](const core::Record::DueEntries& due) {
+        platform::guarded(this, [this, &due] { showDueEntries(due); });
+    });
+}
+
+void StageWindow::showDueEntries(const std::optional<QList<QByteArray>>& due)
+{
+    if (!due) {
+        platform::effects().showMessage(this, QStringLiteral("学习记录无法读取，不知道今天要复习哪些字。"));
+        regainKeyboard();
+        return;
+    }
+    if (due->isEmpty()) {
         platform::effects().showMessage(this, QStringLiteral("今天没有要复习的了！"));
+        regainKeyboard();
         return;
     }
     playCue(SoundCue::Chime);
-    core::loadReviewDeck(m_state, due);
+    core::loadReviewDeck(m_state, *due);
     m_addAction->setEnabled(false);
     showEntry();
 }
