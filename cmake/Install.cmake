@@ -15,21 +15,24 @@ install(DIRECTORY database Sound DESTINATION ${CMAKE_INSTALL_DATADIR}/quenlo
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+# The manual page and the AppStream metadata carry the version: Release.cmake
+# makes them in the build folder.
+include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
+set(generated ${PROJECT_BINARY_DIR}/packaging)
 install(FILES ${packaging}/quenlo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${packaging}/io.github.quenlo.Quenlo.metainfo.xml
+install(FILES ${generated}/io.github.quenlo.Quenlo.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${packaging}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${packaging}/icons/quenlo.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Debian wants manual pages and changelogs compressed, reproducibly (-n).
-set(man_page ${PROJECT_BINARY_DIR}/packaging/quenlo.1.gz)
-set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz)
+set(man_page ${generated}/quenlo.1.gz)
+set(changelog ${generated}/changelog.Debian.gz)
 add_custom_command(OUTPUT ${man_page} ${changelog}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
-  COMMAND gzip -9nc ${packaging}/quenlo.1 > ${man_page}
+  COMMAND gzip -9nc ${generated}/quenlo.1 > ${man_page}
   COMMAND gzip -9nc ${packaging}/debian/changelog > ${changelog}
-  DEPENDS ${packaging}/quenlo.1 ${packaging}/debian/changelog
+  DEPENDS ${generated}/quenlo.1 ${packaging}/debian/changelog
   COMMENT "Compressing the manual page and the changelog")
 add_custom_target(quenlo_docs ALL DEPENDS ${man_page} ${changelog})
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -38,6 +41,7 @@ install(FILES ${packaging}/debian/copyright ${changelog}
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quenlo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quenlo")
 set(CPACK_PACKAGE_CONTACT "Quenlo developers <quenlo@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Shows Chinese characters one at a time for preschool children")
@@ -51,9 +55,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUENLO_DEBIAN_REVISION})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quenlo.example.org/")
 # The Qt libraries come from the executable's own links; the plugins (the
 # learning record's SQLite driver among them), fonts, translations and the
 # help page's launcher are named here.
@@ -61,4 +64,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-arphic-gkai00mp | fonts-arphic-ukai, xdg-utils, qt6-translations-l10n, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+# File times from the last commit: see CPackProjectConfig.cmake.in.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake.in
+               ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
 include(CPack)

@@ -7,19 +7,55 @@
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace platform {
 
-QString noLauncherMessage(const QString& path)
-{
-    return QStringLiteral("没有可以打开帮助页的程序。\n帮助页在：%1").arg(QDir::toNativeSeparators(path));
-}
-
 namespace {
+
+// Qt's own openUrl only says whether the desktop's launcher started. On a
+// desktop without a web browser xdg-open starts, finds no program for the
+// page and exits with an error that only the terminal hears of; so here the
+// launcher is run and its exit status read.
+void launchDocument(const QString& path, std::function<void()> notOpened)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (launcher.isEmpty()) {
+        notOpened();
+        return;
+    }
+    // Owned by nothing and never killed: a launcher that waits for the
+    // browser it started must not take the browser down when the program
+    // ends first. It deletes itself once it has answered.
+    auto* process = new QProcess;
+    process->setProgram(launcher);
+    process->setArguments({path});
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, notOpened](int exitCode, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             notOpened();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, notOpened](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         process->deleteLater();
+                         notOpened();
+                     });
+    process->start();
+#else
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        notOpened();
+#endif
+}
 
 class DesktopEffects final : public Effects {
 public:
@@ -37,12 +73,9 @@ public:
 
     void playSound(const QString& path) override { m_sounds.play(path); }
 
-    void openDocument(const QString& path) override
+    void openDocument(const QString& path, std::function<void()> notOpened) override
     {
-        // Without a launcher (no xdg-open) nothing would happen at all: the
-        // user at least learns where the page is.
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            showMessage(QApplication::activeWindow(), noLauncherMessage(path));
+        launchDocument(path, std::move(notOpened));
     }
 
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override

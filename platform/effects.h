@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,9 +27,11 @@ public:
     // Plays a WAV file asynchronously; a new sound stops the one playing.
     // A missing file plays the platform's default sound and reports nothing.
     virtual void playSound(const QString& path) = 0;
-    // Opens a document with the desktop's default handler. When there is none,
-    // a plain message box names the document's path (noLauncherMessage).
-    virtual void openDocument(const QString& path) = 0;
+    // Opens a document with the desktop's default handler. `notOpened` runs
+    // on this thread, now or once the handler has answered, when nothing
+    // opened it: no launcher, or a launcher that found no program for the
+    // document (xdg-open on a desktop without a web browser).
+    virtual void openDocument(const QString& path, std::function<void()> notOpened) = 0;
     // The standard colour chooser, starting on `initial`. Nothing on cancel.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // The standard save-file chooser, starting on `suggested`, offering
@@ -38,9 +41,6 @@ public:
     // A question with Yes and No under the application title; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
 };
-
-// What the desktop says when no program can open the document at `path`.
-QString noLauncherMessage(const QString& path);
 
 // The effects in use. Until a test installs its own, the desktop's.
 Effects& effects();

@@ -147,8 +147,10 @@ std::optional<WriteResult> replaceThroughTemporary(const QByteArray& path, const
     };
     if (old) {
         // The new file keeps the old one's permissions and, where allowed,
-        // its owner (root saving a user's file).
-        (void)::fchown(file.get(), old->st_uid, old->st_gid);
+        // its owner (root saving a user's file). For anyone else the call
+        // fails and leaves the file theirs. (A cast to void does not quiet a
+        // fortified build's warning about the result.)
+        [[maybe_unused]] const int ownerKept = ::fchown(file.get(), old->st_uid, old->st_gid);
         if (::fchmod(file.get(), old->st_mode & 07777) != 0)
             return discard(errno);
     }
@@ -179,7 +181,7 @@ WriteResult writeInPlace(const QByteArray& path, const QByteArray& bytes)
         const int error = ::posix_fallocate(file.get(), 0, off_t(bytes.size()));
         if (error != 0) {
             // Whatever was claimed beyond the old end goes again.
-            (void)::ftruncate(file.get(), old.st_size);
+            [[maybe_unused]] const int truncated = ::ftruncate(file.get(), old.st_size);
             return failure(error);
         }
     }

@@ -1,6 +1,6 @@
 #include "platform/fonts.h"
 #include "platform/guard.h"
-#include "platform/programdir.h"
+#include "stage/commandline.h"
 #include "stage/stagewindow.h"
 #include "windows/stagedialogs.h"
 
@@ -10,53 +10,12 @@
 #include <QTranslator>
 
 #include <cstdio>
-#include <cstring>
 
 #ifndef QUENLO_VERSION
 #define QUENLO_VERSION "unknown"
 #endif
 
 namespace {
-
-enum class Request { Run, Help, Version, Unknown };
-
-Request requestOf(int argc, char** argv)
-{
-    if (argc < 2)
-        return Request::Run;
-    const char* option = argv[1];
-    if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0)
-        return Request::Help;
-    if (std::strcmp(option, "--version") == 0 || std::strcmp(option, "-v") == 0)
-        return Request::Version;
-    if (option[0] == '-' && option[1] == '-' && option[2] != '\0')
-        return Request::Unknown;
-    // Anything else (the X11 toolkit's own options such as -display) is
-    // left to the application object.
-    return Request::Run;
-}
-
-void printHelp()
-{
-    const bool portable = platform::fileMode() == platform::FileMode::Portable;
-    const QString text =
-        QStringLiteral("用法: quenlo [--help | --version]\n"
-                       "Usage: quenlo [--help | --version]\n"
-                       "\n"
-                       "Quenlo 帮助学龄前儿童认识汉字: 每次用大字显示一个条目.\n"
-                       "Shows one entry at a time in huge type for preschool children.\n"
-                       "\n"
-                       "  -h, --help     show this help and exit\n"
-                       "  -v, --version  show the version and exit\n"
-                       "\n"
-                       "Files, %1:\n"
-                       "  shipped data        %2\n"
-                       "  library, settings   %3\n")
-            .arg(portable ? QStringLiteral("portable (the database folder beside the program is writable)")
-                          : QStringLiteral("installed (the user's own files are kept in their data folder)"),
-                 platform::shippedDataDir(), platform::userDataDir());
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-}
 
 // Standard buttons and dialogs speak Chinese whatever the locale, like the
 // program's own captions.
@@ -78,7 +37,8 @@ QIcon programIcon()
 
 int main(int argc, char** argv)
 {
-    const Request request = requestOf(argc, argv);
+    using stage::commandline::Request;
+    const Request request = stage::commandline::requestOf(argc, argv);
     if (request != Request::Run) {
         // No display is needed to answer these.
         QCoreApplication core(argc, argv);
@@ -91,7 +51,7 @@ int main(int argc, char** argv)
             std::fputs("Try 'quenlo --help'.\n", stderr);
             return 2;
         }
-        printHelp();
+        std::fputs(stage::commandline::helpText().toLocal8Bit().constData(), stdout);
         return 0;
     }
 

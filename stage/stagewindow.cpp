@@ -11,6 +11,7 @@
 #include "settings/keys.h"
 #include "settings/startupread.h"
 #include "stage/glyphrenderer.h"
+#include "stage/helpwindow.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
 
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QTransform>
 #include <QWindow>
@@ -530,7 +532,19 @@ void StageWindow::openProgress()
 void StageWindow::openHelp()
 {
     playCue(SoundCue::Chime);
-    platform::effects().openDocument(platform::dataPath(u"database\\help.htm"));
+    const QString page = platform::dataPath(u"database\\help.htm");
+    // Never silent: where no browser opens the page, the program shows it.
+    platform::effects().openDocument(page, [stage = QPointer<StageWindow>(this), page] {
+        if (stage)
+            platform::guarded(stage, [&] { stage->showHelpWindow(page); });
+    });
+}
+
+void StageWindow::showHelpWindow(const QString& page)
+{
+    if (!m_helpWindow)
+        m_helpWindow = new HelpWindow(this);
+    m_helpWindow->showPage(page);
 }
 
 void StageWindow::rememberPlaceAndClose()

@@ -16,6 +16,7 @@ class QMenu;
 
 namespace stage {
 
+class HelpWindow;
 class StageWindow;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
@@ -102,6 +103,7 @@ private:
     void showReviewDeck();
     void openProgress();
     void openHelp();
+    void showHelpWindow(const QString& page);
     void rememberPlaceAndClose();
 
     QColor nextColour();
@@ -146,6 +148,8 @@ private:
     QAction* m_chooseColourAction = nullptr;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
+    // The help page, where no browser opens it; made on first need.
+    HelpWindow* m_helpWindow = nullptr;
     std::function<void()> m_endProgram;
     StageDialogs m_dialogs;
 };

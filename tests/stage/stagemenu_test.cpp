@@ -1,9 +1,13 @@
 // The stage's keys and its right-button menu.
 #include "stagefixture.h"
 
+#include "stage/commandline.h"
+#include "stage/helpwindow.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -243,6 +247,98 @@ TEST_F(StageKeysTest, HelpOpensThePageWithTheChime)
     EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
     EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::Document),
               QStringList {folder.path(QStringLiteral("database/help.htm"))});
+    EXPECT_EQ(form->findChild<stage::HelpWindow*>(), nullptr) << "the browser showed it";
+}
+
+// Where no browser opens the page, 帮助 shows it in a window of the
+// program's own, read in the encoding it is stored in; a page that can't be
+// read is named in the error box. 帮助 is never silent.
+TEST_F(StageKeysTest, WithoutABrowserHelpShowsThePageItself)
+{
+    const QString page = QStringLiteral("<html><head><meta charset=\"gbk\"><title>使用帮助</title></head>"
+                                        "<body><p>右键菜单：关闭%1</p></body></html>");
+    struct Case {
+        const char* name;
+        QByteArray bytes; // empty: no page
+        QString shownText;
+    };
+    // 🍎 has no GBK form: it shows only if the page is read as UTF-8.
+    const Case cases[] = {
+        {"GBK, as shipped", gbk(page.arg(QString())), QStringLiteral("右键菜单：关闭")},
+        {"saved as UTF-8, the charset left saying gbk",
+         "\xEF\xBB\xBF" + page.arg(QStringLiteral("🍎")).toUtf8(), QStringLiteral("右键菜单：关闭🍎")},
+        {"missing", QByteArray(), QString()},
+    };
+    recorder->documentsOpen = false;
+    const QString path = folder.path(QStringLiteral("database/help.htm"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        if (!c.bytes.isEmpty())
+            folder.writeFile(QStringLiteral("database/help.htm"), c.bytes);
+        recorder->clear();
+        action(QStringLiteral("帮助"))->trigger();
+
+        auto* window = form->findChild<stage::HelpWindow*>();
+        if (c.bytes.isEmpty()) {
+            ASSERT_EQ(recorder->errors().size(), 1);
+            EXPECT_TRUE(recorder->errors()[0].startsWith(QStringLiteral("Cannot open file \"%1\"").arg(path)))
+                << recorder->errors()[0].toStdString();
+            continue;
+        }
+        EXPECT_TRUE(recorder->errors().isEmpty());
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->isWindow());
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("使用帮助"));
+        EXPECT_EQ(window->toPlainText(), c.shownText);
+        EXPECT_EQ(form->findChildren<stage::HelpWindow*>().size(), 1) << "one window, shown again";
+    }
+}
+
+// The shipped page's own links move within it.
+TEST_F(StageKeysTest, TheShippedPageLinksWithinItself)
+{
+    QFile::copy(QStringLiteral(QUENLO_SOURCE_DIR "/database/help.htm"),
+                folder.path(QStringLiteral("database/help.htm")));
+    recorder->documentsOpen = false;
+    action(QStringLiteral("帮助"))->trigger();
+    auto* window = form->findChild<stage::HelpWindow*>();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenlo 识字卡片 使用帮助"));
+    const int top = window->verticalScrollBar()->value();
+    Q_EMIT window->anchorClicked(QUrl(QStringLiteral("#wenjian")));
+    EXPECT_GT(window->verticalScrollBar()->value(), top) << "文件放在哪里 is further down";
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Whoever looks for a command finds it: the manual page, --help and the help
+// page name every command of the stage's real menu, and the first two the
+// learning record's file.
+TEST_F(StageKeysTest, EveryMenuCommandIsNamedInTheManualPageHelpTextAndHelpPage)
+{
+    QFile manualPage(QStringLiteral(QUENLO_SOURCE_DIR "/packaging/quenlo.1.in"));
+    QFile helpPage(QStringLiteral(QUENLO_SOURCE_DIR "/database/help.htm"));
+    ASSERT_TRUE(manualPage.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(helpPage.open(QIODevice::ReadOnly));
+    const std::pair<const char*, QString> documents[] = {
+        {"quenlo.1.in", QString::fromUtf8(manualPage.readAll())},
+        {"--help", stage::commandline::helpText()},
+        {"help.htm", testing_support::gbkDecode(helpPage.readAll())},
+    };
+    int commands = 0;
+    for (QAction* item : allActions(form->stageMenu())) {
+        if (item->isSeparator())
+            continue;
+        ++commands;
+        for (const auto& [name, text] : documents)
+            EXPECT_TRUE(text.contains(item->text())) << name << " lacks " << item->text().toStdString();
+    }
+    EXPECT_GT(commands, 10) << "the menu was not found";
+    for (const auto& [name, text] : documents)
+        EXPECT_TRUE(text.contains(QStringLiteral("record.sqlite"))) << name;
 }
 
 TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)

@@ -23,9 +23,11 @@ void RecordingEffects::playSound(const QString& path)
     events.push_back({Kind::Sound, path});
 }
 
-void RecordingEffects::openDocument(const QString& path)
+void RecordingEffects::openDocument(const QString& path, std::function<void()> notOpened)
 {
     events.push_back({Kind::Document, path});
+    if (!documentsOpen)
+        notOpened();
 }
 
 std::optional<QString> RecordingEffects::chooseSaveFile(QWidget*, const QString& suggested, const QString&)

@@ -26,7 +26,7 @@ public:
     void showMessage(QWidget*, const QString& text) override;
     void showError(QWidget*, const QString& text) override;
     void playSound(const QString& path) override;
-    void openDocument(const QString& path) override;
+    void openDocument(const QString& path, std::function<void()> notOpened) override;
     std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override;
     std::optional<QString> chooseSaveFile(QWidget*, const QString& suggested, const QString& filter) override;
     bool confirm(QWidget*, const QString& text) override;
@@ -46,6 +46,9 @@ public:
     // the confirmations (nothing left means No).
     std::deque<std::optional<QString>> saveFileAnswers;
     std::deque<bool> confirmAnswers;
+    // Whether documents open; when not, openDocument reports it at once, as
+    // a desktop without a web browser does.
+    bool documentsOpen = true;
     // Called while a message or error box would be open, e.g. to check state.
     std::function<void(const QString&)> onBox;
 };
