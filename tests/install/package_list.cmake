@@ -24,6 +24,7 @@ set(package_table
   "uchardet|libuchardet-dev|uchardet-devel"
   "xcb|libxcb1-dev|libxcb-devel"
   "xcb-shape|libxcb-shape0-dev|libxcb-devel"
+  "xcb-xtest|libxcb-xtest0-dev|libxcb-devel"
   "wayland-client|libwayland-dev|wayland-devel"
   "wayland-scanner|libwayland-dev|wayland-devel"
   "libpulse-simple|libpulse-dev|pulseaudio-libs-devel"
