@@ -35,6 +35,10 @@ public:
     void judge(const QByteArray& entry, bool right, const QDateTime& when);
     void judge(const QByteArray& entry, bool right) { judge(entry, right, QDateTime::currentDateTime()); }
 
+    // Takes back the latest judgement of `entry` made through this record
+    // (queued after the judgements before it).
+    void undoLastJudgement(const QByteArray& entry);
+
     // Waits until every judgement queued so far is written (or has failed).
     void flush();
 

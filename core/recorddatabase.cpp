@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -242,8 +243,11 @@ QSqlError RecordDatabase::writeInTransaction(const QByteArray& entry, bool right
     if (!exec(transaction, QStringLiteral("BEGIN IMMEDIATE")))
         return transaction.lastError();
     QSqlError error;
-    if (writeJudgement(entry, right, when, error) && exec(transaction, QStringLiteral("COMMIT")))
+    m_written.reset();
+    if (writeJudgement(entry, right, when, error) && exec(transaction, QStringLiteral("COMMIT"))) {
+        rememberForUndo();
         return {};
+    }
     if (!error.isValid())
         error = transaction.lastError();
     exec(transaction, QStringLiteral("ROLLBACK"));
@@ -311,7 +315,74 @@ bool RecordDatabase::writeJudgement(const QByteArray& entry, bool right, const Q
         error = add.lastError();
         return false;
     }
+    m_written = Undo {entry, itemId, add.lastInsertId().toLongLong(),
+                      state.isNew() ? std::nullopt : std::optional<ItemState>(state)};
     return true;
+}
+
+void RecordDatabase::rememberForUndo()
+{
+    // Only the adult's last few slips are ever taken back.
+    constexpr size_t kept = 1000;
+    if (m_undo.size() == kept)
+        m_undo.erase(m_undo.begin());
+    m_undo.push_back(*m_written);
+}
+
+bool RecordDatabase::undoLastJudgement(const QByteArray& entry)
+{
+    if (!m_open)
+        return false;
+    const auto last = std::find_if(m_undo.rbegin(), m_undo.rend(),
+                                   [&entry](const Undo& undo) { return undo.entry == entry; });
+    if (last == m_undo.rend())
+        return false;
+    const bool undone = undo(*last);
+    m_undo.erase(std::next(last).base());
+    return undone;
+}
+
+bool RecordDatabase::undo(const Undo& undo)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    if (!exec(q, QStringLiteral("BEGIN IMMEDIATE")))
+        return fail(q.lastError());
+    // Only while it is still the item's latest judgement: another program
+    // may have judged the item since.
+    QSqlQuery remove(db);
+    remove.prepare(QStringLiteral("DELETE FROM judgement WHERE id = ? AND NOT EXISTS"
+                                  " (SELECT 1 FROM judgement WHERE item_id = ? AND id > ?)"));
+    remove.addBindValue(undo.judgementId);
+    remove.addBindValue(undo.itemId);
+    remove.addBindValue(undo.judgementId);
+    bool done = remove.exec();
+    const bool removed = done && remove.numRowsAffected() == 1;
+    QSqlQuery restore(db);
+    if (done && removed && !undo.before) {
+        restore.prepare(QStringLiteral("DELETE FROM item WHERE id = ?"));
+        restore.addBindValue(undo.itemId);
+        done = restore.exec();
+    } else if (done && removed) {
+        const ItemState& before = *undo.before;
+        restore.prepare(QStringLiteral("UPDATE item SET stability = ?, difficulty = ?, last_review = ?,"
+                                       " due_day = ?, right_count = ?, wrong_count = ?,"
+                                       " right_streak = ? WHERE id = ?"));
+        for (const QVariant& value :
+             {QVariant(before.memory.stability), QVariant(before.memory.difficulty),
+              QVariant(before.lastReview.toMSecsSinceEpoch()), QVariant(before.due.toJulianDay()),
+              QVariant(before.rightCount), QVariant(before.wrongCount), QVariant(before.rightStreak),
+              QVariant(undo.itemId)})
+            restore.addBindValue(value);
+        done = restore.exec();
+    }
+    if (done && exec(q, QStringLiteral("COMMIT")))
+        return removed;
+    const QSqlError error = restore.lastError().isValid()  ? restore.lastError()
+                            : remove.lastError().isValid() ? remove.lastError()
+                                                           : q.lastError();
+    exec(q, QStringLiteral("ROLLBACK"));
+    return fail(error);
 }
 
 QList<QByteArray> RecordDatabase::reviewDeck(QDate today)
@@ -415,6 +486,7 @@ bool RecordDatabase::clear()
     if (!m_open)
         return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    m_undo.clear();
     if (exec(q, QStringLiteral("BEGIN IMMEDIATE")) && exec(q, QStringLiteral("DELETE FROM judgement"))
         && exec(q, QStringLiteral("DELETE FROM item")) && exec(q, QStringLiteral("COMMIT")))
         return true;

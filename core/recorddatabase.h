@@ -1,11 +1,16 @@
 #pragma once
 
+#include "core/schedule.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QSqlError>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 namespace core {
 
@@ -54,6 +59,11 @@ public:
     // The judgement and the item's new schedule, in one transaction.
     bool recordJudgement(const QByteArray& entry, bool right, const QDateTime& when);
 
+    // Takes back the latest judgement of `entry` written by this object:
+    // deletes it and puts the item's schedule back as it was before it. False
+    // when there is none to take back.
+    bool undoLastJudgement(const QByteArray& entry);
+
     // Every item due on `today` or before: the most overdue first, then the
     // most often wrong.
     QList<QByteArray> reviewDeck(QDate today);
@@ -82,6 +92,18 @@ private:
     bool writeJudgement(const QByteArray& entry, bool right, const QDateTime& when, QSqlError& error);
     bool fail(const QSqlError& error);
 
+    // What each judgement written by this object replaced, latest last.
+    struct Undo {
+        QByteArray entry;
+        qint64 itemId = -1;
+        qint64 judgementId = -1;
+        std::optional<ItemState> before; // none: the judgement made the item
+    };
+    bool undo(const Undo& undo);
+    void rememberForUndo();
+
+    std::vector<Undo> m_undo;
+    std::optional<Undo> m_written; // of the transaction under way
     QString m_path;
     QString m_connection;
     bool m_open = false;
