@@ -13,6 +13,7 @@
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
+#include "stage/stagecaptions.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -22,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QTransform>
 #include <QWindow>
 #include <QtMath>
@@ -80,6 +82,8 @@ void StageWindow::readStartup()
     if (!state.settingsFile)
         return; // not even opened; the error has been shown
     platform::guarded(this, [&state, libraryRead] {
+        // Whose record the judgements go to, whatever else fails.
+        state.children = core::Children::read(*state.settingsFile);
         preloadSoundCues();
         if (!libraryRead) {
             // The built-in list is shown as the stored settings say. The stored
@@ -90,6 +94,13 @@ void StageWindow::readStartup()
             return;
         }
         settings::readStartupSettings(*state.settingsFile, state.cursor, state.settings);
+        // The start position counts entries in the library file's order.
+        const qint32 start = state.cursor;
+        core::setLibraryShuffled(state, state.settingsFile->readInteger(settings::keys::kOrderSection,
+                                                                        settings::keys::kShuffleLibrary, 0)
+                                            == 1);
+        core::restorePlace(state, start);
+        core::readDeckPlaces(*state.settingsFile, state.places, state.children.currentNumber());
         playCue(SoundCue::Chime);
     });
 }
@@ -104,7 +115,8 @@ core::Record* StageWindow::learningRecord()
     m_recordConnected = true;
     platform::guarded(this, [this, &state] {
         if (!state.record)
-            state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
+            state.record = std::make_unique<core::Record>(
+                platform::userFilePath(core::recordFileName(state.children.currentNumber())));
         // The record reports its first failure once; the stage goes on without it.
         connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure,
                 Qt::QueuedConnection);
@@ -132,9 +144,75 @@ void StageWindow::judge(bool right)
 {
     if (m_judgedThisShowing || m_entry.isEmpty())
         return;
+    core::StageState& state = m_state;
+    const bool inReview = state.deckKind == core::DeckKind::Review && state.review;
+    // A review records each of its entries once, even when the adult goes back.
+    if (inReview && !state.review->markJudged(state.cursor))
+        return;
     m_judgedThisShowing = true;
-    if (core::Record* record = learningRecord())
+    if (core::Record* record = learningRecord()) {
         record->judge(m_entry, right);
+        ++m_judgedThisRun[m_entry];
+    }
+    if (inReview && state.review->isComplete())
+        finishReview();
+}
+
+void StageWindow::finishReview()
+{
+    // The judgement's cue is not cut off: the deck before comes back silently.
+    core::endReview(m_state);
+    m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    stepTo(false);
+    showCaption(QStringLiteral("今天的复习完成了！"));
+}
+
+void StageWindow::takeBackJudgement()
+{
+    const auto judged = m_judgedThisRun.find(m_entry);
+    core::Record* record = m_state.record.get();
+    if (judged == m_judgedThisRun.end() || judged.value() == 0 || !record)
+        return;
+    record->undoLastJudgement(m_entry);
+    --judged.value();
+    m_judgedThisShowing = false;
+    if (m_state.deckKind == core::DeckKind::Review && m_state.review)
+        m_state.review->unmarkJudged(m_state.cursor);
+}
+
+void StageWindow::stepBackWithoutJudging()
+{
+    core::DeckCursor back = m_state.cursor;
+    if (core::stepCursorBack(back))
+        return; // the first entry shows: nothing to go back to
+    m_state.cursor = back;
+    showEntry();
+}
+
+void StageWindow::showCaption(const QString& text)
+{
+    if (!m_captionTimer) {
+        m_captionTimer = new QTimer(this);
+        m_captionTimer->setSingleShot(true);
+        connect(m_captionTimer, &QTimer::timeout, this, [this] {
+            m_captionText.clear();
+            platform::guarded(this, [this] { applyShape(); });
+        });
+    }
+    m_captionText = text;
+    m_captionTimer->start(std::chrono::seconds(5));
+    applyShape();
+}
+
+QPainterPath StageWindow::smallTexts(const QRectF& glyphs) const
+{
+    QPainterPath texts;
+    const int height = captionPixelHeight(size());
+    if (!m_counterText.isEmpty())
+        texts.addPath(placedBeside(captionOutlines(m_counterText, m_face, height), glyphs, size()));
+    if (!m_captionText.isEmpty())
+        texts.addPath(placedBelow(captionOutlines(m_captionText, m_face, height), glyphs, size()));
+    return texts;
 }
 
 QColor StageWindow::nextColour()
@@ -155,12 +233,26 @@ QColor StageWindow::nextColour()
 
 void StageWindow::showEntry()
 {
+    // A review does not wrap around: past its last entry the deck shown
+    // before it comes back.
+    if (core::reviewAtLastEntry(m_state)) {
+        core::endReview(m_state);
+        m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    }
+    stepTo(true);
+}
+
+void StageWindow::stepTo(bool withCue)
+{
     m_colour = nextColour();
     const qsizetype index = core::nextIndex(m_state);
     const core::StageState& state = m_state;
+    const bool inReview = state.deckKind == core::DeckKind::Review && state.review;
+    m_counterText = inReview && index >= 0 ? state.review->progressText(index) : QString();
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
     m_judgedThisShowing = false;
-    playCue(SoundCue::Step);
+    if (withCue)
+        playCue(SoundCue::Step);
 }
 
 void StageWindow::drawEntry(QByteArrayView entry)
@@ -180,6 +272,7 @@ void StageWindow::applyShape()
     const QRect before = m_shape.boundingRect();
     const QPainterPath outlines = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
     m_glyphs = emboldened(outlines, emboldenWidth(m_font));
+    m_glyphs.addPath(smallTexts(outlines.boundingRect()));
     m_shape = glyphRegion(m_glyphs, size());
     if (m_shape.isEmpty()) {
         m_shape = placeholderMark(m_textPlace, size());
@@ -323,6 +416,14 @@ void StageWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Undo)) {
+        platform::guarded(this, [this] { takeBackJudgement(); });
+        return;
+    }
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Backspace) {
+        platform::guarded(this, [this] { stepBackWithoutJudging(); });
+        return;
+    }
     const QString text = event->text();
     if (text.isEmpty()) {
         QWidget::keyPressEvent(event); // the menu key arrives as a context menu event
@@ -410,7 +511,11 @@ void StageWindow::buildMenu()
                 [this, kind = kind] { platform::guarded(this, [this, kind] { showDeck(kind); }); });
     }
     command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::showReviewDeck);
+    m_shuffleAction = command(m_menu, QIcon(), QStringLiteral("随机顺序"),
+                              &StageWindow::toggleShuffledLibrary);
+    m_shuffleAction->setCheckable(true);
     m_menu->addSeparator();
+    m_childrenMenu = m_menu->addMenu(QStringLiteral("孩子"));
     command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::openProgress);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::openHelp);
     m_menu->addSeparator();
@@ -420,6 +525,104 @@ void StageWindow::buildMenu()
 void StageWindow::prepareMenu()
 {
     m_chooseColourAction->setEnabled(m_singleColourAction->isChecked());
+    m_shuffleAction->setChecked(m_state.shuffleLibrary);
+    listChildren();
+}
+
+void StageWindow::listChildren()
+{
+    m_childrenMenu->clear();
+    const core::Children& children = m_state.children;
+    for (const core::Child& child : children.all()) {
+        QAction* item = m_childrenMenu->addAction(platform::gbk::decode(child.name));
+        item->setCheckable(true);
+        item->setChecked(child.number == children.currentNumber());
+        connect(item, &QAction::triggered, this, [this, number = child.number] {
+            platform::guarded(this, [this, number] { switchToChild(number); });
+            regainKeyboard();
+        });
+    }
+    m_childrenMenu->addSeparator();
+    const std::pair<QString, void (StageWindow::*)()> commands[] = {
+        {QStringLiteral("新建…"), &StageWindow::addChild},
+        {QStringLiteral("改名…"), &StageWindow::renameChild},
+        {QStringLiteral("删除…"), &StageWindow::removeChild},
+    };
+    for (const auto& [text, handler] : commands) {
+        QAction* item = m_childrenMenu->addAction(text);
+        connect(item, &QAction::triggered, this, [this, handler = handler] {
+            platform::guarded(this, [this, handler] { (this->*handler)(); });
+            regainKeyboard();
+        });
+    }
+    m_childrenMenu->actions().back()->setEnabled(children.all().size() > 1);
+}
+
+void StageWindow::closeRecord()
+{
+    // Writes what is queued for the child before; the next judgement opens
+    // the new child's record.
+    m_state.record.reset();
+    m_recordConnected = false;
+    m_judgedThisRun.clear();
+}
+
+void StageWindow::switchToChild(int number)
+{
+    if (number == m_state.children.currentNumber())
+        return;
+    closeRecord();
+    core::switchChild(m_state, number);
+    m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    showEntry();
+    showCaption(platform::gbk::decode(m_state.children.current().name));
+}
+
+std::optional<QByteArray> StageWindow::askChildName(const QString& question, const QByteArray& initial)
+{
+    const std::optional<QString> typed = platform::effects().askText(this, question,
+                                                                     platform::gbk::decode(initial));
+    if (!typed || typed->trimmed().isEmpty())
+        return std::nullopt;
+    const std::optional<QByteArray> name = platform::gbk::encode(typed->trimmed());
+    if (!name)
+        platform::effects().showMessage(this, QStringLiteral("名字里有程序不能保存的字，请换一个名字。"));
+    return name;
+}
+
+void StageWindow::addChild()
+{
+    const std::optional<QByteArray> name = askChildName(QStringLiteral("新孩子的名字："), {});
+    if (!name)
+        return;
+    switchToChild(m_state.children.add(core::settingsFile(m_state), *name));
+}
+
+void StageWindow::renameChild()
+{
+    const core::Child child = m_state.children.current();
+    const std::optional<QByteArray> name = askChildName(
+        QStringLiteral("“%1”的新名字：").arg(platform::gbk::decode(child.name)), child.name);
+    if (name)
+        m_state.children.rename(core::settingsFile(m_state), child.number, *name);
+}
+
+void StageWindow::removeChild()
+{
+    core::Children& children = m_state.children;
+    const core::Child child = children.current();
+    if (children.all().size() <= 1)
+        return;
+    const QString name = platform::gbk::decode(child.name);
+    if (!platform::effects().confirm(
+            this, QStringLiteral("删除“%1”吗？%1的学习记录会改名保存在原来的文件夹里，不会丢掉。").arg(name)))
+        return;
+    const int next = children.all().front().number == child.number ? children.all()[1].number
+                                                                   : children.all().front().number;
+    switchToChild(next);
+    core::keepRecordAside(platform::userFilePath(core::recordFileName(child.number)));
+    children.remove(core::settingsFile(m_state), child.number);
+    m_state.otherChildrenPlaces.erase(child.number);
 }
 
 void StageWindow::showColourMode()
@@ -491,7 +694,7 @@ void StageWindow::chooseSingleColour()
 void StageWindow::showDeck(core::DeckKind kind)
 {
     playCue(SoundCue::Chime);
-    core::loadDeck(m_state, kind);
+    core::switchDeck(m_state, kind);
     m_addAction->setEnabled(kind == core::DeckKind::Library);
     showEntry();
 }
@@ -505,9 +708,18 @@ void StageWindow::showReviewDeck()
         return;
     }
     playCue(SoundCue::Chime);
-    core::loadReviewDeck(m_state, due);
+    core::startReview(m_state, due, QDate::currentDate());
     m_addAction->setEnabled(false);
     showEntry();
+}
+
+void StageWindow::toggleShuffledLibrary()
+{
+    // Stays on the entry showing: the next step goes on in the new order.
+    core::setLibraryShuffled(m_state, !m_state.shuffleLibrary);
+    m_shuffleAction->setChecked(m_state.shuffleLibrary);
+    core::settingsFile(m_state).writeInteger(settings::keys::kOrderSection, settings::keys::kShuffleLibrary,
+                                             m_state.shuffleLibrary ? 1 : 0);
 }
 
 void StageWindow::openProgress()
@@ -526,8 +738,9 @@ void StageWindow::openHelp()
 
 void StageWindow::rememberPlaceAndClose()
 {
-    core::settingsFile(m_state).writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
-                                             core::startPositionToStore(m_state.cursor));
+    // The start position is only ever the library's; the other decks keep
+    // theirs apart, for each child.
+    core::storePlaces(m_state);
     endProgram();
 }
 

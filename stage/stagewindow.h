@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QPainterPath>
 #include <QRegion>
 #include <QString>
@@ -12,6 +13,7 @@
 #include <functional>
 
 class QAction;
+class QTimer;
 class QMenu;
 
 namespace stage {
@@ -55,6 +57,9 @@ public:
     bool isTranslucent() const { return m_translucent; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
+    // The small texts beside the entry: the review's "3 / 8" and a caption.
+    const QString& counterText() const { return m_counterText; }
+    const QString& captionText() const { return m_captionText; }
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -100,6 +105,15 @@ private:
     void chooseSingleColour();
     void showDeck(core::DeckKind kind);
     void showReviewDeck();
+    void toggleShuffledLibrary();
+    // The 孩子 submenu.
+    void listChildren();
+    void switchToChild(int number);
+    void addChild();
+    void renameChild();
+    void removeChild();
+    std::optional<QByteArray> askChildName(const QString& question, const QByteArray& initial);
+    void closeRecord();
     void openProgress();
     void openHelp();
     void rememberPlaceAndClose();
@@ -111,6 +125,12 @@ private:
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
     void judge(bool right);
+    void stepTo(bool withCue);
+    void stepBackWithoutJudging();
+    void takeBackJudgement();
+    void finishReview();
+    void showCaption(const QString& text);
+    QPainterPath smallTexts(const QRectF& glyphs) const;
     void showRecordFailure(const QString& message);
 
     core::StageState m_state;
@@ -144,6 +164,14 @@ private:
     QAction* m_randomColourAction = nullptr;
     QAction* m_singleColourAction = nullptr;
     QAction* m_chooseColourAction = nullptr;
+    QAction* m_shuffleAction = nullptr;
+    QMenu* m_childrenMenu = nullptr;
+    // The review's "3 / 8" and a passing caption, drawn beside the entry.
+    QString m_counterText;
+    QString m_captionText;
+    QTimer* m_captionTimer = nullptr;
+    // Judgements made in this run, per entry: what Ctrl+Z may take back.
+    QHash<QByteArray, int> m_judgedThisRun;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     std::function<void()> m_endProgram;

@@ -7,6 +7,8 @@
 #include "windows/stagedialogs.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QString>
 
@@ -37,6 +39,14 @@ protected:
     }
 
     QString shown() const { return testing_support::gbkDecode(form->shownEntry()); }
+
+    // A key press as the keyboard sends it: the key and its text.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(form.get(), &event);
+    }
+    void takeBack() { press(Qt::Key_Z, Qt::ControlModifier, QStringLiteral("\x1a")); }
     qint32 cursor() const { return form->state().cursor; }
     core::StageState& state() const { return form->state(); }
 

@@ -48,6 +48,16 @@ bool RecordingEffects::confirm(QWidget*, const QString& text)
     return answer;
 }
 
+std::optional<QString> RecordingEffects::askText(QWidget*, const QString& label, const QString&)
+{
+    events.push_back({Kind::TextQuestion, label});
+    if (textAnswers.empty())
+        return std::nullopt;
+    std::optional<QString> answer = textAnswers.front();
+    textAnswers.pop_front();
+    return answer;
+}
+
 std::optional<QColor> RecordingEffects::chooseColour(QWidget*, const QColor& initial)
 {
     events.push_back({Kind::ColourChooser, initial.name()});
