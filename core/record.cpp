@@ -38,6 +38,18 @@ QList<QByteArray> Record::reviewDeck(QDate today)
     return call<QList<QByteArray>>([today](RecordDatabase& db) { return db.reviewDeck(today); });
 }
 
+void Record::reviewDeck(QDate today, QObject* receiver, std::function<void(QList<QByteArray>)> done)
+{
+    QPointer<QObject> answerTo(receiver);
+    post([this, today, answerTo, done = std::move(done)](RecordDatabase& db) {
+        QList<QByteArray> due = db.reviewDeck(today);
+        QMetaObject::invokeMethod(this, [answerTo, done, due = std::move(due)] {
+            if (answerTo)
+                done(due);
+        });
+    });
+}
+
 Statistics Record::statistics(QDate today)
 {
     return call<Statistics>([today](RecordDatabase& db) { return db.statistics(today); });

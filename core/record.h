@@ -3,6 +3,7 @@
 #include "core/recorddatabase.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <condition_variable>
 #include <deque>
@@ -43,6 +44,9 @@ public:
     void flush();
 
     QList<QByteArray> reviewDeck(QDate today);
+    // The same without waiting: `done` is called later on this object's
+    // thread, unless `receiver` is gone by then.
+    void reviewDeck(QDate today, QObject* receiver, std::function<void(QList<QByteArray>)> done);
     Statistics statistics(QDate today);
     bool exportCsv(const QString& path);
     bool clear();

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -156,6 +157,7 @@ void StageWindow::judge(bool right)
     }
     if (inReview && state.review->isComplete())
         finishReview();
+    countDueEntries(false);
 }
 
 void StageWindow::finishReview()
@@ -352,7 +354,10 @@ void StageWindow::showEvent(QShowEvent* event)
     // Before the window is mapped, so that no compositor ever shadows it.
     platform::setPlainForCompositors(windowHandle());
     // Drawn before the window first appears, so the unshaped window is never seen.
-    platform::guarded(this, [this] { showEntry(); });
+    platform::guarded(this, [this] {
+        showEntry();
+        countDueEntries(true); // a review that waits is announced once
+    });
 }
 
 bool StageWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
@@ -510,7 +515,8 @@ void StageWindow::buildMenu()
         connect(action, &QAction::triggered, this,
                 [this, kind = kind] { platform::guarded(this, [this, kind] { showDeck(kind); }); });
     }
-    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::showReviewDeck);
+    m_reviewAction = command(m_menu, menuicons::review(), QStringLiteral("复习篇"),
+                             &StageWindow::showReviewDeck);
     m_shuffleAction = command(m_menu, QIcon(), QStringLiteral("随机顺序"),
                               &StageWindow::toggleShuffledLibrary);
     m_shuffleAction->setCheckable(true);
@@ -527,6 +533,28 @@ void StageWindow::prepareMenu()
     m_chooseColourAction->setEnabled(m_singleColourAction->isChecked());
     m_shuffleAction->setChecked(m_state.shuffleLibrary);
     listChildren();
+    countDueEntries(false);
+}
+
+void StageWindow::countDueEntries(bool announce)
+{
+    // A record that was never written has nothing due: it is not made for this.
+    if (!m_state.record
+        && !QFile::exists(platform::userFilePath(core::recordFileName(m_state.children.currentNumber()))))
+        return;
+    core::Record* record = learningRecord();
+    if (!record)
+        return;
+    record->reviewDeck(QDate::currentDate(), this, [this, announce](const QList<QByteArray>& due) {
+        platform::guarded(this, [this, announce, count = due.size()] { showDueCount(count, announce); });
+    });
+}
+
+void StageWindow::showDueCount(qsizetype due, bool announce)
+{
+    m_reviewAction->setText(due > 0 ? QStringLiteral("复习篇（%1）").arg(due) : QStringLiteral("复习篇"));
+    if (announce && due > 0 && m_state.deckKind != core::DeckKind::Review)
+        showCaption(QStringLiteral("今天有 %1 个要复习").arg(due));
 }
 
 void StageWindow::listChildren()

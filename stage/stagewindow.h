@@ -114,6 +114,9 @@ private:
     void removeChild();
     std::optional<QByteArray> askChildName(const QString& question, const QByteArray& initial);
     void closeRecord();
+    // 复习篇（8）: the count is asked of the record, which answers later.
+    void countDueEntries(bool announce);
+    void showDueCount(qsizetype due, bool announce);
     void openProgress();
     void openHelp();
     void rememberPlaceAndClose();
@@ -165,6 +168,7 @@ private:
     QAction* m_singleColourAction = nullptr;
     QAction* m_chooseColourAction = nullptr;
     QAction* m_shuffleAction = nullptr;
+    QAction* m_reviewAction = nullptr;
     QMenu* m_childrenMenu = nullptr;
     // The review's "3 / 8" and a passing caption, drawn beside the entry.
     QString m_counterText;

@@ -53,7 +53,8 @@ protected:
     QAction* action(const QString& text) const
     {
         for (QAction* item : allActions(form->stageMenu())) {
-            if (item->text() == text)
+            // 复习篇 reads 复习篇（8） while entries are due.
+            if (item->text() == text || item->text().startsWith(text + u'（'))
                 return item;
         }
         ADD_FAILURE() << "no menu item " << text.toStdString();

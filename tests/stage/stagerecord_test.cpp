@@ -109,6 +109,9 @@ TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
     record().judge(gbk(QStringLiteral("木")), true, now); // not due
     record().flush();
     recorder->clear();
+    form->prepareMenu(); // the count comes later, from the record's thread
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return action(QStringLiteral("复习篇"))->text() == QStringLiteral("复习篇（3）"); }));
 
     action(QStringLiteral("复习篇"))->trigger();
     EXPECT_EQ(state().deckKind, core::DeckKind::Review);
@@ -126,6 +129,11 @@ TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
     EXPECT_TRUE(form->captionText().isEmpty()); // nothing was judged: not done
     EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
     EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
+    EXPECT_TRUE(recorder->messages().isEmpty());
+    // Nothing was judged: the three still wait, and the next start says so.
+    form.reset();
+    start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->captionText() == QStringLiteral("今天有 3 个要复习"); }));
     EXPECT_TRUE(recorder->messages().isEmpty());
 }
 
