@@ -98,8 +98,41 @@ int intervalDays(double stability)
 } // namespace core::fsrs
 
 namespace core {
+quint64 spreadSeed(QByteArrayView entry, int judgements)
+{
+    // FNV-1a: the same on every machine and in every run, unlike qHash.
+    quint64 hash = 14695981039346656037ULL;
+    const auto mix = [&hash](unsigned char byte) {
+        hash ^= byte;
+        hash *= 1099511628211ULL;
+    };
+    for (const char byte : entry)
+        mix(static_cast<unsigned char>(byte));
+    for (int shift = 0; shift < 32; shift += 8)
+        mix(static_cast<unsigned char>(judgements >> shift));
+    return hash;
+}
 
-ItemState judged(const ItemState& state, bool right, const QDateTime& when)
+int spreadInterval(int days, quint64 seed)
+{
+    if (days < 3)
+        return days;
+    // How far the interval may move: 15% of the days from 2.5 to 7, 10% of
+    // those from 7 to 20, 5% of those beyond.
+    const double reach = 1.0 + 0.15 * (std::min(days, 7) - 2.5) + 0.10 * std::clamp(days - 7, 0, 13)
+                         + 0.05 * std::max(days - 20, 0);
+    const int shortest = std::max(2, static_cast<int>(std::lround(days - reach)));
+    const int longest = std::min(fsrs::maximumIntervalDays, static_cast<int>(std::lround(days + reach)));
+    // The top bits of a splitmix64 step, spread evenly over the range.
+    quint64 z = seed + 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    const double unit = static_cast<double>(z >> 11) / static_cast<double>(1ULL << 53);
+    return shortest + static_cast<int>(unit * (longest - shortest + 1));
+}
+
+ItemState judged(const ItemState& state, bool right, const QDateTime& when, QByteArrayView entry)
 {
     const Grade grade = right ? Grade::Good : Grade::Again;
     ItemState after = state;
@@ -111,7 +144,9 @@ ItemState judged(const ItemState& state, bool right, const QDateTime& when)
         after.memory = fsrs::next(state.memory, static_cast<int>(elapsed), grade);
     }
     after.lastReview = when;
-    after.due = when.date().addDays(fsrs::intervalDays(after.memory.stability));
+    const int interval = fsrs::intervalDays(after.memory.stability);
+    after.due = when.date().addDays(
+        spreadInterval(interval, spreadSeed(entry, state.rightCount + state.wrongCount)));
     if (right) {
         ++after.rightCount;
         ++after.rightStreak;

@@ -328,6 +328,11 @@ QByteArray toFileBytes(QByteArrayView gbk, Encoding encoding)
     return gbk.toByteArray();
 }
 
+QString displayText(QByteArrayView gbk)
+{
+    return QString::fromUtf8(gbkToUtf8(gbk));
+}
+
 Encoding encodingToWrite(Encoding existing, QByteArrayView gbk)
 {
     if (existing == Encoding::Gbk && gbk::holdsForeignRun(gbk))

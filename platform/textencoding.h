@@ -43,6 +43,10 @@ QByteArray toGbk(QByteArrayView bytes, Encoding encoding);
 // GBK text in `encoding`, foreign runs restored to their bytes.
 QByteArray toFileBytes(QByteArrayView gbk, Encoding encoding);
 
+// GBK text as the person who wrote its file reads it: foreign runs (which
+// come from UTF-8 files) as the characters they hold.
+QString displayText(QByteArrayView gbk);
+
 // The encoding to write `gbk` in over a file found in `existing`: the file's
 // own, except that GBK can't keep foreign runs, so such text goes as UTF-8.
 Encoding encodingToWrite(Encoding existing, QByteArrayView gbk);

@@ -2,7 +2,8 @@
 
 #include "core/record.h"
 #include "platform/effects.h"
-#include "platform/gbk.h"
+#include "platform/guard.h"
+#include "platform/textencoding.h"
 #include "progress/dailychart.h"
 
 #include <QDir>
@@ -43,6 +44,20 @@ QLabel* heading(QWidget* parent, const QString& text)
     return label(parent, text, captionFont(24, true), kGreen);
 }
 
+// An entry with its count, joined so that a line never breaks inside it:
+// WORD JOINER between every two characters.
+QString unbreakable(const QString& entry, int count)
+{
+    constexpr char32_t wordJoiner = 0x2060;
+    QString joined;
+    for (const char32_t character : (entry + QStringLiteral("×%1").arg(count)).toUcs4()) {
+        if (!joined.isEmpty())
+            joined += QChar(wordJoiner);
+        joined += QString::fromUcs4(&character, 1);
+    }
+    return joined;
+}
+
 } // namespace
 
 ProgressWindow::ProgressWindow(core::Record& record, QWidget* parent, QDate today)
@@ -57,7 +72,7 @@ ProgressWindow::ProgressWindow(core::Record& record, QWidget* parent, QDate toda
     setPalette(palette);
     setAutoFillBackground(true);
     buildLayout();
-    showStatistics();
+    readStatistics();
 }
 
 void ProgressWindow::buildLayout()
@@ -106,19 +121,39 @@ void ProgressWindow::buildLayout()
     resize(860, 680);
 }
 
-void ProgressWindow::showStatistics()
+void ProgressWindow::readStatistics()
 {
-    const core::Statistics stats = m_record.statistics(m_today);
-    m_known->setText(QStringLiteral("已认识 %1 个").arg(stats.known));
-    m_learning->setText(QStringLiteral("正在学 %1 个").arg(stats.learning));
-    m_due->setText(QStringLiteral("今天要复习 %1 个").arg(stats.dueToday));
-    m_chart->setDays(stats.lastDays);
+    m_known->setText(QStringLiteral("正在读取…"));
+    m_record.statistics(m_today, this, [this](const std::optional<core::Statistics>& stats) {
+        platform::guarded(this, [this, &stats] { showStatistics(stats); });
+    });
+}
+
+void ProgressWindow::showStatistics(const std::optional<core::Statistics>& stats)
+{
     QStringList entries;
-    for (const core::WrongCount& wrong : stats.mostWrong)
-        entries.append(platform::gbk::decode(wrong.entry));
-    m_mostWrong->setText(entries.isEmpty() ? QStringLiteral("还没有认错的字")
-                                           : entries.join(QStringLiteral("　")));
+    QStringList shown;
+    if (!stats) {
+        // Zeros would read as facts: say that there are none to show.
+        m_known->setText(QStringLiteral("学习记录无法读取"));
+        m_learning->clear();
+        m_due->clear();
+        m_chart->setDays({});
+        m_mostWrong->clear();
+    } else {
+        m_known->setText(QStringLiteral("已认识 %1 个").arg(stats->known));
+        m_learning->setText(QStringLiteral("正在学 %1 个").arg(stats->learning));
+        m_due->setText(QStringLiteral("今天要复习 %1 个").arg(stats->dueToday));
+        m_chart->setDays(stats->lastDays);
+        for (const core::WrongCount& wrong : stats->mostWrong) {
+            entries.append(platform::textencoding::displayText(wrong.entry));
+            shown.append(unbreakable(entries.back(), wrong.wrong));
+        }
+        m_mostWrong->setText(shown.isEmpty() ? QStringLiteral("还没有认错的字")
+                                             : shown.join(QStringLiteral("　")));
+    }
     m_mostWrong->setProperty("entries", entries);
+    Q_EMIT statisticsShown();
 }
 
 QString ProgressWindow::countsText() const
@@ -137,6 +172,11 @@ void ProgressWindow::setChildName(const QString& name)
     setWindowTitle(QStringLiteral("学习记录 - %1").arg(name));
 }
 
+QString ProgressWindow::mostWrongText() const
+{
+    return m_mostWrong->text();
+}
+
 void ProgressWindow::exportCsv()
 {
     const QString fileName = m_childName.isEmpty() ? QStringLiteral("学习记录.csv")
@@ -145,17 +185,25 @@ void ProgressWindow::exportCsv()
         this, QDir::home().filePath(fileName), QStringLiteral("CSV 文件 (*.csv)"));
     if (!path)
         return;
-    if (!m_record.exportCsv(*path))
-        platform::effects().showMessage(this, QStringLiteral("学习记录没有导出成功。"));
+    m_record.exportCsv(*path, this, [this](bool exported) {
+        platform::guarded(this, [this, exported] {
+            if (!exported)
+                platform::effects().showMessage(this, QStringLiteral("学习记录没有导出成功。"));
+        });
+    });
 }
 
 void ProgressWindow::clearRecord()
 {
     if (!platform::effects().confirm(this, QStringLiteral("要清除全部学习记录吗？清除后不能恢复。")))
         return;
-    if (!m_record.clear())
-        platform::effects().showMessage(this, QStringLiteral("学习记录没有清除成功。"));
-    showStatistics();
+    m_record.clear(this, [this](bool cleared) {
+        platform::guarded(this, [this, cleared] {
+            if (!cleared)
+                platform::effects().showMessage(this, QStringLiteral("学习记录没有清除成功。"));
+            readStatistics();
+        });
+    });
 }
 
 } // namespace progress

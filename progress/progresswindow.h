@@ -3,11 +3,14 @@
 #include <QDate>
 #include <QDialog>
 
+#include <optional>
+
 class QLabel;
 
 namespace core {
 class Record;
-}
+struct Statistics;
+} // namespace core
 
 namespace progress {
 
@@ -16,7 +19,8 @@ class DailyChart;
 // The progress window for the parent: how many entries the child knows, is
 // learning and should review today, the last thirty days' judgements, and
 // the entries most often wrong. The record can be exported as CSV or cleared.
-// It works on the record the stage hands it.
+// It works on the record the stage hands it, and shows "正在读取…" until the
+// record's figures arrive.
 class ProgressWindow : public QDialog {
     Q_OBJECT
 
@@ -29,7 +33,12 @@ public:
     // What is shown (for tests).
     QString countsText() const;
     QStringList mostWrongShown() const;
+    QString mostWrongText() const;
     const DailyChart& chart() const { return *m_chart; }
+
+Q_SIGNALS:
+    // The figures (or that there are none) are on show.
+    void statisticsShown();
 
 public Q_SLOTS:
     void exportCsv();
@@ -37,7 +46,8 @@ public Q_SLOTS:
 
 private:
     void buildLayout();
-    void showStatistics();
+    void readStatistics();
+    void showStatistics(const std::optional<core::Statistics>& stats);
 
     core::Record& m_record;
     QDate m_today;

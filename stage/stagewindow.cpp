@@ -118,23 +118,15 @@ core::Record* StageWindow::learningRecord()
         if (!state.record)
             state.record = std::make_unique<core::Record>(
                 platform::userFilePath(core::recordFileName(state.children.currentNumber())));
-        // The record reports its first failure once; the stage goes on without it.
-        connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure,
-                Qt::QueuedConnection);
-        // It may have failed before the connection was made.
-        const QString early = state.record->failureMessage();
-        if (!early.isEmpty())
-            QMetaObject::invokeMethod(
-                this, [this, early] { showRecordFailure(early); }, Qt::QueuedConnection);
+        // The record tells each kind of failure once, on this thread and
+        // never before this connection is made; the stage goes on without it.
+        connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure);
     });
     return state.record.get();
 }
 
 void StageWindow::showRecordFailure(const QString& message)
 {
-    if (m_recordFailureShown)
-        return;
-    m_recordFailureShown = true;
     platform::guarded(this, [this, &message] {
         platform::effects().showMessage(this, message);
         regainKeyboard();
@@ -545,8 +537,11 @@ void StageWindow::countDueEntries(bool announce)
     core::Record* record = learningRecord();
     if (!record)
         return;
-    record->reviewDeck(QDate::currentDate(), this, [this, announce](const QList<QByteArray>& due) {
-        platform::guarded(this, [this, announce, count = due.size()] { showDueCount(count, announce); });
+    // A record that can't be read counts nothing here: its failure is told
+    // on its own, and 复习篇 says so when it is chosen.
+    record->reviewDeck(QDate::currentDate(), this, [this, announce](const core::Record::DueEntries& due) {
+        platform::guarded(this,
+                          [this, announce, count = due ? due->size() : 0] { showDueCount(count, announce); });
     });
 }
 
@@ -730,13 +725,30 @@ void StageWindow::showDeck(core::DeckKind kind)
 void StageWindow::showReviewDeck()
 {
     core::Record* record = learningRecord();
-    const QList<QByteArray> due = record ? record->reviewDeck(QDate::currentDate()) : QList<QByteArray>();
-    if (due.isEmpty()) {
+    if (!record) {
+        showDueEntries(std::nullopt);
+        return;
+    }
+    // The record answers later; the stage meanwhile goes on as it is.
+    record->reviewDeck(QDate::currentDate(), this, [this](const core::Record::DueEntries& due) {
+        platform::guarded(this, [this, &due] { showDueEntries(due); });
+    });
+}
+
+void StageWindow::showDueEntries(const std::optional<QList<QByteArray>>& due)
+{
+    if (!due) {
+        platform::effects().showMessage(this, QStringLiteral("学习记录无法读取，不知道今天要复习哪些字。"));
+        regainKeyboard();
+        return;
+    }
+    if (due->isEmpty()) {
         platform::effects().showMessage(this, QStringLiteral("今天没有要复习的了！"));
+        regainKeyboard();
         return;
     }
     playCue(SoundCue::Chime);
-    core::startReview(m_state, due, QDate::currentDate());
+    core::startReview(m_state, *due, QDate::currentDate());
     m_addAction->setEnabled(false);
     showEntry();
 }

@@ -135,6 +135,7 @@ private:
     void showCaption(const QString& text);
     QPainterPath smallTexts(const QRectF& glyphs) const;
     void showRecordFailure(const QString& message);
+    void showDueEntries(const std::optional<QList<QByteArray>>& due);
 
     core::StageState m_state;
     QByteArray m_entry;
@@ -160,7 +161,6 @@ private:
     // Only the first judgement of each showing is recorded.
     bool m_judgedThisShowing = false;
     bool m_recordConnected = false;
-    bool m_recordFailureShown = false;
 
     QMenu* m_menu = nullptr;
     QAction* m_addAction = nullptr;

@@ -67,7 +67,7 @@ inline void fill(const QString& path, int judgements, int entries, int days)
         QSqlQuery add(db);
         add.prepare(QStringLiteral("INSERT INTO judgement (item_id, at, day, right) VALUES (?, ?, ?, ?)"));
         for (const Judgement& j : all) {
-            states[j.item] = core::judged(states[j.item], j.right, j.at);
+            states[j.item] = core::judged(states[j.item], j.right, j.at, entry(j.item));
             add.bindValue(0, j.item + 1);
             add.bindValue(1, j.at.toMSecsSinceEpoch());
             add.bindValue(2, j.at.date().toJulianDay());

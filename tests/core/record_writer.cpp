@@ -1,6 +1,6 @@
 // Test helper: records judgements one at a time and prints how many are
 // written after each one, so a test can kill it at any moment and know what
-// must have survived. Prints the record's failure message, if any, at the end.
+// must have survived. Prints the record's failure messages, if any, at the end.
 //
 // Usage: record_writer <record file> <judgements>
 
@@ -26,8 +26,7 @@ int main(int argc, char** argv)
         std::printf("%d\n", i + 1);
         std::fflush(stdout);
     }
-    const QString failure = record.failureMessage();
-    if (!failure.isEmpty())
+    for (const QString& failure : record.failureMessages())
         std::printf("failure: %s\n", failure.toUtf8().constData());
     return 0;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 // Expected values were worked out from the published FSRS-5 formulas and
 // default parameters, independently of this code.
 namespace {
@@ -101,17 +104,17 @@ TEST(ItemStateTest, JudgementsCountAndSetTheDueDayByCalendarDay)
 {
     ItemState item;
     EXPECT_TRUE(item.isNew());
-    item = core::judged(item, true, day(0, 23));
-    EXPECT_EQ(item.due, day(3).date());
+    item = core::judged(item, true, day(0, 23), "");
+    EXPECT_EQ(item.due, day(core::spreadInterval(3, core::spreadSeed("", 0))).date());
     EXPECT_FALSE(item.isKnown());
 
     // One hour later is the next calendar day: a whole elapsed day.
-    const auto nextMorning = core::judged(item, true, day(1, 0));
+    const auto nextMorning = core::judged(item, true, day(1, 0), "");
     EXPECT_NEAR(nextMorning.memory.stability, fsrs::next(item.memory, 1, Grade::Good).stability, tolerance);
     EXPECT_TRUE(nextMorning.isKnown());
     EXPECT_EQ(nextMorning.rightCount, 2);
 
-    const auto wrong = core::judged(nextMorning, false, day(2));
+    const auto wrong = core::judged(nextMorning, false, day(2), "");
     EXPECT_EQ(wrong.rightStreak, 0);
     EXPECT_EQ(wrong.wrongCount, 1);
     EXPECT_FALSE(wrong.isKnown());
@@ -120,10 +123,54 @@ TEST(ItemStateTest, JudgementsCountAndSetTheDueDayByCalendarDay)
 
 TEST(ItemStateTest, AClockSetBackCountsAsTheSameDay)
 {
-    const auto item = core::judged({}, true, day(5));
-    const auto back = core::judged(item, true, day(2));
+    const auto item = core::judged({}, true, day(5), "");
+    const auto back = core::judged(item, true, day(2), "");
     EXPECT_NEAR(back.memory.stability, fsrs::next(item.memory, 0, Grade::Good).stability, tolerance);
     EXPECT_GE(back.due, day(3).date());
+}
+
+// Intervals under three days stay as they are; longer ones move by at most
+// their reach (one day, plus 15% of the days up to a week, 10% up to twenty
+// days, 5% beyond), the same way for the same seed, and over many seeds take
+// every day within the reach.
+TEST(SpreadTest, IntervalsMoveWithinTheirReachAndTheSameSeedMovesThemAlike)
+{
+    struct Case {
+        int days;
+        int shortest;
+        int longest;
+    };
+    const Case cases[] = {{1, 1, 1}, {2, 2, 2}, {3, 2, 4}, {7, 5, 9}, {20, 17, 23}, {100, 93, 107}};
+    for (const Case& c : cases) {
+        std::set<int> seen;
+        for (quint64 seed = 0; seed < 2000; ++seed) {
+            const int spread = core::spreadInterval(c.days, core::spreadSeed("", int(seed)));
+            EXPECT_EQ(spread, core::spreadInterval(c.days, core::spreadSeed("", int(seed))));
+            seen.insert(spread);
+        }
+        EXPECT_EQ(*seen.begin(), c.shortest) << c.days << " days";
+        EXPECT_EQ(*seen.rbegin(), c.longest) << c.days << " days";
+        EXPECT_EQ(int(seen.size()), c.longest - c.shortest + 1) << c.days << " days";
+    }
+    for (quint64 seed = 0; seed < 100; ++seed)
+        EXPECT_LE(core::spreadInterval(fsrs::maximumIntervalDays, seed), fsrs::maximumIntervalDays);
+}
+
+// A hundred entries learnt in one sitting and recalled the next day don't all
+// come due on one day; the same entry with the same history comes due alike.
+TEST(SpreadTest, EntriesJudgedTogetherComeDueOnSeveralDays)
+{
+    std::map<QDate, int> dueOn;
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray entry = QByteArray::number(i);
+        const auto first = core::judged({}, true, day(0), entry);
+        const auto second = core::judged(first, true, day(1), entry);
+        EXPECT_EQ(second.due, core::judged(first, true, day(1), entry).due);
+        ++dueOn[second.due];
+    }
+    EXPECT_GE(dueOn.size(), 5u);
+    for (const auto& [due, count] : dueOn)
+        EXPECT_LE(count, 40) << due.toString().toStdString();
 }
 
 } // namespace

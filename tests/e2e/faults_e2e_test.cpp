@@ -199,7 +199,9 @@ QMap<QString, QByteArray> contentsOf(const QString& folder)
     return contents;
 }
 
-enum class Command { Close, DisplaySettings, LeaveEditor };
+// JudgeAndReview: reads the entry right (the record opens), then asks for
+// 复习篇.
+enum class Command { Close, DisplaySettings, LeaveEditor, JudgeAndReview };
 
 struct Fault {
     const char* name;
@@ -299,6 +301,12 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
         click(*dialog, {168 + 68, 368 + 20}); // 离开了
         break;
     }
+    case Command::JudgeAndReview:
+        press(*stage, QStringLiteral("space"));
+        more(answerMessageBoxes(run.process(), 1500)); // what the record says
+        openFromMenu(*stage, {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"),
+                              QStringLiteral("Up"), QStringLiteral("Return")});
+        break;
     }
     if (fault.killed) {
         QTest::qWait(int(QRandomGenerator::global()->bounded(150)));
@@ -448,6 +456,16 @@ INSTANTIATE_TEST_SUITE_P(
             {{true, u"Cannot open file \"{folder}/database/ziku.txt\". 此文件或目录不存在"},
              {true, u"Unable to write to {folder}/database/qrnv.ini"}},
             true},
+        // A learning record that can't be opened says so once, and 复习篇
+        // says that it can't be read rather than that nothing is due.
+        Fault {"RecordIsAFolderJudgeAndReview",
+               [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/record.sqlite")); },
+               false,
+               false,
+               Command::JudgeAndReview,
+               {{false, u"学习记录无法打开，这次的判断不会被记住。"},
+                {false, u"学习记录无法读取，不知道今天要复习哪些字。"}},
+               true},
         Fault {"SymlinkedLibraryLeaveEditor",
                linkLibrary,
                false,

@@ -20,6 +20,8 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/quenlo \
     ./usr/share/quenlo/database/ziku.txt ./usr/share/quenlo/database/help.htm \
     ./usr/share/quenlo/database/bjx.qrnv ./usr/share/quenlo/Sound/xiayige.wav \
+    ./usr/share/quenlo/database/strokes.bin ./usr/share/quenlo/database/ARPHICPL.TXT \
+    ./usr/share/quenlo/database/pinyin.bin ./usr/share/quenlo/database/pinyin-pro-LICENSE.txt \
     ./usr/share/applications/quenlo.desktop \
     ./usr/share/metainfo/io.github.quenlo.Quenlo.metainfo.xml \
     ./usr/share/icons/hicolor/256x256/apps/quenlo.png \

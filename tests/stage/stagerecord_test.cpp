@@ -49,7 +49,7 @@ protected:
         return result;
     }
 
-    // Lets the record report and the stage show what it reported.
+    // Lets the record answer and the stage show what it answered.
     void settle()
     {
         record().flush();
@@ -92,9 +92,9 @@ TEST_F(StageRecordTest, TheFirstJudgementOfEachShowingIsRecorded)
     start();
     type(u' ');
     EXPECT_EQ(judgements().size(), 3);
-    EXPECT_EQ(record().statistics(QDate::currentDate()).learning
-                  + record().statistics(QDate::currentDate()).known,
-              3);
+    const auto stats = record().statistics(QDate::currentDate());
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(stats->learning + stats->known, 3);
 }
 
 TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
@@ -114,6 +114,7 @@ TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
         [&] { return action(QStringLiteral("复习篇"))->text() == QStringLiteral("复习篇（3）"); }));
 
     action(QStringLiteral("复习篇"))->trigger();
+    settle();
     EXPECT_EQ(state().deckKind, core::DeckKind::Review);
     QStringList shownInTurn;
     for (int i = 0; i < 3; ++i) {
@@ -178,6 +179,7 @@ TEST_F(StageRecordTest, NothingDueSaysSoAndKeepsTheDeck)
     record().flush();
     recorder->clear();
     action(QStringLiteral("复习篇"))->trigger();
+    settle();
     EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("今天没有要复习的了！")});
     EXPECT_TRUE(recorder->sounds().isEmpty());
     EXPECT_EQ(state().deckKind, core::DeckKind::Library);
@@ -187,6 +189,8 @@ TEST_F(StageRecordTest, NothingDueSaysSoAndKeepsTheDeck)
     EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
 }
 
+// A record that can't be opened says so once, and the review deck says that
+// the record can't be read rather than that nothing is due.
 TEST_F(StageRecordTest, ARecordThatCannotBeOpenedSaysSoOnceAndTheStageGoesOn)
 {
     // A folder where the file should be: nothing can open it.
@@ -196,11 +200,13 @@ TEST_F(StageRecordTest, ARecordThatCannotBeOpenedSaysSoOnceAndTheStageGoesOn)
     type(u'\r');
     type(u'5');
     settle();
-    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("学习记录无法保存，这次的判断不会被记住。")});
+    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("学习记录无法打开，这次的判断不会被记住。")});
     EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("cuo.wav")), 1);
     action(QStringLiteral("复习篇"))->trigger();
-    EXPECT_EQ(recorder->messages().size(), 2); // nothing due; no second failure
+    settle();
+    EXPECT_EQ(recorder->messages().value(1), QStringLiteral("学习记录无法读取，不知道今天要复习哪些字。"));
+    EXPECT_EQ(recorder->messages().size(), 2); // no second failure
     EXPECT_EQ(state().deckKind, core::DeckKind::Library);
 }
 
