@@ -60,6 +60,7 @@ private:
     void buildPositionGroup(QWidget* panel);
     void buildArrowPad(QWidget* group);
     void buildFontGroup(QWidget* panel);
+    void buildStarBurstBox(QWidget* group);
     void buildButtons(QWidget* panel);
     void setFocusOrder();
 

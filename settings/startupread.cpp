@@ -107,6 +107,7 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
         readY(file, settings, defaults, c);
 
     settings.fontFace = file.readString(keys::kFontSection, keys::kFontFace, defaults.fontFace);
+    settings.starBurst = file.readInteger(keys::kRewardSection, keys::kStarBurst, 1) != 0;
 
     // Throws for a text that is not a colour; the colour mode is then left unread.
     settings.singleColour = textToColour(
@@ -131,6 +132,11 @@ void writeDisplaySettings(SettingsFile& file, const StageSettings& settings)
         writePosition(file, xKey(c), settings.position(c).x);
         writePosition(file, yKey(c), settings.position(c).y);
     }
+}
+
+void writeStarBurst(SettingsFile& file, bool on)
+{
+    file.writeInteger(keys::kRewardSection, keys::kStarBurst, on ? 1 : 0);
 }
 
 } // namespace settings

@@ -13,6 +13,7 @@
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
 #include "stage/soundcues.h"
+#include "stage/starburst.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -55,6 +56,9 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
         QCoreApplication::quit();
     };
     buildMenu();
+    m_starBurst = new StarBurst(this);
+    connect(m_starBurst, &StarBurst::frameChanged, this,
+            [this] { platform::guarded(this, [this] { reshape(); }); });
 
     m_state.deck = core::Deck::fromEntries(core::builtInEntries());
     m_state.deckKind = core::DeckKind::Library;
@@ -155,6 +159,7 @@ QColor StageWindow::nextColour()
 
 void StageWindow::showEntry()
 {
+    m_starBurst->stop(); // the next step never waits for the stars
     m_colour = nextColour();
     const qsizetype index = core::nextIndex(m_state);
     const core::StageState& state = m_state;
@@ -175,17 +180,36 @@ void StageWindow::drawEntry(QByteArrayView entry)
     applyShape();
 }
 
+bool StageWindow::starBurstRunning() const
+{
+    return m_starBurst->isRunning();
+}
+
 void StageWindow::applyShape()
 {
-    const QRect before = m_shape.boundingRect();
     const QPainterPath outlines = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
     m_glyphs = emboldened(outlines, emboldenWidth(m_font));
-    m_shape = glyphRegion(m_glyphs, size());
-    if (m_shape.isEmpty()) {
-        m_shape = placeholderMark(m_textPlace, size());
+    m_glyphShape = glyphRegion(m_glyphs, size());
+    if (m_glyphShape.isEmpty()) {
+        m_glyphShape = placeholderMark(m_textPlace, size());
         m_glyphs = QPainterPath();
-        m_glyphs.addRegion(m_shape);
+        m_glyphs.addRegion(m_glyphShape);
     }
+    reshape();
+}
+
+// The glyphs and the stars flying now, as one outline.
+QPainterPath StageWindow::shapeOutlines() const
+{
+    QPainterPath outlines = m_glyphs;
+    outlines.addPath(m_starBurst->stars());
+    return outlines;
+}
+
+void StageWindow::reshape()
+{
+    const QRect before = m_shape.boundingRect();
+    m_shape = m_glyphShape.united(glyphRegion(m_starBurst->stars(), size()));
 
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, m_colour);
@@ -212,7 +236,7 @@ void StageWindow::cutWindowToShape()
         // place are device-independent, its edges are not.
         const QTransform toDevice = QTransform::fromScale(ratio, ratio);
         const QSize deviceSize(qCeil(width() * ratio), qCeil(height() * ratio));
-        m_nativeShape = glyphRegion(toDevice.map(m_glyphs), deviceSize);
+        m_nativeShape = glyphRegion(toDevice.map(shapeOutlines()), deviceSize);
         if (m_nativeShape.isEmpty())
             m_nativeShape = toDevice.map(m_shape);
         QPainterPath devicePixels;
@@ -291,6 +315,17 @@ void StageWindow::resizeEvent(QResizeEvent* event)
 void StageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    paintGlyphs(painter);
+    // Gold over whatever the window kept of them.
+    const QPainterPath stars = m_starBurst->stars();
+    if (!stars.isEmpty()) {
+        painter.setRenderHint(QPainter::Antialiasing, m_translucent);
+        painter.fillPath(stars, QColor(255, 196, 0));
+    }
+}
+
+void StageWindow::paintGlyphs(QPainter& painter)
+{
     if (m_translucent) {
         // Smooth edges; the see-through background is cleared by Qt.
         painter.setRenderHint(QPainter::Antialiasing);
@@ -339,6 +374,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         }
         if (key == u' ') {
             playCue(SoundCue::Applause);
+            if (m_state.settings.starBurst)
+                m_starBurst->start(m_glyphShape.boundingRect());
             judge(true);
         }
         if (key >= u'0' && key <= u'9') {

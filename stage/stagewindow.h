@@ -13,10 +13,12 @@
 
 class QAction;
 class QMenu;
+class QPainter;
 
 namespace stage {
 
 class StageWindow;
+class StarBurst;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -55,6 +57,8 @@ public:
     bool isTranslucent() const { return m_translucent; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
+    // Whether the stars of a right answer are flying now.
+    bool starBurstRunning() const;
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -107,7 +111,10 @@ private:
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
     void applyShape();
+    void reshape();
+    QPainterPath shapeOutlines() const;
     void cutWindowToShape();
+    void paintGlyphs(QPainter& painter);
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
     void judge(bool right);
@@ -126,8 +133,11 @@ private:
     // m_nativeShape in device-independent coordinates, to paint exactly
     // the device pixels that the window keeps.
     QPainterPath m_nativeShapePath;
-    // The glyphs' outlines as painted; m_shape is the pixels they cover.
+    // The glyphs' outlines as painted, and the pixels they cover; m_shape
+    // adds the stars of a burst.
     QPainterPath m_glyphs;
+    QRegion m_glyphShape;
+    StarBurst* m_starBurst = nullptr;
     // Painted smooth on a see-through window with only its input cut to the
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;
