@@ -10,6 +10,8 @@ class QWidget;
 
 namespace platform {
 
+class VoiceRecorder;
+
 // Everything the program does that a test cannot watch on screen goes through
 // this seam: message boxes, sounds, opening a document, the colour chooser.
 // The program uses the desktop implementation; tests install a recorder that
@@ -37,6 +39,8 @@ public:
                                                   const QString& filter) = 0;
     // A question with Yes and No under the application title; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // The microphone and the parent's recordings.
+    virtual VoiceRecorder& voiceRecorder() = 0;
 };
 
 // What the desktop says when no program can open the document at `path`.

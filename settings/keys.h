@@ -8,6 +8,7 @@ inline constexpr char kSizeSection[] = "\xD7\xD6\xCC\xE5\xB4\xF3\xD0\xA1";  // �
 inline constexpr char kPlaceSection[] = "\xD7\xD6\xCC\xE5\xCE\xBB\xD6\xC3"; // 字体位置
 inline constexpr char kFontSection[] = "\xD7\xD6\xCC\xE5";                  // 字体
 inline constexpr char kColourSection[] = "\xD1\xD5\xC9\xAB";                // 颜色
+inline constexpr char kVoiceSection[] = "\xC2\xBC\xD2\xF4";                 // 录音
 inline constexpr char kRewardSection[] = "\xBD\xB1\xC0\xF8";                // 奖励
 
 inline constexpr char kStartPosition[] = "qswz";
@@ -15,6 +16,7 @@ inline constexpr char kFontFace[] = "zt";
 inline constexpr char kSingleColour[] = "danyi";
 inline constexpr char kColourMode[] = "xuanze";
 inline constexpr char kStarBurst[] = "xingxing"; // 1 on, 0 off
+inline constexpr char kReadAloud[] = "zidong";   // 1 on, 0 off
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";

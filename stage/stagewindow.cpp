@@ -12,6 +12,7 @@
 #include "settings/startupread.h"
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
+#include "stage/parentvoice.h"
 #include "stage/soundcues.h"
 #include "stage/starburst.h"
 
@@ -55,6 +56,10 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
         close();
         QCoreApplication::quit();
     };
+    m_voice = new ParentVoice(this, [this](const QString& message) {
+        platform::effects().showMessage(this, message);
+        regainKeyboard();
+    });
     buildMenu();
     m_starBurst = new StarBurst(this);
     connect(m_starBurst, &StarBurst::frameChanged, this,
@@ -95,6 +100,13 @@ void StageWindow::readStartup()
         }
         settings::readStartupSettings(*state.settingsFile, state.cursor, state.settings);
         playCue(SoundCue::Chime);
+    });
+    platform::guarded(this, [this] {
+        const bool readAloud = m_state.settingsFile->readInteger(settings::keys::kVoiceSection,
+                                                                 settings::keys::kReadAloud, 0)
+                               != 0;
+        m_voice->setReadsAloud(readAloud);
+        m_readAloudAction->setChecked(readAloud);
     });
 }
 
@@ -166,6 +178,7 @@ void StageWindow::showEntry()
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
     m_judgedThisShowing = false;
     playCue(SoundCue::Step);
+    m_voice->entryShown(m_entry);
 }
 
 void StageWindow::drawEntry(QByteArrayView entry)
@@ -363,8 +376,15 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event); // the menu key arrives as a context menu event
         return;
     }
-    const char16_t key = text.front().unicode();
+    const char16_t key = text.front().toLower().unicode();
+    if (event->isAutoRepeat() && key == u'r')
+        return; // still held down
     platform::guarded(this, [this, key] {
+        // R held down records the entry, V plays it back.
+        if (key == u'r')
+            startRecording();
+        if (key == u'v')
+            m_voice->play(m_entry);
         // Each test is made on the same character, one after another.
         if (key == u'\r')
             showEntry();
@@ -391,6 +411,36 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
             showEntry();
         }
     });
+}
+
+void StageWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    // Releasing R keeps the recording.
+    if (event->key() == Qt::Key_R && !event->isAutoRepeat())
+        platform::guarded(this, [this] { m_voice->stopRecording(); });
+    QWidget::keyReleaseEvent(event);
+}
+
+void StageWindow::startRecording()
+{
+    const QRect glyphs = m_glyphShape.boundingRect();
+    m_voice->startRecording(m_entry, mapToGlobal(QPoint(glyphs.left(), glyphs.bottom() + 12)));
+}
+
+void StageWindow::toggleRecording()
+{
+    if (m_voice->isRecording())
+        m_voice->stopRecording();
+    else
+        startRecording();
+}
+
+void StageWindow::switchReadingAloud()
+{
+    const bool on = m_readAloudAction->isChecked();
+    m_voice->setReadsAloud(on);
+    core::settingsFile(m_state).writeInteger(settings::keys::kVoiceSection, settings::keys::kReadAloud,
+                                             on ? 1 : 0);
 }
 
 void StageWindow::contextMenuEvent(QContextMenuEvent* event)
@@ -448,6 +498,12 @@ void StageWindow::buildMenu()
     }
     command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::showReviewDeck);
     m_menu->addSeparator();
+    m_recordAction = command(m_menu, QIcon(), QStringLiteral("录音"), &StageWindow::toggleRecording);
+    m_recordAction->setCheckable(true);
+    m_readAloudAction = command(m_menu, QIcon(), QStringLiteral("自动朗读"),
+                                &StageWindow::switchReadingAloud);
+    m_readAloudAction->setCheckable(true);
+    m_menu->addSeparator();
     command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::openProgress);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::openHelp);
     m_menu->addSeparator();
@@ -457,6 +513,9 @@ void StageWindow::buildMenu()
 void StageWindow::prepareMenu()
 {
     m_chooseColourAction->setEnabled(m_singleColourAction->isChecked());
+    // Checked while a recording runs: choosing it again stops it.
+    m_recordAction->setEnabled(!m_entry.isEmpty());
+    m_recordAction->setChecked(m_voice->isRecording());
 }
 
 void StageWindow::showColourMode()

@@ -19,6 +19,7 @@ namespace stage {
 
 class StageWindow;
 class StarBurst;
+class ParentVoice;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -59,6 +60,8 @@ public:
     const QFont& drawnFont() const { return m_font; }
     // Whether the stars of a right answer are flying now.
     bool starBurstRunning() const;
+    // The parent's recordings of the entries.
+    ParentVoice& parentVoice() { return *m_voice; }
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -86,6 +89,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -106,6 +110,9 @@ private:
     void showReviewDeck();
     void openProgress();
     void openHelp();
+    void toggleRecording();
+    void switchReadingAloud();
+    void startRecording();
     void rememberPlaceAndClose();
 
     QColor nextColour();
@@ -138,6 +145,7 @@ private:
     QPainterPath m_glyphs;
     QRegion m_glyphShape;
     StarBurst* m_starBurst = nullptr;
+    ParentVoice* m_voice = nullptr;
     // Painted smooth on a see-through window with only its input cut to the
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;
@@ -154,6 +162,8 @@ private:
     QAction* m_randomColourAction = nullptr;
     QAction* m_singleColourAction = nullptr;
     QAction* m_chooseColourAction = nullptr;
+    QAction* m_recordAction = nullptr;
+    QAction* m_readAloudAction = nullptr;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     std::function<void()> m_endProgram;

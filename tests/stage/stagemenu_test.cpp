@@ -111,13 +111,15 @@ TEST_F(StageKeysTest, EscEndsWithoutStoringAndOtherKeysDoNothing)
 TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
 {
     QMenu* menu = form->stageMenu();
-    EXPECT_EQ(captions(menu),
-              (QStringList {QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"),
-                            QStringLiteral("-"), QStringLiteral("设置"), QStringLiteral("颜色设置"),
-                            QStringLiteral("-"), QStringLiteral("识字篇"), QStringLiteral("百家姓篇"),
-                            QStringLiteral("三字经篇"), QStringLiteral("千字文篇"), QStringLiteral("复习篇"),
-                            QStringLiteral("-"), QStringLiteral("学习记录"), QStringLiteral("帮助"),
-                            QStringLiteral("-"), QStringLiteral("关闭")}));
+    EXPECT_EQ(
+        captions(menu),
+        (QStringList {QStringLiteral("添加"),     QStringLiteral("-"),        QStringLiteral("定位指针"),
+                      QStringLiteral("-"),        QStringLiteral("设置"),     QStringLiteral("颜色设置"),
+                      QStringLiteral("-"),        QStringLiteral("识字篇"),   QStringLiteral("百家姓篇"),
+                      QStringLiteral("三字经篇"), QStringLiteral("千字文篇"), QStringLiteral("复习篇"),
+                      QStringLiteral("-"),        QStringLiteral("录音"),     QStringLiteral("自动朗读"),
+                      QStringLiteral("-"),        QStringLiteral("学习记录"), QStringLiteral("帮助"),
+                      QStringLiteral("-"),        QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
     EXPECT_EQ(captions(colours), (QStringList {QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
