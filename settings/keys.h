@@ -13,6 +13,8 @@ inline constexpr char kStartPosition[] = "qswz";
 inline constexpr char kFontFace[] = "zt";
 inline constexpr char kSingleColour[] = "danyi";
 inline constexpr char kColourMode[] = "xuanze";
+// In the font section: 1 prints the pinyin above the characters, 0 not.
+inline constexpr char kShowPinyin[] = "pinyin";
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";

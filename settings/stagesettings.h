@@ -38,6 +38,8 @@ struct StageSettings {
     std::array<Position, kWordClassCount> positions {}; // pixels, by WordClass
     Colour singleColour = 0;
     ColourMode colourMode = ColourMode::Random;
+    // The pinyin above each character; off until the user turns it on.
+    bool showPinyin = false;
 
     qint32& size(WordClass c) { return sizes[static_cast<int>(c)]; }
     qint32 size(WordClass c) const { return sizes[static_cast<int>(c)]; }

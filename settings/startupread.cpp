@@ -107,6 +107,7 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
         readY(file, settings, defaults, c);
 
     settings.fontFace = file.readString(keys::kFontSection, keys::kFontFace, defaults.fontFace);
+    settings.showPinyin = file.readInteger(keys::kFontSection, keys::kShowPinyin, 0) == 1;
 
     // Throws for a text that is not a colour; the colour mode is then left unread.
     settings.singleColour = textToColour(

@@ -12,6 +12,7 @@
 #include "settings/startupread.h"
 #include "stage/glyphrenderer.h"
 #include "stage/menuicons.h"
+#include "stage/pinyinlabels.h"
 #include "stage/soundcues.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     m_state.deckKind = core::DeckKind::Library;
     readStartup();
     showColourMode();
+    m_pinyinAction->setChecked(m_state.settings.showPinyin);
 }
 
 StageWindow::~StageWindow()
@@ -178,8 +180,11 @@ void StageWindow::drawEntry(QByteArrayView entry)
 void StageWindow::applyShape()
 {
     const QRect before = m_shape.boundingRect();
-    const QPainterPath outlines = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
+    const QString text = platform::gbk::decode(m_entry);
+    const QPainterPath outlines = glyphPath(text, m_font, m_textPlace);
     m_glyphs = emboldened(outlines, emboldenWidth(m_font));
+    if (m_state.settings.showPinyin)
+        m_glyphs.addPath(pinyinOverText(text, m_font, m_textPlace));
     m_shape = glyphRegion(m_glyphs, size());
     if (m_shape.isEmpty()) {
         m_shape = placeholderMark(m_textPlace, size());
@@ -345,6 +350,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
             playCue(SoundCue::Wrong);
             judge(false);
         }
+        if (key == u'p' || key == u'P')
+            togglePinyin();
         if (key == u'0') {
             if (core::stepBack(m_state)) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
@@ -396,6 +403,10 @@ void StageWindow::buildMenu()
     colourMenu->addSeparator();
     m_chooseColourAction = command(colourMenu, menuicons::pickColour(), QStringLiteral("设置单一字体颜色"),
                                    &StageWindow::chooseSingleColour);
+    m_pinyinAction = command(m_menu, QIcon(), QStringLiteral("拼音"), &StageWindow::togglePinyin);
+    m_pinyinAction->setCheckable(true);
+    m_pinyinAction->setShortcut(QKeySequence(Qt::Key_P));
+    m_pinyinAction->setShortcutContext(Qt::WidgetShortcut);
     m_menu->addSeparator();
 
     const std::pair<core::DeckKind, std::pair<QIcon, QString>> decks[] = {
@@ -529,6 +540,16 @@ void StageWindow::rememberPlaceAndClose()
     core::settingsFile(m_state).writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
                                              core::startPositionToStore(m_state.cursor));
     endProgram();
+}
+
+void StageWindow::togglePinyin()
+{
+    core::StageState& state = m_state;
+    state.settings.showPinyin = !state.settings.showPinyin;
+    m_pinyinAction->setChecked(state.settings.showPinyin);
+    applyShape();
+    core::settingsFile(m_state).writeInteger(settings::keys::kFontSection, settings::keys::kShowPinyin,
+                                             state.settings.showPinyin ? 1 : 0);
 }
 
 void StageWindow::mouseReleaseEvent(QMouseEvent* event)

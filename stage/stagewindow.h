@@ -53,6 +53,8 @@ public:
     const QRegion& nativeShape() const { return m_nativeShape; }
     // Whether the glyphs are painted smooth on a see-through window.
     bool isTranslucent() const { return m_translucent; }
+    // Whether the pinyin stands above the characters.
+    bool showsPinyin() const { return m_state.settings.showPinyin; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
 
@@ -103,6 +105,7 @@ private:
     void openProgress();
     void openHelp();
     void rememberPlaceAndClose();
+    void togglePinyin();
 
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
@@ -144,6 +147,7 @@ private:
     QAction* m_randomColourAction = nullptr;
     QAction* m_singleColourAction = nullptr;
     QAction* m_chooseColourAction = nullptr;
+    QAction* m_pinyinAction = nullptr;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     std::function<void()> m_endProgram;
