@@ -1,6 +1,7 @@
 #include "core/recorddatabase.h"
 
 #include "core/csv.h"
+#include "core/pinyin.h"
 #include "core/schedule.h"
 #include "platform/gbk.h"
 
@@ -387,7 +388,9 @@ bool RecordDatabase::exportCsv(const QString& path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(csv::row({QStringLiteral("时间"), QStringLiteral("条目"), QStringLiteral("判断")}).toUtf8());
+    file.write(csv::row({QStringLiteral("时间"), QStringLiteral("条目"), QStringLiteral("拼音"),
+                         QStringLiteral("判断")})
+                   .toUtf8());
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT judgement.at, item.text, judgement.right FROM judgement"
@@ -400,7 +403,7 @@ bool RecordDatabase::exportCsv(const QString& path)
                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const QString entry = platform::gbk::decode(q.value(1).toByteArray());
         const QString verdict = q.value(2).toInt() ? QStringLiteral("对") : QStringLiteral("错");
-        file.write(csv::row({time, entry, verdict}).toUtf8());
+        file.write(csv::row({time, entry, pinyinLine(entry), verdict}).toUtf8());
     }
     // A read that stopped part way must not leave a short file behind.
     if (q.lastError().isValid()) {

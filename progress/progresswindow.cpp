@@ -1,5 +1,6 @@
 #include "progress/progresswindow.h"
 
+#include "core/pinyin.h"
 #include "core/record.h"
 #include "platform/effects.h"
 #include "platform/gbk.h"
@@ -41,6 +42,21 @@ QLabel* label(QWidget* parent, const QString& text, const QFont& font, const QCo
 QLabel* heading(QWidget* parent, const QString& text)
 {
     return label(parent, text, captionFont(24, true), kGreen);
+}
+
+// The entries in rows of a table, each with its pinyin in small type under it.
+QString entriesWithPinyin(const QStringList& entries, const QStringList& pinyin)
+{
+    constexpr int perRow = 6;
+    QString html = QStringLiteral("<table cellspacing=\"10\">");
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i % perRow == 0)
+            html += i == 0 ? QStringLiteral("<tr>") : QStringLiteral("</tr><tr>");
+        html += QStringLiteral("<td align=\"center\">%1<br><span style=\"font-size:18px; "
+                               "font-weight:normal\">%2</span></td>")
+                    .arg(entries.at(i).toHtmlEscaped(), pinyin.at(i).toHtmlEscaped());
+    }
+    return html + QStringLiteral("</tr></table>");
 }
 
 } // namespace
@@ -114,11 +130,20 @@ void ProgressWindow::showStatistics()
     m_due->setText(QStringLiteral("今天要复习 %1 个").arg(stats.dueToday));
     m_chart->setDays(stats.lastDays);
     QStringList entries;
-    for (const core::WrongCount& wrong : stats.mostWrong)
+    QStringList pinyin;
+    for (const core::WrongCount& wrong : stats.mostWrong) {
         entries.append(platform::gbk::decode(wrong.entry));
-    m_mostWrong->setText(entries.isEmpty() ? QStringLiteral("还没有认错的字")
-                                           : entries.join(QStringLiteral("　")));
+        pinyin.append(core::pinyinLine(entries.back()));
+    }
+    if (entries.isEmpty()) {
+        m_mostWrong->setTextFormat(Qt::PlainText);
+        m_mostWrong->setText(QStringLiteral("还没有认错的字"));
+    } else {
+        m_mostWrong->setTextFormat(Qt::RichText);
+        m_mostWrong->setText(entriesWithPinyin(entries, pinyin));
+    }
     m_mostWrong->setProperty("entries", entries);
+    m_mostWrong->setProperty("pinyin", pinyin);
 }
 
 QString ProgressWindow::countsText() const
@@ -129,6 +154,11 @@ QString ProgressWindow::countsText() const
 QStringList ProgressWindow::mostWrongShown() const
 {
     return m_mostWrong->property("entries").toStringList();
+}
+
+QStringList ProgressWindow::mostWrongPinyinShown() const
+{
+    return m_mostWrong->property("pinyin").toStringList();
 }
 
 void ProgressWindow::exportCsv()

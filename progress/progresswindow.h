@@ -26,6 +26,8 @@ public:
     // What is shown (for tests).
     QString countsText() const;
     QStringList mostWrongShown() const;
+    // The pinyin under each of them, in the same order.
+    QStringList mostWrongPinyinShown() const;
     const DailyChart& chart() const { return *m_chart; }
 
 public Q_SLOTS:
