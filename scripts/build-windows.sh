@@ -22,10 +22,16 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake --preset windows -S "$root" -B "$build" "${launcher[@]}" >"$build.configure.log" 2>&1 \
-  || { cat "$build.configure.log" >&2; exit 1; }
-rm -f "$build.configure.log"
-cmake --build "$build" --target quenlo --parallel "$(nproc)"
+mkdir -p "$build"
+windows_tests=OFF
+[[ -d /usr/src/googletest ]] && windows_tests=ON
+cmake --preset windows -S "$root" -B "$build" -DQUENLO_BUILD_WINDOWS_TESTS=$windows_tests "${launcher[@]}" >"$build/configure.log" 2>&1 \
+  || { cat "$build/configure.log" >&2; exit 1; }
+
+targets=(quenlo)
+# The platform tests for Wine (scripts/test-windows.sh runs them).
+[[ $windows_tests == ON ]] && targets+=(platform_core_test)
+cmake --build "$build" --target "${targets[@]}" --parallel "$(nproc)"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 
 # ---- The program folder: the install layout (bin\quenlo.exe, share\quenlo\),
@@ -56,20 +62,28 @@ dll_source() {
     fi
   done
 }
-pending=("$bin/quenlo.exe")
-for plugin in "${plugins[@]}"; do pending+=("$bin/$plugin"); done
-while ((${#pending[@]})); do
-  binary=${pending[0]}
-  pending=("${pending[@]:1}")
-  while read -r name; do
-    [[ -f "$bin/$name" ]] && continue
-    source=$(dll_source "$name")
-    [[ -n "$source" ]] || continue # a DLL of Windows itself
-    cp "$source" "$bin/$name"
-    pending+=("$bin/$name")
-  done < <("$objdump" -p "$binary" | sed -n 's/^\s*DLL Name: //p')
-done
+copy_imports() { # copy_imports <folder> <binaries...>: the DLLs they need, into the folder
+  local folder=$1 binary name source
+  shift
+  local pending=("$@")
+  while ((${#pending[@]})); do
+    binary=${pending[0]}
+    pending=("${pending[@]:1}")
+    while read -r name; do
+      [[ -f "$folder/$name" ]] && continue
+      source=$(dll_source "$name")
+      [[ -n "$source" ]] || continue # a DLL of Windows itself
+      cp "$source" "$folder/$name"
+      pending+=("$folder/$name")
+    done < <("$objdump" -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+  done
+}
+copy_imports "$bin" "$bin/quenlo.exe" "${plugins[@]/#/$bin/}"
 find "$bin" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
+
+if [[ -f "$build/tests-windows/platform_core_test.exe" ]]; then
+  copy_imports "$build/tests-windows" "$build/tests-windows/platform_core_test.exe"
+fi
 
 # ---- The installer and the portable zip.
 icon="$root/packaging/windows/quenlo.ico"
@@ -84,6 +98,8 @@ rm -rf "$build/portable"
 mkdir -p "$portable"
 cp -r "$bin"/. "$portable/"
 cp -r "$image/share/quenlo"/. "$portable/"
+cp -r "$image/translations" "$portable/"
+printf '[Paths]\nPrefix = .\n' >"$portable/qt.conf"
 (cd "$build/portable" && zip -qr -9 "$build/Quenlo-$version-portable.zip" Quenlo)
 
 say "quenlo.exe $version: $(du -sh "$bin" | cut -f1) program folder"
