@@ -7,7 +7,7 @@
 // it back from the display server (which answers only after drawing all it
 // was sent before) and then closes the dialog.
 
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,11 +31,12 @@ namespace benchsupport {
 // the display server.
 inline QRgb displayedColour(QPoint global)
 {
-    const QImage pixel = QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
+    const QImage pixel =
+        QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
     return pixel.isNull() ? 0 : pixel.pixel(0, 0) & 0xFFFFFF;
 }
 
-inline QAction* menuCommand(stage::TForm1& stage, const QString& text)
+inline QAction* menuCommand(stage::StageWindow& stage, const QString& text)
 {
     for (QAction* action : stage.stageMenu()->actions()) {
         if (action->text() == text)
@@ -79,9 +80,9 @@ private:
 // Triggers the stage's menu command and times it to the dialog's first frame
 // on the display, checked at the dialog's top-left client pixel against
 // `background`. Then calls `whileShown` and closes the dialog (neither timed).
-inline std::optional<DialogTiming> timeMenuCommandToDialog(stage::TForm1& stage, const QString& command,
-                                                           QRgb background,
-                                                           const std::function<void(QDialog*)>& whileShown = {})
+inline std::optional<DialogTiming>
+timeMenuCommandToDialog(stage::StageWindow& stage, const QString& command, QRgb background,
+                        const std::function<void(QDialog*)>& whileShown = {})
 {
     QAction* action = menuCommand(stage, command);
     if (!action)

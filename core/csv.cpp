@@ -2,9 +2,10 @@
 
 namespace core::csv {
 
-QString field(const QString& text) {
-    const bool needsQuotes = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') ||
-                             text.contains(u'\r');
+QString field(const QString& text)
+{
+    const bool needsQuotes = text.contains(u',') || text.contains(u'"') || text.contains(u'\n')
+                             || text.contains(u'\r');
     if (!needsQuotes)
         return text;
     QString quoted = text;
@@ -12,7 +13,8 @@ QString field(const QString& text) {
     return u'"' + quoted + u'"';
 }
 
-QString row(const QStringList& fields) {
+QString row(const QStringList& fields)
+{
     QStringList quoted;
     quoted.reserve(fields.size());
     for (const QString& text : fields)

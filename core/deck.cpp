@@ -17,7 +17,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace stage {
+namespace core {
 
 namespace {
 
@@ -65,7 +65,7 @@ quint64 bytesEqual(const char* text, __m128i c)
 // entry starts.
 qsizetype indexLineEnds(const char* text, qsizetype end, qsizetype stride, std::vector<quint32>& checkpoints)
 {
-    qsizetype count = 0;         // line ends seen, that is, entries ended
+    qsizetype count = 0;          // line ends seen, that is, entries ended
     qsizetype untilNext = stride; // line ends until the next noted start
     qsizetype i = 0;
 #if defined(__SSE2__)
@@ -167,8 +167,8 @@ QByteArray Deck::toFileBytes() const
 
 QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries, QByteArrayView lineEnd)
 {
-    return toFileBytes(qsizetype(entries.size()), [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); },
-                       lineEnd);
+    return toFileBytes(
+        qsizetype(entries.size()), [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); }, lineEnd);
 }
 
 QByteArray Deck::toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd)
@@ -200,7 +200,7 @@ FileForm formOfFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return FileForm{};
+        return FileForm {};
     const QByteArray bytes = file.readAll();
     FileForm form;
     form.encoding = platform::textencoding::detect(bytes);
@@ -226,7 +226,8 @@ Deck readDeckFile(const QString& path)
 
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)
 {
-    writeDeckFile(path, qsizetype(entries.size()), [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); });
+    writeDeckFile(path, qsizetype(entries.size()),
+                  [&](qsizetype i) { return QByteArrayView(entries[size_t(i)]); });
 }
 
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt)
@@ -236,9 +237,10 @@ void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& en
     const QByteArray text = Deck::toFileBytes(count, entryAt, form.lineEnd);
     const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(text, form.encoding);
     if (!bytes)
-        throw platform::Error(QStringLiteral("Cannot create file \"%1\". %2")
-                                  .arg(QDir::toNativeSeparators(path), textencoding::textNotStorableReason()));
+        throw platform::Error(
+            QStringLiteral("Cannot create file \"%1\". %2")
+                .arg(QDir::toNativeSeparators(path), textencoding::textNotStorableReason()));
     platform::replaceFileOrThrow(path, *bytes);
 }
 
-} // namespace stage
+} // namespace core

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-namespace stage {
+namespace core {
 
 // The ordered list of entries that the stage steps through: GBK byte strings
 // in file order, duplicates and empty entries kept. A deck keeps the file's
@@ -64,8 +64,9 @@ Deck readDeckFile(const QString& path);
 // existing file keeps its encoding (and byte-order mark); a UTF-8 file also
 // keeps its line end. A new file is GBK, unless entries hold foreign runs,
 // which only UTF-8 can keep. The file always reads back as written: a UTF-8
-// file that would read as GBK afterwards gets a byte-order mark. Throws platform::Error("Cannot create file ...").
+// file that would read as GBK afterwards gets a byte-order mark. Throws platform::Error("Cannot create file
+// ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
 
-} // namespace stage
+} // namespace core

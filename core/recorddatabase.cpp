@@ -22,29 +22,45 @@ constexpr int sqliteCorrupt = 11;
 constexpr int sqliteFull = 13;
 constexpr int sqliteNotADatabase = 26;
 
-int sqliteCode(const QSqlError& error) { return error.nativeErrorCode().toInt() & 0xff; }
+int sqliteCode(const QSqlError& error)
+{
+    return error.nativeErrorCode().toInt() & 0xff;
+}
 
-bool isCorruption(const QSqlError& error) {
+bool isCorruption(const QSqlError& error)
+{
     const int code = sqliteCode(error);
     return code == sqliteCorrupt || code == sqliteNotADatabase;
 }
 
-QString cannotSaveMessage() { return QStringLiteral("学习记录无法保存，这次的判断不会被记住。"); }
-QString diskFullMessage() { return QStringLiteral("磁盘已满，学习记录无法保存，这次的判断不会被记住。"); }
-QString newerVersionMessage() {
+QString cannotSaveMessage()
+{
+    return QStringLiteral("学习记录无法保存，这次的判断不会被记住。");
+}
+QString diskFullMessage()
+{
+    return QStringLiteral("磁盘已满，学习记录无法保存，这次的判断不会被记住。");
+}
+QString newerVersionMessage()
+{
     return QStringLiteral("学习记录是较新版本的程序写的，这个版本不能使用它，这次的判断不会被记住。");
 }
-QString corruptMessage(const QString& asideName) {
+QString corruptMessage(const QString& asideName)
+{
     return QStringLiteral("学习记录文件已损坏，已改名保存为 %1，从现在起重新记录。").arg(asideName);
 }
 
-bool exec(QSqlQuery& query, const QString& sql) { return query.exec(sql); }
+bool exec(QSqlQuery& query, const QString& sql)
+{
+    return query.exec(sql);
+}
 
 // Each step brings the schema from version i to i + 1, so a file made by any
 // earlier release is brought up to date in order.
 using Migration = std::function<bool(QSqlQuery&)>;
 
-bool createFirstSchema(QSqlQuery& q) {
+bool createFirstSchema(QSqlQuery& q)
+{
     // An item is its text as the program holds it (GBK bytes): the same
     // entry in two decks is one item.
     return exec(q, QStringLiteral("CREATE TABLE item ("
@@ -56,23 +72,25 @@ bool createFirstSchema(QSqlQuery& q) {
                                   " due_day INTEGER NOT NULL,"     // local Julian day
                                   " right_count INTEGER NOT NULL,"
                                   " wrong_count INTEGER NOT NULL,"
-                                  " right_streak INTEGER NOT NULL)")) &&
-           exec(q, QStringLiteral("CREATE INDEX item_due ON item (due_day, wrong_count)")) &&
-           exec(q, QStringLiteral("CREATE TABLE judgement ("
-                                  " id INTEGER PRIMARY KEY,"
-                                  " item_id INTEGER NOT NULL REFERENCES item (id),"
-                                  " at INTEGER NOT NULL,"  // ms since the epoch
-                                  " day INTEGER NOT NULL," // local Julian day
-                                  " right INTEGER NOT NULL)")) &&
-           exec(q, QStringLiteral("CREATE INDEX judgement_day ON judgement (day, right)"));
+                                  " right_streak INTEGER NOT NULL)"))
+           && exec(q, QStringLiteral("CREATE INDEX item_due ON item (due_day, wrong_count)"))
+           && exec(q, QStringLiteral("CREATE TABLE judgement ("
+                                     " id INTEGER PRIMARY KEY,"
+                                     " item_id INTEGER NOT NULL REFERENCES item (id),"
+                                     " at INTEGER NOT NULL,"  // ms since the epoch
+                                     " day INTEGER NOT NULL," // local Julian day
+                                     " right INTEGER NOT NULL)"))
+           && exec(q, QStringLiteral("CREATE INDEX judgement_day ON judgement (day, right)"));
 }
 
-const std::vector<Migration>& migrations() {
+const std::vector<Migration>& migrations()
+{
     static const std::vector<Migration> steps = {createFirstSchema};
     return steps;
 }
 
-QString asideName(const QString& path) {
+QString asideName(const QString& path)
+{
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString name = path + QStringLiteral(".corrupt-") + stamp;
     for (int n = 2; QFile::exists(name); ++n)
@@ -80,21 +98,33 @@ QString asideName(const QString& path) {
     return name;
 }
 
-std::atomic<int> connectionCounter{0};
+std::atomic<int> connectionCounter {0};
 
 } // namespace
 
 RecordDatabase::RecordDatabase(QString path)
-    : m_path(std::move(path)),
-      m_connection(QStringLiteral("quenlo-record-%1").arg(connectionCounter.fetch_add(1))) {}
+    : m_path(std::move(path))
+    , m_connection(QStringLiteral("quenlo-record-%1").arg(connectionCounter.fetch_add(1)))
+{
+}
 
-RecordDatabase::~RecordDatabase() { closeConnection(); }
+RecordDatabase::~RecordDatabase()
+{
+    closeConnection();
+}
 
-int RecordDatabase::schemaVersion() { return static_cast<int>(migrations().size()); }
+int RecordDatabase::schemaVersion()
+{
+    return static_cast<int>(migrations().size());
+}
 
-bool RecordDatabase::open() { return openConnection(); }
+bool RecordDatabase::open()
+{
+    return openConnection();
+}
 
-bool RecordDatabase::openConnection() {
+bool RecordDatabase::openConnection()
+{
     QSqlError error;
     switch (prepareConnection(error)) {
     case Opening::Opened:
@@ -110,7 +140,8 @@ bool RecordDatabase::openConnection() {
     return recover(error);
 }
 
-RecordDatabase::Opening RecordDatabase::prepareConnection(QSqlError& error) {
+RecordDatabase::Opening RecordDatabase::prepareConnection(QSqlError& error)
+{
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -126,16 +157,16 @@ RecordDatabase::Opening RecordDatabase::prepareConnection(QSqlError& error) {
         return Opening::NewerRelease;
     // Write-ahead logging: a process killed mid-write leaves the file whole.
     // NORMAL sync keeps every committed judgement across a killed process.
-    if (!exec(q, QStringLiteral("PRAGMA journal_mode = WAL")) ||
-        !exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"))) {
+    if (!exec(q, QStringLiteral("PRAGMA journal_mode = WAL"))
+        || !exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"))) {
         error = q.lastError();
         return Opening::Failed;
     }
     for (int step = version; step < schemaVersion(); ++step) {
         QSqlQuery m(db);
-        const bool migrated = db.transaction() && migrations()[step](m) &&
-                              exec(m, QStringLiteral("PRAGMA user_version = %1").arg(step + 1)) &&
-                              db.commit();
+        const bool migrated = db.transaction() && migrations()[step](m)
+                              && exec(m, QStringLiteral("PRAGMA user_version = %1").arg(step + 1))
+                              && db.commit();
         if (!migrated) {
             error = m.lastError().isValid() ? m.lastError() : db.lastError();
             db.rollback();
@@ -145,7 +176,8 @@ RecordDatabase::Opening RecordDatabase::prepareConnection(QSqlError& error) {
     return Opening::Opened;
 }
 
-void RecordDatabase::closeConnection() {
+void RecordDatabase::closeConnection()
+{
     m_open = false;
     if (!QSqlDatabase::contains(m_connection))
         return;
@@ -155,7 +187,8 @@ void RecordDatabase::closeConnection() {
 
 // A corrupt file is kept aside with its log, and a new record begins; any
 // other failure leaves the record closed for this run.
-bool RecordDatabase::recover(const QSqlError& error) {
+bool RecordDatabase::recover(const QSqlError& error)
+{
     closeConnection();
     if (!isCorruption(error))
         return fail(error);
@@ -172,14 +205,19 @@ bool RecordDatabase::recover(const QSqlError& error) {
     return reopened;
 }
 
-bool RecordDatabase::fail(const QSqlError& error) {
+bool RecordDatabase::fail(const QSqlError& error)
+{
     m_failure = sqliteCode(error) == sqliteFull ? diskFullMessage() : cannotSaveMessage();
     return false;
 }
 
-QString RecordDatabase::takeFailure() { return std::exchange(m_failure, QString()); }
+QString RecordDatabase::takeFailure()
+{
+    return std::exchange(m_failure, QString());
+}
 
-bool RecordDatabase::recordJudgement(const QByteArray& entry, bool right, const QDateTime& when) {
+bool RecordDatabase::recordJudgement(const QByteArray& entry, bool right, const QDateTime& when)
+{
     if (!m_open)
         return false;
     const QSqlError error = writeInTransaction(entry, right, when);
@@ -196,7 +234,8 @@ bool RecordDatabase::recordJudgement(const QByteArray& entry, bool right, const 
     return fail(error);
 }
 
-QSqlError RecordDatabase::writeInTransaction(const QByteArray& entry, bool right, const QDateTime& when) {
+QSqlError RecordDatabase::writeInTransaction(const QByteArray& entry, bool right, const QDateTime& when)
+{
     // BEGIN and COMMIT as statements, not QSqlDatabase::commit(): only a
     // statement's error carries SQLite's code, which tells a full disk.
     QSqlQuery transaction(QSqlDatabase::database(m_connection, false));
@@ -212,7 +251,8 @@ QSqlError RecordDatabase::writeInTransaction(const QByteArray& entry, bool right
 }
 
 bool RecordDatabase::writeJudgement(const QByteArray& entry, bool right, const QDateTime& when,
-                                    QSqlError& error) {
+                                    QSqlError& error)
+{
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT id, stability, difficulty, last_review, due_day, right_count,"
@@ -274,7 +314,8 @@ bool RecordDatabase::writeJudgement(const QByteArray& entry, bool right, const Q
     return true;
 }
 
-QList<QByteArray> RecordDatabase::reviewDeck(QDate today) {
+QList<QByteArray> RecordDatabase::reviewDeck(QDate today)
+{
     QList<QByteArray> entries;
     if (!m_open)
         return entries;
@@ -292,7 +333,8 @@ QList<QByteArray> RecordDatabase::reviewDeck(QDate today) {
     return entries;
 }
 
-Statistics RecordDatabase::statistics(QDate today) {
+Statistics RecordDatabase::statistics(QDate today)
+{
     Statistics stats;
     const QDate first = today.addDays(1 - statisticsDays);
     for (QDate d = first; d <= today; d = d.addDays(1))
@@ -338,7 +380,8 @@ Statistics RecordDatabase::statistics(QDate today) {
     return stats;
 }
 
-bool RecordDatabase::exportCsv(const QString& path) {
+bool RecordDatabase::exportCsv(const QString& path)
+{
     if (!m_open)
         return false;
     QSaveFile file(path);
@@ -367,12 +410,13 @@ bool RecordDatabase::exportCsv(const QString& path) {
     return file.commit();
 }
 
-bool RecordDatabase::clear() {
+bool RecordDatabase::clear()
+{
     if (!m_open)
         return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (exec(q, QStringLiteral("BEGIN IMMEDIATE")) && exec(q, QStringLiteral("DELETE FROM judgement")) &&
-        exec(q, QStringLiteral("DELETE FROM item")) && exec(q, QStringLiteral("COMMIT")))
+    if (exec(q, QStringLiteral("BEGIN IMMEDIATE")) && exec(q, QStringLiteral("DELETE FROM judgement"))
+        && exec(q, QStringLiteral("DELETE FROM item")) && exec(q, QStringLiteral("COMMIT")))
         return true;
     const QSqlError error = q.lastError();
     exec(q, QStringLiteral("ROLLBACK"));

@@ -25,7 +25,7 @@ struct Statistics {
     int known = 0;    // recalled right at the last two judgements
     int learning = 0; // met, not known
     int dueToday = 0;
-    QList<DayCounts> lastDays; // the last 30 days, oldest first, every day present
+    QList<DayCounts> lastDays;   // the last 30 days, oldest first, every day present
     QList<WrongCount> mostWrong; // at most 20, most often wrong first
 };
 

@@ -5,7 +5,7 @@
 
 #include <limits>
 
-namespace stage {
+namespace core {
 
 StageState& stageState()
 {
@@ -15,25 +15,31 @@ StageState& stageState()
 
 void resetStageState()
 {
-    stageState() = StageState{};
+    stageState() = StageState {};
 }
 
 settings::SettingsFile& settingsFile()
 {
     StageState& state = stageState();
     if (!state.settingsFile)
-        state.settingsFile = std::make_unique<settings::SettingsFile>(platform::dataPath(u"database\\qrnv.ini"));
+        state.settingsFile = std::make_unique<settings::SettingsFile>(
+            platform::dataPath(u"database\\qrnv.ini"));
     return *state.settingsFile;
 }
 
 QString deckFileName(DeckKind kind)
 {
     switch (kind) {
-    case DeckKind::Library: return QStringLiteral("database\\ziku.txt");
-    case DeckKind::Surnames: return QStringLiteral("database\\bjx.qrnv");
-    case DeckKind::ThreeCharacter: return QStringLiteral("database\\szj.qrnv");
-    case DeckKind::ThousandCharacter: return QStringLiteral("database\\qzw.qrnv");
-    case DeckKind::Review: return {};
+    case DeckKind::Library:
+        return QStringLiteral("database\\ziku.txt");
+    case DeckKind::Surnames:
+        return QStringLiteral("database\\bjx.qrnv");
+    case DeckKind::ThreeCharacter:
+        return QStringLiteral("database\\szj.qrnv");
+    case DeckKind::ThousandCharacter:
+        return QStringLiteral("database\\qzw.qrnv");
+    case DeckKind::Review:
+        return {};
     }
     return {};
 }
@@ -41,15 +47,71 @@ QString deckFileName(DeckKind kind)
 std::vector<QByteArray> builtInEntries()
 {
     static const char16_t* const texts[] = {
-        u"大", u"小", u"多", u"少", u"上", u"中", u"下", u"左", u"右", u"山",
-        u"人", u"口", u"手", u"耳", u"春", u"夏", u"秋", u"冬", u"一", u"二",
-        u"三", u"四", u"五", u"六", u"七", u"八", u"九", u"十", u"足", u"走",
-        u"爸爸", u"妈妈", u"姥姥", u"姥爷", u"奶奶", u"爷爷", u"哥哥", u"姐姐", u"妹妹", u"弟弟",
-        u"姨姨", u"叔叔", u"伯伯", u"日", u"月", u"水", u"火", u"土", u"木", u"金",
-        u"天", u"人", u"门",
+        u"大",
+        u"小",
+        u"多",
+        u"少",
+        u"上",
+        u"中",
+        u"下",
+        u"左",
+        u"右",
+        u"山",
+        u"人",
+        u"口",
+        u"手",
+        u"耳",
+        u"春",
+        u"夏",
+        u"秋",
+        u"冬",
+        u"一",
+        u"二",
+        u"三",
+        u"四",
+        u"五",
+        u"六",
+        u"七",
+        u"八",
+        u"九",
+        u"十",
+        u"足",
+        u"走",
+        u"爸爸",
+        u"妈妈",
+        u"姥姥",
+        u"姥爷",
+        u"奶奶",
+        u"爷爷",
+        u"哥哥",
+        u"姐姐",
+        u"妹妹",
+        u"弟弟",
+        u"姨姨",
+        u"叔叔",
+        u"伯伯",
+        u"日",
+        u"月",
+        u"水",
+        u"火",
+        u"土",
+        u"木",
+        u"金",
+        u"天",
+        u"人",
+        u"门",
         // three names: 王小明, 李红, 张大伟
-        u"王", u"小", u"明", u"李", u"红", u"张", u"大", u"伟",
-        u"好", u"你真棒", u"再见",
+        u"王",
+        u"小",
+        u"明",
+        u"李",
+        u"红",
+        u"张",
+        u"大",
+        u"伟",
+        u"好",
+        u"你真棒",
+        u"再见",
     };
     std::vector<QByteArray> entries;
     for (const char16_t* text : texts)
@@ -126,4 +188,4 @@ qint32 startPositionToStore(DeckCursor cursor)
     return cursor == std::numeric_limits<qint32>::min() ? cursor : cursor - 1;
 }
 
-} // namespace stage
+} // namespace core

@@ -14,7 +14,7 @@
 // display settings in force and the one settings file. The stage window and
 // its dialogs read and change it directly. These operations change only the
 // deck and the cursor; drawing is the stage window's.
-namespace stage {
+namespace core {
 
 // Which file the deck was loaded from.
 // Review is built from the learning record and has no file.
@@ -81,4 +81,4 @@ void reloadLibrary();
 // entry showing now is the first shown then.
 qint32 startPositionToStore(DeckCursor cursor);
 
-} // namespace stage
+} // namespace core

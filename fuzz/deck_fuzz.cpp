@@ -6,7 +6,7 @@
 #include "fuzz/fuzzcheck.h"
 #include "platform/error.h"
 #include "platform/gbk.h"
-#include "xuanze/decksearch.h"
+#include "positionpicker/decksearch.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -54,16 +54,16 @@ qint64 referenceAdvance(qint64 cursor, qint64 size)
 
 void checkCursor(FuzzedDataProvider& input, qsizetype deckSize)
 {
-    stage::DeckCursor cursor = input.ConsumeIntegral<qint32>();
+    core::DeckCursor cursor = input.ConsumeIntegral<qint32>();
     for (int step = 0; step < 4; ++step) {
-        const stage::DeckCursor before = cursor;
+        const core::DeckCursor before = cursor;
         if (input.ConsumeBool()) {
-            const qsizetype index = stage::advance(cursor, deckSize);
+            const qsizetype index = core::advance(cursor, deckSize);
             const qint64 expected = referenceAdvance(before, deckSize);
             FUZZ_CHECK(cursor == expected);
             FUZZ_CHECK(index == (deckSize == 0 ? -1 : expected));
         } else {
-            const bool front = stage::stepCursorBack(cursor);
+            const bool front = core::stepCursorBack(cursor);
             const qint64 back = qint64(before) - 2;
             FUZZ_CHECK(front == (back < -1));
             FUZZ_CHECK(cursor == (front ? -1 : back));
@@ -84,16 +84,18 @@ qsizetype referenceSearch(const std::vector<QByteArray>& entries, qsizetype star
     return -1;
 }
 
-void checkSearch(FuzzedDataProvider& input, const stage::Deck& deck, const std::vector<QByteArray>& entries)
+void checkSearch(FuzzedDataProvider& input, const core::Deck& deck, const std::vector<QByteArray>& entries)
 {
     if (entries.empty())
         return;
     const qsizetype start = input.ConsumeIntegralInRange<qsizetype>(0, deck.size() - 1);
     // Typed text is text a GBK deck can hold (other text starts no entry).
-    const QString typed = platform::gbk::decode(QByteArray::fromStdString(input.ConsumeRandomLengthString(6)));
+    const QString typed = platform::gbk::decode(
+        QByteArray::fromStdString(input.ConsumeRandomLengthString(6)));
     if (typed.contains(QChar::ReplacementCharacter) || typed.contains(u'\r') || typed.contains(u'\n'))
         return;
-    FUZZ_CHECK(xuanze::findEntryStartingWith(deck, start, typed) == referenceSearch(entries, start, typed));
+    FUZZ_CHECK(positionpicker::findEntryStartingWith(deck, start, typed)
+               == referenceSearch(entries, start, typed));
 }
 
 } // namespace
@@ -104,16 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string file = input.ConsumeRandomLengthString(4096);
     const QByteArray bytes = QByteArray::fromStdString(file);
 
-    const stage::Deck deck = stage::Deck::fromFileBytes(bytes);
+    const core::Deck deck = core::Deck::fromFileBytes(bytes);
     const std::vector<QByteArray> expected = referenceEntries(bytes);
     FUZZ_CHECK(deck.size() == qsizetype(expected.size()));
     FUZZ_CHECK(deck.entries() == expected);
     for (qsizetype i = 0; i < deck.size(); ++i)
         FUZZ_CHECK(deck.at(i).toByteArray() == expected[size_t(i)]);
-    FUZZ_CHECK(deck.toFileBytes() == stage::Deck::toFileBytes(expected));
+    FUZZ_CHECK(deck.toFileBytes() == core::Deck::toFileBytes(expected));
     // Written and read again, a deck is the same deck unless an entry holds a
     // line end or NUL, which no entry read from a file does.
-    FUZZ_CHECK(stage::Deck::fromFileBytes(deck.toFileBytes()).entries() == expected);
+    FUZZ_CHECK(core::Deck::fromFileBytes(deck.toFileBytes()).entries() == expected);
 
     checkCursor(input, deck.size());
     checkSearch(input, deck, expected);

@@ -25,8 +25,8 @@ namespace profile = platform::profile;
 // Pieces that names and values are made of: letters in both cases, blanks
 // inside, GBK characters, and double-byte characters whose trail byte is an
 // ASCII letter, "]" or "=".
-const char* const kNamePieces[] = {"a", "B", "k", "1", "\xD7\xD6", "\xCC\xE5", "\x81\x5D", "\x81\x3D",
-                                   "\x95\x41", "\xC6\xF0"};
+const char* const kNamePieces[] = {"a",        "B",        "k",        "1",        "\xD7\xD6",
+                                   "\xCC\xE5", "\x81\x5D", "\x81\x3D", "\x95\x41", "\xC6\xF0"};
 const char* const kValuePieces[] = {" ", "=", ";", "[", "]", "\"", "-", "7"};
 
 QByteArray makeName(FuzzedDataProvider& input)
@@ -112,8 +112,9 @@ QByteArray readAll(const QString& path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Memory-backed when the system offers it: the fuzzer writes a file per run.
-    static QTemporaryDir folder(QFileInfo::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/quenlo-fuzz-XXXXXX")
-                                                                        : QDir::tempPath() + QStringLiteral("/quenlo-fuzz-XXXXXX"));
+    static QTemporaryDir folder(QFileInfo::exists(QStringLiteral("/dev/shm"))
+                                    ? QStringLiteral("/dev/shm/quenlo-fuzz-XXXXXX")
+                                    : QDir::tempPath() + QStringLiteral("/quenlo-fuzz-XXXXXX"));
     const QString path = folder.filePath(QStringLiteral("qrnv.ini"));
 
     FuzzedDataProvider input(data, size);
@@ -136,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!profile::writeString(path, section, key, value).ok()) {
         // Refused only for bytes that are no GBK character going into a
         // UTF-8 file, which can't hold them; the file stays as it was.
-        FUZZ_CHECK(fileExists && platform::textencoding::detect(before) != platform::textencoding::Encoding::Gbk);
+        FUZZ_CHECK(fileExists
+                   && platform::textencoding::detect(before) != platform::textencoding::Encoding::Gbk);
         FUZZ_CHECK(!isGbkText(section) || !isGbkText(key) || !isGbkText(value));
         FUZZ_CHECK(readAll(path) == before);
         return 0;
@@ -148,9 +150,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Compared as the program reads the file (GBK): a write that must keep
     // text GBK can't hold turns a GBK file into UTF-8, every line's bytes
     // with it, and the text stays the same.
-    const auto asRead = [](const QByteArray& bytes) { return platform::textencoding::fromFileBytes(bytes).gbk; };
-    const auto [removed, added] =
-        changedLines(linesOf(fileExists ? asRead(before) : QByteArray()), linesOf(asRead(readAll(path))));
+    const auto asRead = [](const QByteArray& bytes) {
+        return platform::textencoding::fromFileBytes(bytes).gbk;
+    };
+    const auto [removed, added] = changedLines(linesOf(fileExists ? asRead(before) : QByteArray()),
+                                               linesOf(asRead(readAll(path))));
     FUZZ_CHECK(removed <= 1 && added <= 2);
     if (old != unset)
         FUZZ_CHECK(added <= 1);

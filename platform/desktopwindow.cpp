@@ -55,7 +55,8 @@ int defaultScreenNumber()
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name)
 {
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData());
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(name.size()),
+                                                            name.constData());
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
         xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
@@ -66,8 +67,8 @@ std::vector<xcb_rectangle_t> rectanglesOf(const QRegion& region)
     std::vector<xcb_rectangle_t> rectangles;
     rectangles.reserve(size_t(region.rectCount()));
     for (const QRect& rect : region) {
-        rectangles.push_back({int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
-                              uint16_t(rect.height())});
+        rectangles.push_back(
+            {int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height())});
     }
     return rectangles;
 }
@@ -81,7 +82,8 @@ bool screenIsComposited()
     xcb_connection_t* connection = x11Connection();
     if (!connection)
         return false;
-    const xcb_atom_t selection = internAtom(connection, "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber()));
+    const xcb_atom_t selection = internAtom(connection,
+                                            "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber()));
     if (selection == XCB_ATOM_NONE)
         return false;
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
@@ -260,20 +262,21 @@ namespace {
 int findWaylandSocket()
 {
     const QByteArray name = qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QByteArray("wayland-0")
-                                                                            : qgetenv("WAYLAND_DISPLAY");
+                                                                           : qgetenv("WAYLAND_DISPLAY");
     const QByteArray path = name.startsWith('/') ? name : qgetenv("XDG_RUNTIME_DIR") + '/' + name;
     struct stat compositor {};
     if (stat(path.constData(), &compositor) != 0)
         return -1;
-    const QStringList descriptors =
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd"))
+                                        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& entry : descriptors) {
         bool ok = false;
         const int fd = entry.toInt(&ok);
         sockaddr_un peer {};
         socklen_t length = sizeof peer;
-        if (!ok || getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sun_family != AF_UNIX
-            || length <= socklen_t(offsetof(sockaddr_un, sun_path)) || peer.sun_path[0] == '\0')
+        if (!ok || getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0
+            || peer.sun_family != AF_UNIX || length <= socklen_t(offsetof(sockaddr_un, sun_path))
+            || peer.sun_path[0] == '\0')
             continue;
         peer.sun_path[sizeof peer.sun_path - 1] = '\0';
         struct stat peerFile {};
@@ -346,7 +349,8 @@ void setWaylandInputRegion(QWindow* window, const QRegion& glyphs)
     InputRegionSender::of(window)->send(waylandInputRegion(glyphs));
 }
 
-void setNativeShape(xcb_connection_t* connection, QWindow* window, xcb_shape_kind_t kind, const QRegion& region)
+void setNativeShape(xcb_connection_t* connection, QWindow* window, xcb_shape_kind_t kind,
+                    const QRegion& region)
 {
     const std::vector<xcb_rectangle_t> rectangles = rectanglesOf(region);
     xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_YX_BANDED,

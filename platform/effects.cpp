@@ -4,11 +4,11 @@
 #include "platform/soundplayer.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QColorDialog>
-#include <QFileDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -65,7 +65,8 @@ public:
     bool confirm(QWidget* parent, const QString& text) override
     {
         return QMessageBox::question(parent, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+                                     QMessageBox::No)
+               == QMessageBox::Yes;
     }
 
     SoundPlayer& sounds() { return m_sounds; }

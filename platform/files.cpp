@@ -47,7 +47,10 @@ QString finalPath(const QFileInfo& info)
 // Closes a descriptor once, on every path out of a write.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -158,7 +161,7 @@ std::optional<WriteResult> replaceThroughTemporary(const QByteArray& path, const
     if (::rename(temporaryPath.constData(), path.constData()) != 0)
         return discard(errno);
     syncFolderOf(path);
-    return WriteResult{};
+    return WriteResult {};
 }
 
 // For a folder that takes no new file: the file is written where it is. The
@@ -220,7 +223,8 @@ void replaceFileOrThrow(const QString& path, const QByteArray& bytes)
 {
     const WriteResult result = replaceFile(path, bytes);
     if (!result.ok())
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(nativePath(path), result.failureReason));
+        throw Error(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(nativePath(path), result.failureReason));
 }
 
 } // namespace platform

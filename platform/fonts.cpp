@@ -53,10 +53,11 @@ const QStringList& installedKaiFaces()
     // The GB face first: it draws the mainland standard forms (真, 骨) that
     // the children learn; the UKai faces have the rest of GBK.
     static const QStringList candidates = {
-        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL UKai TW"),
-        QStringLiteral("KaiTi"), QStringLiteral("STKaiti"),
-        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
-        QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei"),
+        QStringLiteral("AR PL KaitiM GB"),   QStringLiteral("AR PL UKai CN"),
+        QStringLiteral("AR PL UKai TW"),     QStringLiteral("KaiTi"),
+        QStringLiteral("STKaiti"),           QStringLiteral("Noto Serif CJK SC"),
+        QStringLiteral("Noto Sans CJK SC"),  QStringLiteral("AR PL UMing CN"),
+        QStringLiteral("WenQuanYi Zen Hei"),
     };
     return candidates;
 }

@@ -69,7 +69,9 @@ std::optional<QString> firstUnencodable(QStringView text)
     while (i < text.size()) {
         // Keep surrogate pairs together: an emoji is one character.
         const qsizetype width = (text[i].isHighSurrogate() && i + 1 < text.size()
-                                 && text[i + 1].isLowSurrogate()) ? 2 : 1;
+                                 && text[i + 1].isLowSurrogate())
+                                    ? 2
+                                    : 1;
         const QStringView character = text.mid(i, width);
         if (!encode(character))
             return character.toString();
@@ -95,7 +97,7 @@ std::optional<ForeignRun> foreignRunAt(QByteArrayView text, qsizetype at)
     const auto isHexDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
     if (!std::all_of(hex.begin(), hex.end(), isHexDigit))
         return std::nullopt;
-    return ForeignRun{QByteArray::fromHex(hex.toByteArray()), close + 1};
+    return ForeignRun {QByteArray::fromHex(hex.toByteArray()), close + 1};
 }
 
 bool holdsForeignRun(QByteArrayView text)

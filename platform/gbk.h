@@ -52,6 +52,9 @@ std::optional<ForeignRun> foreignRunAt(QByteArrayView text, qsizetype at);
 bool holdsForeignRun(QByteArrayView text);
 
 // True for a byte that starts a double-byte GBK character.
-constexpr bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+constexpr bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 } // namespace platform::gbk

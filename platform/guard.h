@@ -14,7 +14,10 @@ class QWidget;
 namespace platform {
 
 // The application title, shown on every message box.
-inline QString applicationTitle() { return QStringLiteral("Quenlo"); }
+inline QString applicationTitle()
+{
+    return QStringLiteral("Quenlo");
+}
 
 // The text of the standard error box for an error message: a full stop is
 // appended when the last character's code is above that of the full stop.
@@ -26,8 +29,7 @@ void showErrorBox(QWidget* parent, const QString& message);
 // Runs one event handler's body. An error stops the handler and is shown in
 // the standard error box; the program and any open dialog go on. Nothing
 // escapes into Qt's event loop, which cannot carry exceptions.
-template <typename Body>
-bool guarded(QWidget* parent, Body&& body)
+template <typename Body> bool guarded(QWidget* parent, Body&& body)
 {
     try {
         std::forward<Body>(body)();

@@ -119,12 +119,12 @@ bool namesMatch(QByteArrayView a, QByteArrayView b)
 enum class LineKind { Other, Section, Key };
 
 struct Line {
-    qsizetype begin = 0;   // first byte of the line
-    qsizetype end = 0;     // first byte of its line end, or the end of the file
-    qsizetype next = 0;    // first byte of the next line
+    qsizetype begin = 0; // first byte of the line
+    qsizetype end = 0;   // first byte of its line end, or the end of the file
+    qsizetype next = 0;  // first byte of the next line
     LineKind kind = LineKind::Other;
-    QByteArrayView name;   // section name or key
-    QByteArrayView value;  // key lines only, trimmed but still quoted
+    QByteArrayView name;  // section name or key
+    QByteArrayView value; // key lines only, trimmed but still quoted
 };
 
 std::vector<Line> splitLines(QByteArrayView text)
@@ -203,7 +203,7 @@ std::optional<SectionSpan> findSection(const std::vector<Line>& lines, QByteArra
         std::size_t end = i + 1;
         while (end < lines.size() && lines[end].kind != LineKind::Section)
             ++end;
-        return SectionSpan{i, end};
+        return SectionSpan {i, end};
     }
     return std::nullopt;
 }
@@ -234,7 +234,7 @@ std::optional<textencoding::Text> readFile(const QString& path, QString* failure
 {
     QFile file(path);
     if (!file.exists())
-        return textencoding::Text{};
+        return textencoding::Text {};
     const bool isFolder = QFileInfo(path).isDir();
     if (isFolder || !file.open(QIODevice::ReadOnly)) {
         if (failureReason)
@@ -316,8 +316,7 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
     return cutToBuffer(unquoted(line->value));
 }
 
-WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayView key,
-                        QByteArrayView value)
+WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
     QString readFailure;
     const std::optional<textencoding::Text> text = readFile(path, &readFailure);

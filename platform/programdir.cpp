@@ -55,7 +55,7 @@ QString usersOwnDataDir()
     // Named here rather than through the application name, which is the
     // program's title and may change with it.
     return withTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        + QStringLiteral("quenlo/");
+           + QStringLiteral("quenlo/");
 }
 
 Layout chooseLayout()
@@ -84,7 +84,7 @@ const Layout& layout()
 bool isUsersOwnFile(const QString& relative)
 {
     return relative == u"database/ziku.txt" || relative == u"database/qrnv.ini"
-        || relative == u"database/record.sqlite";
+           || relative == u"database/record.sqlite";
 }
 
 // The shipped copy becomes the user's own, writable by the user whatever the
@@ -95,8 +95,7 @@ bool copyShippedFile(const QString& shipped, const QString& own)
         return true;
     if (!QDir().mkpath(QFileInfo(own).path()) || !QFile::copy(shipped, own))
         return false;
-    QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                   | QFile::ReadOther);
+    QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
 }
 
@@ -163,8 +162,8 @@ void setInstalledLayout(const QString& shippedDir, const QString& userDir)
         chosenLayout().reset();
         return;
     }
-    chosenLayout() = Layout{FileMode::Installed, withTrailingSlash(QDir::cleanPath(shippedDir)),
-                            withTrailingSlash(QDir::cleanPath(userDir))};
+    chosenLayout() = Layout {FileMode::Installed, withTrailingSlash(QDir::cleanPath(shippedDir)),
+                             withTrailingSlash(QDir::cleanPath(userDir))};
 }
 
 } // namespace platform

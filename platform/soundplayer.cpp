@@ -86,8 +86,14 @@ struct WavChunks {
     bool hasData = false;
 };
 
-quint16 littleEndian16(const char* at) { return qFromLittleEndian<quint16>(at); }
-quint32 littleEndian32(const char* at) { return qFromLittleEndian<quint32>(at); }
+quint16 littleEndian16(const char* at)
+{
+    return qFromLittleEndian<quint16>(at);
+}
+quint32 littleEndian32(const char* at)
+{
+    return qFromLittleEndian<quint32>(at);
+}
 
 // Finds the "fmt " and "data" chunks, wherever they stand. Nothing for a file
 // that is not RIFF/WAVE or whose chunks run past its end.
@@ -277,7 +283,7 @@ qint64 CueStream::readData(char* data, qint64 maxSize)
             qToUnaligned(sample, at);
     }
     if (cueFrames > 0 && m_handoverPending) {
-        m_lastHandover = Handover{m_askedAt, Clock::now()};
+        m_lastHandover = Handover {m_askedAt, Clock::now()};
         m_handoverPending = false;
     }
     m_position += cueFrames;
@@ -328,10 +334,14 @@ public:
     // over without waiting for the next top-up.
     void wake()
     {
-        QMetaObject::invokeMethod(&m_waker, [this] { resumeAndFeed(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_waker, [this] { resumeAndFeed(); }, Qt::QueuedConnection);
     }
 
-    std::chrono::microseconds bufferDuration() const { return std::chrono::microseconds(m_bufferMicroseconds.load()); }
+    std::chrono::microseconds bufferDuration() const
+    {
+        return std::chrono::microseconds(m_bufferMicroseconds.load());
+    }
 
 protected:
     void run() override
@@ -408,8 +418,8 @@ private:
     const QAudioFormat m_format;
     CueStream& m_cues;
     QObject m_waker; // lives on the output thread; cues are posted to it
-    std::atomic<qint64> m_bufferMicroseconds{0};
-    std::atomic<bool> m_leaveStreamOpen{false};
+    std::atomic<qint64> m_bufferMicroseconds {0};
+    std::atomic<bool> m_leaveStreamOpen {false};
     // Used on the output thread only, while it runs.
     QAudioSink* m_sink = nullptr;
     QIODevice* m_sinkInput = nullptr;

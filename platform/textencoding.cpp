@@ -33,7 +33,7 @@ qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype i)
     if (lead < 0x80)
         return 1;
     qsizetype length = 0;
-    unsigned char low = 0x80;  // the allowed range of the second byte
+    unsigned char low = 0x80; // the allowed range of the second byte
     unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
@@ -252,13 +252,13 @@ private:
         return result;
     }
 
-    QStringEncoder m_encoder{kGbkCodec};
-    QStringDecoder m_decoder{kGbkCodec};
+    QStringEncoder m_encoder {kGbkCodec};
+    QStringDecoder m_decoder {kGbkCodec};
     // A U+FEFF that starts a line or a character is text of the file (our
     // caller has taken off the file's byte-order mark): kept, not skipped as
     // QString::fromUtf8 would, so that it travels as a foreign run.
-    QStringDecoder m_utf8Decoder{QStringDecoder::Utf8,
-                                 QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    QStringDecoder m_utf8Decoder {QStringDecoder::Utf8,
+                                  QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 };
 
 QByteArray gbkToUtf8(QByteArrayView gbk)
@@ -299,8 +299,8 @@ Text fromFileBytes(QByteArray bytes)
 {
     const Encoding encoding = detect(bytes);
     if (encoding == Encoding::Gbk)
-        return Text{std::move(bytes), encoding};
-    return Text{toGbk(bytes, encoding), encoding};
+        return Text {std::move(bytes), encoding};
+    return Text {toGbk(bytes, encoding), encoding};
 }
 
 QByteArray toGbk(QByteArrayView bytes, Encoding encoding)

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
   qt6-translations-l10n xdg-utils libuchardet-dev libuchardet0
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-arphic-ukai fonts-arphic-gkai00mp fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils libxcb1-dev libxcb-shape0-dev pulseaudio pulseaudio-utils libpulse-dev
   openbox tint2 picom xcompmgr xfwm4 xfce4-panel dbus-daemon

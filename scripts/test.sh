@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test. The GUI
-# tests run on a virtual 1920 x 1080 screen at 96 dpi.
+# Installs what is needed, checks the formatting (scripts/check-format.sh),
+# builds everything and runs every test. The GUI tests run on a virtual
+# 1920 x 1080 screen at 96 dpi.
 #   scripts/test.sh [--sanitize] [ctest arguments...]
 # --sanitize builds into build-sanitize with AddressSanitizer and
 # UndefinedBehaviorSanitizer (no benchmarks) and runs the same tests there.
@@ -15,6 +16,8 @@ if [[ ${1:-} == --sanitize ]]; then
 fi
 build="${QUENLO_BUILD_DIR:-$root/build}"
 "$root/scripts/setup.sh"
+# Unformatted code fails the run before anything is built.
+"$root/scripts/check-format.sh"
 if $sanitize; then
   cmake -S "$root" -B "$build" -DQUENLO_SANITIZE=ON -DQUENLO_BUILD_BENCH=OFF >/dev/null
   export ASAN_OPTIONS="check_initialization_order=1"

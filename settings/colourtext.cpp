@@ -19,7 +19,7 @@ constexpr Colour system(int number)
     return kSystemColourBase + Colour(number);
 }
 
-constexpr std::array<ColourName, 52> kColourNames{{
+constexpr std::array<ColourName, 52> kColourNames {{
     {"clBlack", 0x00000000},
     {"clMaroon", 0x00000080},
     {"clGreen", 0x00008000},

@@ -101,7 +101,8 @@ qint32 toInteger(QByteArrayView text)
 {
     if (const std::optional<qint32> value = parseInteger(text))
         return *value;
-    throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(platform::gbk::decode(text)));
+    throw platform::Error(
+        QStringLiteral("'%1' is not a valid integer value").arg(platform::gbk::decode(text)));
 }
 
 QByteArray integerText(qint32 value)

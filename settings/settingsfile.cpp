@@ -9,7 +9,10 @@
 
 namespace settings {
 
-SettingsFile::SettingsFile(QString path) : m_path(std::move(path)) {}
+SettingsFile::SettingsFile(QString path)
+    : m_path(std::move(path))
+{
+}
 
 QByteArray SettingsFile::readString(QByteArrayView section, QByteArrayView key,
                                     QByteArrayView defaultValue) const

@@ -33,9 +33,9 @@ struct Position {
 // The display settings in force. Fields start as they are before the
 // settings file has been read: empty face, zero sizes and positions, black.
 struct StageSettings {
-    QByteArray fontFace;                               // GBK
-    std::array<qint32, kWordClassCount> sizes{};       // points, by WordClass
-    std::array<Position, kWordClassCount> positions{}; // pixels, by WordClass
+    QByteArray fontFace;                                // GBK
+    std::array<qint32, kWordClassCount> sizes {};       // points, by WordClass
+    std::array<Position, kWordClassCount> positions {}; // pixels, by WordClass
     Colour singleColour = 0;
     ColourMode colourMode = ColourMode::Random;
 

@@ -13,7 +13,7 @@ constexpr qint32 kDefaultStartPosition = -1;
 constexpr qint32 kRandomModeValue = 1; // Single is stored as 2, but any other value reads as Single
 
 // The classes in the order of their keys "1" to "5".
-constexpr std::array<WordClass, kWordClassCount> kClassesByKey{One, Two, Three, Many, Four};
+constexpr std::array<WordClass, kWordClassCount> kClassesByKey {One, Two, Three, Many, Four};
 
 int keyNumber(WordClass c)
 {

@@ -22,11 +22,16 @@ using settings::WordClass;
 WordClass wordClassOf(QByteArrayView entry)
 {
     switch (entry.size()) {
-    case 2: return WordClass::One;
-    case 4: return WordClass::Two;
-    case 6: return WordClass::Three;
-    case 8: return WordClass::Four;
-    default: return WordClass::Many;
+    case 2:
+        return WordClass::One;
+    case 4:
+        return WordClass::Two;
+    case 6:
+        return WordClass::Three;
+    case 8:
+        return WordClass::Four;
+    default:
+        return WordClass::Many;
     }
 }
 
@@ -74,7 +79,7 @@ qreal emOf(const QFont& font)
 TextCell textCell(const QFont& font)
 {
     const QFontMetricsF metrics(font);
-    TextCell cell{metrics.ascent(), metrics.descent(), 0};
+    TextCell cell {metrics.ascent(), metrics.descent(), 0};
     if (platform::standsInForNamedKaiFace(font.family())) {
         const qreal em = emOf(font);
         cell.ascent = std::max(cell.ascent, (kIdeographicEmTop + kRoomAboveEm) * em);
@@ -255,7 +260,9 @@ QPainterPath emboldened(const QPainterPath& path, qreal width)
     QPainterPath result = path;
     result.setFillRule(Qt::WindingFill);
     for (const Contour& contour : contours) {
-        auto at = [&](int i) { return QPointF(path.elementAt(contour.firstElement + (i + contour.count) % contour.count)); };
+        auto at = [&](int i) {
+            return QPointF(path.elementAt(contour.firstElement + (i + contour.count) % contour.count));
+        };
         QPointF firstMoved;
         for (int i = 0; i < contour.count; ++i) {
             // Skip repeated points to find the true neighbours.

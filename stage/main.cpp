@@ -1,7 +1,7 @@
 #include "platform/fonts.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "windows/stagedialogs.h"
 
 #include <QApplication>
@@ -39,22 +39,22 @@ Request requestOf(int argc, char** argv)
 void printHelp()
 {
     const bool portable = platform::fileMode() == platform::FileMode::Portable;
-    const QString text = QStringLiteral(
-        "用法: quenlo [--help | --version]\n"
-        "Usage: quenlo [--help | --version]\n"
-        "\n"
-        "Quenlo 帮助学龄前儿童认识汉字: 每次用大字显示一个条目.\n"
-        "Shows one entry at a time in huge type for preschool children.\n"
-        "\n"
-        "  -h, --help     show this help and exit\n"
-        "  -v, --version  show the version and exit\n"
-        "\n"
-        "Files, %1:\n"
-        "  shipped data        %2\n"
-        "  library, settings   %3\n")
-        .arg(portable ? QStringLiteral("portable (the database folder beside the program is writable)")
-                      : QStringLiteral("installed (the user's own files are kept in their data folder)"),
-             platform::shippedDataDir(), platform::userDataDir());
+    const QString text =
+        QStringLiteral("用法: quenlo [--help | --version]\n"
+                       "Usage: quenlo [--help | --version]\n"
+                       "\n"
+                       "Quenlo 帮助学龄前儿童认识汉字: 每次用大字显示一个条目.\n"
+                       "Shows one entry at a time in huge type for preschool children.\n"
+                       "\n"
+                       "  -h, --help     show this help and exit\n"
+                       "  -v, --version  show the version and exit\n"
+                       "\n"
+                       "Files, %1:\n"
+                       "  shipped data        %2\n"
+                       "  library, settings   %3\n")
+            .arg(portable ? QStringLiteral("portable (the database folder beside the program is writable)")
+                          : QStringLiteral("installed (the user's own files are kept in their data folder)"),
+                 platform::shippedDataDir(), platform::userDataDir());
     std::fputs(text.toLocal8Bit().constData(), stdout);
 }
 
@@ -62,8 +62,7 @@ void printHelp()
 // program's own captions.
 void loadQtChinese(QTranslator& translator)
 {
-    if (translator.load(QStringLiteral("qtbase_zh_CN"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&translator);
 }
 
@@ -105,7 +104,7 @@ int main(int argc, char** argv)
     loadQtChinese(qtTranslator);
     platform::installFontSubstitutions();
 
-    stage::TForm1 stage(windows::stageDialogs());
+    stage::StageWindow stage(windows::stageDialogs());
     stage.show();
     return QApplication::exec();
 }

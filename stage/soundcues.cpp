@@ -8,10 +8,14 @@ namespace stage {
 QString soundCueFile(SoundCue cue)
 {
     switch (cue) {
-    case SoundCue::Chime: return QStringLiteral("Sound\\fenling.WAV");
-    case SoundCue::Step: return QStringLiteral("Sound\\xiayige.wav");
-    case SoundCue::Applause: return QStringLiteral("Sound\\guzhang.WAV");
-    case SoundCue::Wrong: return QStringLiteral("Sound\\cuo.wav");
+    case SoundCue::Chime:
+        return QStringLiteral("Sound\\fenling.WAV");
+    case SoundCue::Step:
+        return QStringLiteral("Sound\\xiayige.wav");
+    case SoundCue::Applause:
+        return QStringLiteral("Sound\\guzhang.WAV");
+    case SoundCue::Wrong:
+        return QStringLiteral("Sound\\cuo.wav");
     }
     return {};
 }

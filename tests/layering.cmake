@@ -39,7 +39,7 @@ function(includes_of folder quoted_out angled_out)
   set(${angled_out} "${angled}" PARENT_SCOPE)
 endfunction()
 
-set(windows stage shezhi tianjia xuanze jilu)
+set(windows stage displaysettings libraryeditor positionpicker progress)
 foreach(window IN LISTS windows)
   includes_of(${window} quoted angled)
   foreach(include IN LISTS quoted)

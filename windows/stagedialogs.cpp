@@ -1,29 +1,29 @@
 #include "windows/stagedialogs.h"
 
-#include "jilu/tform5.h"
-#include "shezhi/tform2.h"
-#include "tianjia/tform3.h"
-#include "xuanze/tform4.h"
+#include "displaysettings/displaysettingsdialog.h"
+#include "libraryeditor/libraryeditor.h"
+#include "positionpicker/positionpicker.h"
+#include "progress/progresswindow.h"
 
 namespace windows {
 
 stage::StageDialogs stageDialogs()
 {
     stage::StageDialogs dialogs;
-    dialogs.libraryEditor = [](stage::TForm1& stage) {
-        tianjia::TForm3 dialog(&stage);
+    dialogs.libraryEditor = [](stage::StageWindow& stage) {
+        libraryeditor::LibraryEditor dialog(&stage);
         dialog.exec();
     };
-    dialogs.positionPicker = [](stage::TForm1& stage) {
-        xuanze::TForm4 dialog(&stage, [&stage] { stage.showEntry(); });
+    dialogs.positionPicker = [](stage::StageWindow& stage) {
+        positionpicker::PositionPicker dialog(&stage, [&stage] { stage.showEntry(); });
         dialog.exec();
     };
-    dialogs.displaySettings = [](stage::TForm1& stage) {
-        shezhi::TForm2 dialog(&stage);
+    dialogs.displaySettings = [](stage::StageWindow& stage) {
+        displaysettings::DisplaySettingsDialog dialog(&stage);
         dialog.exec();
     };
-    dialogs.progress = [](stage::TForm1& stage, core::Record& record) {
-        jilu::TForm5 dialog(record, &stage);
+    dialogs.progress = [](stage::StageWindow& stage, core::Record& record) {
+        progress::ProgressWindow dialog(record, &stage);
         dialog.exec();
     };
     return dialogs;

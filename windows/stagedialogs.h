@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 
 // Where the windows are put together: the one place that knows the stage
 // and every dialog, so that none of them includes another's header.

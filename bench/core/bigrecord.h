@@ -21,7 +21,8 @@ namespace bench_record {
 inline const QDate today = QDate::currentDate();
 
 // The n-th of up to 8836 * 3 distinct two-character GBK entries.
-inline QByteArray entry(int n) {
+inline QByteArray entry(int n)
+{
     QByteArray text;
     text.append(static_cast<char>(0xB0 + n / 94 / 94));
     text.append(static_cast<char>(0xA1 + n / 94 % 94));
@@ -39,7 +40,8 @@ struct Judgement {
 // `judgements` judgements of `entries` entries spread over the last
 // `days` days, about four in five right, written in one transaction
 // with each item's schedule replayed from its judgements.
-inline void fill(const QString& path, int judgements, int entries, int days) {
+inline void fill(const QString& path, int judgements, int entries, int days)
+{
     {
         core::RecordDatabase schema(path);
         schema.open();
@@ -50,8 +52,8 @@ inline void fill(const QString& path, int judgements, int entries, int days) {
     const QDateTime start(today.addDays(-days), QTime(8, 0));
     for (int i = 0; i < judgements; ++i) {
         const qint64 second = static_cast<qint64>(random->bounded(static_cast<double>(days) * 86400));
-        all.push_back({static_cast<int>(random->bounded(entries)), start.addSecs(second),
-                       random->bounded(5) != 0});
+        all.push_back(
+            {static_cast<int>(random->bounded(entries)), start.addSecs(second), random->bounded(5) != 0});
     }
     std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
     std::vector<core::ItemState> states(entries);
@@ -98,14 +100,16 @@ inline void fill(const QString& path, int judgements, int entries, int days) {
 }
 
 // A record built for today; rebuilt when missing or made on another day.
-inline QString bigRecord(int judgements, int entries) {
+inline QString bigRecord(int judgements, int entries)
+{
     const QString folder = QDir::temp().filePath(QStringLiteral("quenlo-record-bench"));
     QDir().mkpath(folder);
-    const QString path = folder + QStringLiteral("/record-%1-%2-v%3-%4.sqlite")
-                                      .arg(judgements)
-                                      .arg(entries)
-                                      .arg(core::RecordDatabase::schemaVersion())
-                                      .arg(today.toString(Qt::ISODate));
+    const QString path = folder
+                         + QStringLiteral("/record-%1-%2-v%3-%4.sqlite")
+                               .arg(judgements)
+                               .arg(entries)
+                               .arg(core::RecordDatabase::schemaVersion())
+                               .arg(today.toString(Qt::ISODate));
     if (!QFile::exists(path)) {
         const QString partial = path + QStringLiteral(".partial");
         QFile::remove(partial);

@@ -28,7 +28,8 @@ using bench_record::entry;
 using bench_record::today;
 
 // A copy of the record of 100,000 judgements that a benchmark may write to.
-QString scratchCopyOfRecord(const QString& suffix) {
+QString scratchCopyOfRecord(const QString& suffix)
+{
     const QString original = bigRecord(100000, 3000);
     const QString path = original + suffix;
     QFile::remove(path);
@@ -38,7 +39,8 @@ QString scratchCopyOfRecord(const QString& suffix) {
 
 // What the stage's thread pays per judgement, with 100,000 judgements
 // already recorded; the worker writes them meanwhile.
-void BM_JudgementOnCallersThread(benchmark::State& state) {
+void BM_JudgementOnCallersThread(benchmark::State& state)
+{
     const QString path = scratchCopyOfRecord(QStringLiteral(".judge"));
     core::Record record(path);
     record.flush();
@@ -53,7 +55,8 @@ void BM_JudgementOnCallersThread(benchmark::State& state) {
 BENCHMARK(BM_JudgementOnCallersThread)->Iterations(5000)->Unit(benchmark::kMicrosecond);
 
 // One judgement written by the worker (a transaction of its own), for scale.
-void BM_JudgementWritten(benchmark::State& state) {
+void BM_JudgementWritten(benchmark::State& state)
+{
     const QString path = scratchCopyOfRecord(QStringLiteral(".write"));
     core::Record record(path);
     record.flush();
@@ -67,7 +70,8 @@ void BM_JudgementWritten(benchmark::State& state) {
 }
 BENCHMARK(BM_JudgementWritten)->Iterations(500)->Unit(benchmark::kMicrosecond);
 
-void BM_ReviewDeck(benchmark::State& state) {
+void BM_ReviewDeck(benchmark::State& state)
+{
     core::Record record(bigRecord(1000000, 10000));
     qsizetype due = 0;
     for (auto _ : state)
@@ -76,7 +80,8 @@ void BM_ReviewDeck(benchmark::State& state) {
 }
 BENCHMARK(BM_ReviewDeck)->Unit(benchmark::kMillisecond);
 
-void BM_Statistics(benchmark::State& state) {
+void BM_Statistics(benchmark::State& state)
+{
     core::Record record(bigRecord(1000000, 10000));
     core::Statistics stats;
     for (auto _ : state)

@@ -36,8 +36,9 @@ public:
     {
         for (int core = 0; busy && core < 2; ++core) {
             auto loop = std::make_unique<QProcess>();
-            loop->start(QStringLiteral("nice"), {QStringLiteral("-n"), QStringLiteral("10"), QStringLiteral("sh"),
-                                                 QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+            loop->start(QStringLiteral("nice"),
+                        {QStringLiteral("-n"), QStringLiteral("10"), QStringLiteral("sh"),
+                         QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
             loop->waitForStarted();
             m_loops.push_back(std::move(loop));
         }
@@ -60,7 +61,8 @@ QProcessEnvironment withoutSoundServer(const QTemporaryDir& emptyDir)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), emptyDir.path());
-    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + emptyDir.filePath(QStringLiteral("none")));
+    environment.insert(QStringLiteral("PULSE_SERVER"),
+                       QStringLiteral("unix:") + emptyDir.filePath(QStringLiteral("none")));
     return environment;
 }
 
@@ -70,8 +72,10 @@ QString stageWindow(const QProcess& process)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 10000) {
-        const QString id = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--pid"),
-                                                              pid, QStringLiteral("--name"), QStringLiteral("^Quenlo$")})
+        const QString id = runTool(QStringLiteral("xdotool"),
+                                   {QStringLiteral("search"), QStringLiteral("--all"),
+                                    QStringLiteral("--pid"), pid, QStringLiteral("--name"),
+                                    QStringLiteral("^Quenlo$")})
                                .section(u'\n', 0, 0);
         if (!id.isEmpty() && !e2e::pixelsOf(e2e::grabScreen(), kGlyphColour).isEmpty())
             return id;
@@ -87,7 +91,8 @@ void BM_EscToExit(benchmark::State& state)
     if (withServer) {
         server.emplace();
         if (!server->isRunning()) {
-            state.SkipWithError((QStringLiteral("no private sound server: ") + server->failure()).toStdString().c_str());
+            state.SkipWithError(
+                (QStringLiteral("no private sound server: ") + server->failure()).toStdString().c_str());
             return;
         }
     }
@@ -99,7 +104,8 @@ void BM_EscToExit(benchmark::State& state)
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("小")});
     folder.writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
     const QTemporaryDir emptyDir;
-    const QProcessEnvironment environment = withServer ? server->clientEnvironment() : withoutSoundServer(emptyDir);
+    const QProcessEnvironment environment = withServer ? server->clientEnvironment()
+                                                       : withoutSoundServer(emptyDir);
     const BusyMachine load(state.range(1) != 0);
 
     double slowest = 0;

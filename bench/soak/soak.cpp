@@ -7,7 +7,7 @@
 #include "bench/dialogtiming.h"
 #include "core/stagestate.h"
 #include "platform/fonts.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -42,7 +42,8 @@ long residentKilobytes()
 QByteArray libraryFile()
 {
     static const char* const texts[] = {"\xB4\xF3", "\xB0\xD6\xB0\xD6", "\xC4\xE3\xD5\xE6\xB0\xF4",
-                                        "\xC8\xCB\xD6\xAE\xB3\xF5\xD0\xD4", "\xBA\xC3\xBA\xC3\xD1\xA7\xCF\xB0\xCC\xEC\xCC\xEC"};
+                                        "\xC8\xCB\xD6\xAE\xB3\xF5\xD0\xD4",
+                                        "\xBA\xC3\xBA\xC3\xD1\xA7\xCF\xB0\xCC\xEC\xCC\xEC"};
     QByteArray text;
     for (int i = 0; i < kEntries; ++i) {
         text += texts[i % 5];
@@ -51,9 +52,10 @@ QByteArray libraryFile()
     return text;
 }
 
-bool openEachDialog(stage::TForm1& stage)
+bool openEachDialog(stage::StageWindow& stage)
 {
-    for (const QString& command : {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
+    for (const QString& command :
+         {QStringLiteral("设置"), QStringLiteral("添加"), QStringLiteral("定位指针")}) {
         if (!benchsupport::timeMenuCommandToDialog(stage, command, 0)) {
             std::fprintf(stderr, "no menu command %s\n", qPrintable(command));
             return false;
@@ -86,8 +88,8 @@ int main(int argc, char** argv)
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     folder.writeFile(QStringLiteral("database/ziku.txt"), libraryFile());
-    stage::resetStageState();
-    stage::TForm1 form(windows::stageDialogs());
+    core::resetStageState();
+    stage::StageWindow form(windows::stageDialogs());
     form.setProgramEnder([] {});
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
@@ -119,7 +121,8 @@ int main(int argc, char** argv)
     if (!errorBoxes.isEmpty())
         std::printf("error boxes shown: %lld, the first: %s\n", static_cast<long long>(errorBoxes.size()),
                     qPrintable(errorBoxes.first()));
-    const double growth = settled > 0 ? double(std::max(largestAfter, settled) - settled) / double(settled) : 0;
+    const double growth = settled > 0 ? double(std::max(largestAfter, settled) - settled) / double(settled)
+                                      : 0;
     std::printf("growth after %d steps: %.1f %% (allowed %.0f %%)\n", kSettledAfter, growth * 100,
                 kAllowedGrowth * 100);
     return growth > kAllowedGrowth || !errorBoxes.isEmpty() ? 1 : 0;

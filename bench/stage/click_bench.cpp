@@ -25,7 +25,7 @@
 #include "core/stagestate.h"
 #include "platform/desktopwindow.h"
 #include "platform/fonts.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -61,7 +61,7 @@ QPoint strokePixel(const QRegion& shape)
 struct StageUnderTest {
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
-    std::unique_ptr<stage::TForm1> form;
+    std::unique_ptr<stage::StageWindow> form;
 
     StageUnderTest()
     {
@@ -69,8 +69,8 @@ struct StageUnderTest {
         folder.writeDeck(QStringLiteral("database/ziku.txt"),
                          {QStringLiteral("大"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
                           QStringLiteral("春夏秋冬"), QStringLiteral("好好学习天天向上")});
-        stage::resetStageState();
-        form = std::make_unique<stage::TForm1>(windows::stageDialogs());
+        core::resetStageState();
+        form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
         form->show();
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(form.get());
         QApplication::processEvents();
@@ -84,7 +84,8 @@ std::unique_ptr<QProcess> g_compositor;
 void countRegion(benchmark::State& state, const QRegion& glyphs)
 {
     const bool wayland = QGuiApplication::platformName().startsWith(u"wayland");
-    const int sent = wayland ? int(platform::waylandInputRegion(glyphs).rectCount()) : int(glyphs.rectCount());
+    const int sent = wayland ? int(platform::waylandInputRegion(glyphs).rectCount())
+                             : int(glyphs.rectCount());
     state.counters["glyph_rects"] = double(glyphs.rectCount());
     state.counters["sent_rects"] = double(sent);
     state.counters["sent_bytes"] = double(sent * (wayland ? 24 : 8));
@@ -98,7 +99,8 @@ void clickToGlyph(benchmark::State& state, StageUnderTest& stage)
         QTest::mouseClick(stage.form.get(), Qt::LeftButton, {}, at);
         QApplication::processEvents(); // the paint that the step asked for
         QApplication::sync();
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         countRegion(state, stage.form->shape());
     }
     state.SetLabel(std::to_string(stage.form->width()) + "x" + std::to_string(stage.form->height())

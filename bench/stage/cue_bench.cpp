@@ -22,7 +22,7 @@
 #include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/soundplayer.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "windows/stagedialogs.h"
 
@@ -60,14 +60,14 @@ class MonitorListener {
 public:
     MonitorListener()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
-        pa_buffer_attr attributes{};
+        const pa_sample_spec spec {PA_SAMPLE_S16LE, kRate, 1};
+        pa_buffer_attr attributes {};
         attributes.maxlength = uint32_t(-1);
         attributes.fragsize = kFrame * sizeof(int16_t);
         const std::string monitor = std::string(kSink) + ".monitor";
         int error = 0;
-        m_stream = pa_simple_new(nullptr, "cue_bench", PA_STREAM_RECORD, monitor.c_str(), "monitor", &spec, nullptr,
-                                 &attributes, &error);
+        m_stream = pa_simple_new(nullptr, "cue_bench", PA_STREAM_RECORD, monitor.c_str(), "monitor", &spec,
+                                 nullptr, &attributes, &error);
         if (!m_stream) {
             std::fprintf(stderr, "cannot record %s: %s\n", monitor.c_str(), pa_strerror(error));
             std::exit(1);
@@ -123,8 +123,8 @@ private:
 
     pa_simple* m_stream = nullptr;
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_armed{false};
+    std::atomic<bool> m_stop {false};
+    std::atomic<bool> m_armed {false};
     std::optional<Clock::time_point> m_heard; // written before m_armed is cleared
 };
 
@@ -163,7 +163,8 @@ public:
     std::optional<StreamLatency> ownStream()
     {
         Query query;
-        pa_operation* operation = pa_context_get_sink_input_info_list(m_context, &ServerProbe::onSinkInput, &query);
+        pa_operation* operation = pa_context_get_sink_input_info_list(m_context, &ServerProbe::onSinkInput,
+                                                                      &query);
         while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
             pa_mainloop_iterate(m_loop, 1, nullptr);
         pa_operation_unref(operation);
@@ -181,14 +182,14 @@ private:
             return;
         const char* pid = pa_proplist_gets(info->proplist, "application.process.id");
         if (pid && std::atol(pid) == long(getpid()))
-            static_cast<Query*>(userdata)->found = StreamLatency{info->buffer_usec, info->sink_usec};
+            static_cast<Query*>(userdata)->found = StreamLatency {info->buffer_usec, info->sink_usec};
     }
 
     pa_mainloop* m_loop;
     pa_context* m_context;
 };
 
-void click(stage::TForm1& form)
+void click(stage::StageWindow& form)
 {
     // The middle of the widest run of the shape: well inside a stroke.
     QRect widest;
@@ -198,7 +199,8 @@ void click(stage::TForm1& form)
     }
     const QPoint at = widest.center();
     QMouseEvent press(QEvent::MouseButtonPress, at, form.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
-    QMouseEvent release(QEvent::MouseButtonRelease, at, form.mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, at, form.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        {});
     QApplication::sendEvent(&form, &press);
     QApplication::sendEvent(&form, &release);
 }
@@ -235,8 +237,8 @@ void measureClicks(benchmark::State& state, std::chrono::milliseconds pause)
     testing_support::ProgramFolder folder;
     folder.copySounds();
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("口")});
-    stage::resetStageState();
-    stage::TForm1 form(windows::stageDialogs());
+    core::resetStageState();
+    stage::StageWindow form(windows::stageDialogs());
     form.show();
     QTest::qWait(1500); // the start-up chime and the first step's cue have ended
     if (!platform::desktopSoundPlayer().hasOutput()) {

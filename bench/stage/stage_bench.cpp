@@ -9,7 +9,7 @@
 #include "platform/fonts.h"
 #include "platform/gbk.h"
 #include "stage/glyphrenderer.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -45,13 +45,13 @@ const ClassSample kSamples[] = {
 
 QFont fontFor(settings::WordClass wordClass)
 {
-    const settings::StageSettings defaults = stage::stageState().settings;
+    const settings::StageSettings defaults = core::stageState().settings;
     return stage::drawingFont(QStringLiteral("华文楷体"), defaults.size(wordClass), 96);
 }
 
 QPoint placeFor(settings::WordClass wordClass)
 {
-    const settings::Position place = stage::stageState().settings.position(wordClass);
+    const settings::Position place = core::stageState().settings.position(wordClass);
     return {place.x, place.y};
 }
 
@@ -97,8 +97,8 @@ void BM_ShowEntry(benchmark::State& state)
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QString::fromUtf16(sample.text)});
-    stage::resetStageState();
-    stage::TForm1 form(windows::stageDialogs());
+    core::resetStageState();
+    stage::StageWindow form(windows::stageDialogs());
     form.show();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -106,8 +106,8 @@ void BM_ShowEntry(benchmark::State& state)
         form.repaint(); // the paint that the step causes, done now
         QApplication::sync();
     }
-    state.SetLabel(QString::fromUtf16(sample.text).toStdString() + " on "
-                   + std::to_string(form.width()) + "x" + std::to_string(form.height()));
+    state.SetLabel(QString::fromUtf16(sample.text).toStdString() + " on " + std::to_string(form.width()) + "x"
+                   + std::to_string(form.height()));
 }
 
 QByteArray millionEntryLibrary()
@@ -157,8 +157,7 @@ public:
     QString path;
 };
 
-template <typename Read>
-void measureRead(benchmark::State& state, Read read)
+template <typename Read> void measureRead(benchmark::State& state, Read read)
 {
     static LibraryFile library;
     const Source source = static_cast<Source>(state.range(0));
@@ -185,7 +184,7 @@ void BM_ReadLibraryBytes(benchmark::State& state)
 void BM_LoadLibrary(benchmark::State& state)
 {
     measureRead(state, [](const QString& path) {
-        const stage::Deck deck = stage::readDeckFile(path);
+        const core::Deck deck = core::readDeckFile(path);
         benchmark::DoNotOptimize(deck.size());
     });
 }
@@ -203,16 +202,16 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     // The default settings, as a fresh start has them.
-    stage::resetStageState();
+    core::resetStageState();
     testing_support::ProgramFolder folder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大")});
     {
         testing_support::ScopedRecorder recorder;
-        stage::TForm1 probe(windows::stageDialogs()); // reads the default settings
+        stage::StageWindow probe(windows::stageDialogs()); // reads the default settings
     }
-    const settings::StageSettings defaults = stage::stageState().settings;
+    const settings::StageSettings defaults = core::stageState().settings;
     benchmark::Initialize(&argc, argv);
-    stage::stageState().settings = defaults;
+    core::stageState().settings = defaults;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -8,7 +8,7 @@
 
 #include <limits>
 
-using stage::Deck;
+using core::Deck;
 using testing_support::ProgramFolder;
 
 namespace {
@@ -24,39 +24,39 @@ using Entries = std::vector<QByteArray>;
 
 TEST(DeckFormat, LineEndsOfEveryKindEndOneEntry)
 {
-    EXPECT_EQ(entriesOf("a\r\nb\nc\rd"), (Entries{"a", "b", "c", "d"}));
+    EXPECT_EQ(entriesOf("a\r\nb\nc\rd"), (Entries {"a", "b", "c", "d"}));
     // CR CR is two breaks, LF CR is two breaks, CR LF one.
-    EXPECT_EQ(entriesOf("a\r\rb\n\rc\r\n"), (Entries{"a", "", "b", "", "c"}));
+    EXPECT_EQ(entriesOf("a\r\rb\n\rc\r\n"), (Entries {"a", "", "b", "", "c"}));
 }
 
 TEST(DeckFormat, LastLineAndFinalLineEnd)
 {
-    EXPECT_EQ(entriesOf("a\r\nb"), (Entries{"a", "b"}));
-    EXPECT_EQ(entriesOf("a\r\nb\r\n"), (Entries{"a", "b"}));
-    EXPECT_EQ(entriesOf("a\r\n\r\nb\r\n"), (Entries{"a", "", "b"}));
-    EXPECT_EQ(entriesOf(""), Entries{});
-    EXPECT_EQ(entriesOf("\r\n"), Entries{""});
+    EXPECT_EQ(entriesOf("a\r\nb"), (Entries {"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\nb\r\n"), (Entries {"a", "b"}));
+    EXPECT_EQ(entriesOf("a\r\n\r\nb\r\n"), (Entries {"a", "", "b"}));
+    EXPECT_EQ(entriesOf(""), Entries {});
+    EXPECT_EQ(entriesOf("\r\n"), Entries {""});
 }
 
 TEST(DeckFormat, NothingIsTrimmedAndReadingStopsAtNul)
 {
-    EXPECT_EQ(entriesOf("  a \t\r\n"), Entries{"  a \t"});
-    EXPECT_EQ(entriesOf(QByteArray("ab\r\ncd\0ef\r\ngh", 14)), (Entries{"ab", "cd"}));
-    EXPECT_EQ(entriesOf(QByteArray("\0ab", 3)), Entries{});
+    EXPECT_EQ(entriesOf("  a \t\r\n"), Entries {"  a \t"});
+    EXPECT_EQ(entriesOf(QByteArray("ab\r\ncd\0ef\r\ngh", 14)), (Entries {"ab", "cd"}));
+    EXPECT_EQ(entriesOf(QByteArray("\0ab", 3)), Entries {});
 }
 
 TEST(DeckFormat, GbkTrailBytesAreNotLineEnds)
 {
     // GBK trail bytes lie at 0x40 and above, so CR and LF never occur inside
     // a character; entries keep their bytes exactly.
-    const QByteArray big = "\xB4\xF3";        // 大
-    const QByteArray gate = "\xC3\xC5";       // 门
-    EXPECT_EQ(entriesOf(big + "\r\n" + gate + big), (Entries{big, gate + big}));
+    const QByteArray big = "\xB4\xF3";  // 大
+    const QByteArray gate = "\xC3\xC5"; // 门
+    EXPECT_EQ(entriesOf(big + "\r\n" + gate + big), (Entries {big, gate + big}));
 }
 
 TEST(DeckFormat, WritingEndsEveryEntryWithCrLfAndReadsBack)
 {
-    const Entries entries{"a", "", "  b ", "\xB4\xF3"};
+    const Entries entries {"a", "", "  b ", "\xB4\xF3"};
     const QByteArray bytes = Deck::toFileBytes(entries);
     EXPECT_EQ(bytes, QByteArray("a\r\n\r\n  b \r\n\xB4\xF3\r\n"));
     EXPECT_EQ(entriesOf(bytes), entries);
@@ -68,7 +68,7 @@ TEST(DeckFile, MissingFileGivesTheOpenError)
 {
     ProgramFolder folder;
     try {
-        stage::readDeckFile(folder.path(QStringLiteral("database/none.qrnv")));
+        core::readDeckFile(folder.path(QStringLiteral("database/none.qrnv")));
         FAIL() << "no error";
     } catch (const platform::Error& error) {
         EXPECT_EQ(error.message(), QStringLiteral("Cannot open file \"%1\". No such file or directory")
@@ -105,10 +105,11 @@ TEST(DeckFile, EveryEncodingIsReadEditedAndWrittenBackInItsOwn)
         };
         ProgramFolder folder;
         const QString path = folder.path(QStringLiteral("database/ziku.txt"));
-        folder.writeFile(QStringLiteral("database/ziku.txt"),
-                         fileOf({QStringLiteral("大"), QStringLiteral("小"), foreignLine, QStringLiteral("好")}));
+        folder.writeFile(
+            QStringLiteral("database/ziku.txt"),
+            fileOf({QStringLiteral("大"), QStringLiteral("小"), foreignLine, QStringLiteral("好")}));
 
-        Entries entries = stage::readDeckFile(path).entries();
+        Entries entries = core::readDeckFile(path).entries();
         ASSERT_EQ(entries.size(), 4u);
         EXPECT_EQ(entries[0], gbk(QStringLiteral("大")));
         EXPECT_EQ(entries[1], gbk(QStringLiteral("小")));
@@ -116,10 +117,10 @@ TEST(DeckFile, EveryEncodingIsReadEditedAndWrittenBackInItsOwn)
 
         entries.erase(entries.begin() + 1);
         entries.push_back(gbk(QStringLiteral("新")));
-        stage::writeDeckFile(path, entries);
+        core::writeDeckFile(path, entries);
         EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")),
                   fileOf({QStringLiteral("大"), foreignLine, QStringLiteral("好"), QStringLiteral("新")}));
-        EXPECT_EQ(stage::readDeckFile(path).entries(), entries);
+        EXPECT_EQ(core::readDeckFile(path).entries(), entries);
     }
 }
 
@@ -128,12 +129,13 @@ TEST(DeckFile, NewFileIsGbkUnlessItMustKeepWhatGbkCant)
     ProgramFolder folder;
     const QString path = folder.path(QStringLiteral("database/ziku.txt"));
     const QByteArray big = testing_support::gbk(QStringLiteral("大"));
-    stage::writeDeckFile(path, {big});
+    core::writeDeckFile(path, {big});
     EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), big + "\r\n");
 
     // An entry with a foreign run, from a UTF-8 file since replaced by GBK.
-    const QByteArray smile = "\xFF" "F09F9880\xFF";
-    stage::writeDeckFile(path, {big, smile});
+    const QByteArray smile = "\xFF"
+                             "F09F9880\xFF";
+    core::writeDeckFile(path, {big, smile});
     EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), QStringLiteral("大\r\n😀\r\n").toUtf8());
 }
 
@@ -144,115 +146,118 @@ TEST(DeckFile, WrittenFileReadsBackAsWritten)
     ProgramFolder folder;
     const QString path = folder.path(QStringLiteral("database/ziku.txt"));
     folder.writeFile(QStringLiteral("database/ziku.txt"), QStringLiteral("你あ\n").toUtf8());
-    Entries entries = stage::readDeckFile(path).entries();
+    Entries entries = core::readDeckFile(path).entries();
     entries.push_back(testing_support::gbk(QStringLiteral("°")));
-    stage::writeDeckFile(path, entries);
-    EXPECT_EQ(stage::readDeckFile(path).entries(), entries);
-    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")), "\xEF\xBB\xBF" + QStringLiteral("你あ\n°\n").toUtf8());
+    core::writeDeckFile(path, entries);
+    EXPECT_EQ(core::readDeckFile(path).entries(), entries);
+    EXPECT_EQ(folder.readFile(QStringLiteral("database/ziku.txt")),
+              "\xEF\xBB\xBF" + QStringLiteral("你あ\n°\n").toUtf8());
 }
 
 TEST(Cursor, AdvanceWrapsAfterTheLastEntry)
 {
-    stage::DeckCursor cursor = 2;
-    EXPECT_EQ(stage::advance(cursor, 3), 0);
-    EXPECT_EQ(stage::advance(cursor, 3), 1);
+    core::DeckCursor cursor = 2;
+    EXPECT_EQ(core::advance(cursor, 3), 0);
+    EXPECT_EQ(core::advance(cursor, 3), 1);
     cursor = -1;
-    EXPECT_EQ(stage::advance(cursor, 3), 0);
+    EXPECT_EQ(core::advance(cursor, 3), 0);
 }
 
 TEST(Cursor, StaleCursorStartsAgainAtTheFirstEntry)
 {
-    for (qint32 stale : {40, 10, -2, -40, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}) {
-        stage::DeckCursor cursor = stale;
-        EXPECT_EQ(stage::advance(cursor, 10), 0) << stale;
+    for (qint32 stale :
+         {40, 10, -2, -40, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}) {
+        core::DeckCursor cursor = stale;
+        EXPECT_EQ(core::advance(cursor, 10), 0) << stale;
         EXPECT_EQ(cursor, 0);
     }
 }
 
 TEST(Cursor, EmptyDeckHasNothingToDraw)
 {
-    stage::DeckCursor cursor = 5;
-    EXPECT_EQ(stage::advance(cursor, 0), -1);
+    core::DeckCursor cursor = 5;
+    EXPECT_EQ(core::advance(cursor, 0), -1);
     EXPECT_EQ(cursor, 0);
     cursor = -1;
-    EXPECT_EQ(stage::advance(cursor, 0), -1);
+    EXPECT_EQ(core::advance(cursor, 0), -1);
 }
 
 TEST(Cursor, StepBackReportsTheFrontAndNeverWraps)
 {
-    stage::DeckCursor cursor = 0; // entry 0 showing
-    EXPECT_TRUE(stage::stepCursorBack(cursor));
+    core::DeckCursor cursor = 0; // entry 0 showing
+    EXPECT_TRUE(core::stepCursorBack(cursor));
     EXPECT_EQ(cursor, -1);
-    EXPECT_EQ(stage::advance(cursor, 9), 0); // entry 0 again
+    EXPECT_EQ(core::advance(cursor, 9), 0); // entry 0 again
 
     cursor = 5;
-    EXPECT_FALSE(stage::stepCursorBack(cursor));
-    EXPECT_EQ(stage::advance(cursor, 9), 4);
+    EXPECT_FALSE(core::stepCursorBack(cursor));
+    EXPECT_EQ(core::advance(cursor, 9), 4);
 
     cursor = 1;
-    EXPECT_FALSE(stage::stepCursorBack(cursor));
+    EXPECT_FALSE(core::stepCursorBack(cursor));
     EXPECT_EQ(cursor, -1);
 
     cursor = std::numeric_limits<qint32>::min();
-    EXPECT_TRUE(stage::stepCursorBack(cursor));
+    EXPECT_TRUE(core::stepCursorBack(cursor));
     EXPECT_EQ(cursor, -1);
 }
 
 TEST(Cursor, StoredStartPositionShowsTheSameEntryNextTime)
 {
-    EXPECT_EQ(stage::startPositionToStore(7), 6);
-    EXPECT_EQ(stage::startPositionToStore(0), -1);
-    EXPECT_EQ(stage::startPositionToStore(std::numeric_limits<qint32>::min()),
+    EXPECT_EQ(core::startPositionToStore(7), 6);
+    EXPECT_EQ(core::startPositionToStore(0), -1);
+    EXPECT_EQ(core::startPositionToStore(std::numeric_limits<qint32>::min()),
               std::numeric_limits<qint32>::min());
 }
 
 TEST(Decks, LoadDeckReadsTheKindsFileAndRewindsTheCursor)
 {
     ProgramFolder folder;
-    folder.writeDeck(QStringLiteral("database/szj.qrnv"), {QStringLiteral("人之初"), QStringLiteral("性本善")});
-    stage::resetStageState();
-    stage::stageState().cursor = 5;
-    stage::loadDeck(stage::DeckKind::ThreeCharacter);
-    EXPECT_EQ(stage::stageState().cursor, -1);
-    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::ThreeCharacter);
-    EXPECT_EQ(stage::nextIndex(), 0);
-    EXPECT_EQ(stage::stageState().deck.at(0), testing_support::gbk(QStringLiteral("人之初")));
+    folder.writeDeck(QStringLiteral("database/szj.qrnv"),
+                     {QStringLiteral("人之初"), QStringLiteral("性本善")});
+    core::resetStageState();
+    core::stageState().cursor = 5;
+    core::loadDeck(core::DeckKind::ThreeCharacter);
+    EXPECT_EQ(core::stageState().cursor, -1);
+    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::ThreeCharacter);
+    EXPECT_EQ(core::nextIndex(), 0);
+    EXPECT_EQ(core::stageState().deck.at(0), testing_support::gbk(QStringLiteral("人之初")));
 }
 
 TEST(Decks, FailedLoadLeavesAnEmptyDeckAndTheCursor)
 {
     ProgramFolder folder;
-    stage::resetStageState();
-    stage::stageState().deck = Deck::fromEntries({"a", "b"});
-    stage::stageState().cursor = 1;
-    EXPECT_THROW(stage::loadDeck(stage::DeckKind::Surnames), platform::Error);
-    EXPECT_TRUE(stage::stageState().deck.isEmpty());
-    EXPECT_EQ(stage::stageState().cursor, 1);
-    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::Library);
+    core::resetStageState();
+    core::stageState().deck = Deck::fromEntries({"a", "b"});
+    core::stageState().cursor = 1;
+    EXPECT_THROW(core::loadDeck(core::DeckKind::Surnames), platform::Error);
+    EXPECT_TRUE(core::stageState().deck.isEmpty());
+    EXPECT_EQ(core::stageState().cursor, 1);
+    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
 }
 
 TEST(Decks, ReloadLibraryKeepsTheCursor)
 {
     ProgramFolder folder;
     folder.writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("大"), QStringLiteral("小")});
-    stage::resetStageState();
-    stage::stageState().cursor = 9;
-    stage::reloadLibrary();
-    EXPECT_EQ(stage::stageState().deck.size(), 2);
-    EXPECT_EQ(stage::stageState().cursor, 9);
-    EXPECT_EQ(stage::nextIndex(), 0); // beyond the shortened library: start again
+    core::resetStageState();
+    core::stageState().cursor = 9;
+    core::reloadLibrary();
+    EXPECT_EQ(core::stageState().deck.size(), 2);
+    EXPECT_EQ(core::stageState().cursor, 9);
+    EXPECT_EQ(core::nextIndex(), 0); // beyond the shortened library: start again
 }
 
 TEST(Decks, JumpToDrawsTheChosenEntryNext)
 {
-    stage::resetStageState();
-    stage::stageState().deck = Deck::fromEntries({"a", "b", "a"});
-    stage::jumpTo(2);
-    EXPECT_EQ(stage::nextIndex(), 2);
-    EXPECT_EQ(stage::nextIndex(), 0);
-    stage::jumpTo(0);
-    EXPECT_EQ(stage::stageState().cursor, -1);
-    EXPECT_EQ(stage::nextIndex(), 0);
+    core::resetStageState();
+    core::stageState().deck = Deck::fromEntries({"a", "b", "a"});
+    core::jumpTo(2);
+    EXPECT_EQ(core::nextIndex(), 2);
+    EXPECT_EQ(core::nextIndex(), 0);
+    core::jumpTo(0);
+    EXPECT_EQ(core::stageState().cursor, -1);
+    EXPECT_EQ(core::nextIndex(), 0);
 }
 
 // The stage's commands and the display settings write to one settings file,
@@ -260,20 +265,21 @@ TEST(Decks, JumpToDrawsTheChosenEntryNext)
 TEST(StageSettingsFile, OneFileInTheProgramFolderOpenedOnFirstUse)
 {
     ProgramFolder folder;
-    stage::resetStageState();
-    settings::SettingsFile& file = stage::settingsFile();
-    EXPECT_EQ(&stage::settingsFile(), &file);
+    core::resetStageState();
+    settings::SettingsFile& file = core::settingsFile();
+    EXPECT_EQ(&core::settingsFile(), &file);
     file.writeInteger("section", "key", 7);
     EXPECT_EQ(folder.readFile(QStringLiteral("database/qrnv.ini")), QByteArray("[section]\r\nkey=7\r\n"));
 
     // The file the start-up opened is the one written.
-    stage::stageState().settingsFile = std::make_unique<settings::SettingsFile>(folder.path(QStringLiteral("other.ini")));
-    EXPECT_EQ(stage::settingsFile().path(), folder.path(QStringLiteral("other.ini")));
+    core::stageState().settingsFile = std::make_unique<settings::SettingsFile>(
+        folder.path(QStringLiteral("other.ini")));
+    EXPECT_EQ(core::settingsFile().path(), folder.path(QStringLiteral("other.ini")));
 }
 
 TEST(Decks, BuiltInListHasSixtyFourEntries)
 {
-    const auto entries = stage::builtInEntries();
+    const auto entries = core::builtInEntries();
     ASSERT_EQ(entries.size(), 64u);
     EXPECT_EQ(entries[0], testing_support::gbk(QStringLiteral("大")));
     EXPECT_EQ(entries[1], testing_support::gbk(QStringLiteral("小")));

@@ -41,7 +41,8 @@ struct WriterRun {
     int exitCode = -1;
 };
 
-int countLines(const QByteArray& output, QString* failure) {
+int countLines(const QByteArray& output, QString* failure)
+{
     int acknowledged = 0;
     for (const QByteArray& line : output.split('\n')) {
         if (line.startsWith("failure: "))
@@ -52,20 +53,22 @@ int countLines(const QByteArray& output, QString* failure) {
     return acknowledged;
 }
 
-TEST_F(RecordTest, QueriesSeeTheJudgementsQueuedBeforeThem) {
+TEST_F(RecordTest, QueriesSeeTheJudgementsQueuedBeforeThem)
+{
     Record record(path);
     const QDateTime morning(today, QTime(9, 0));
     record.judge(twoByteEntry(0), false, morning);
     record.judge(twoByteEntry(1), true, morning);
     record.judge(twoByteEntry(0), false, morning.addSecs(60));
-    EXPECT_EQ(record.reviewDeck(today.addDays(1)), QList<QByteArray>{twoByteEntry(0)});
+    EXPECT_EQ(record.reviewDeck(today.addDays(1)), QList<QByteArray> {twoByteEntry(0)});
     const auto stats = record.statistics(today);
     EXPECT_EQ(stats.learning, 2);
     EXPECT_EQ(stats.lastDays.back().wrong, 2);
     EXPECT_TRUE(record.failureMessage().isEmpty());
 }
 
-TEST_F(RecordTest, JudgementsQueuedAtTheEndAreWrittenBeforeTheRecordCloses) {
+TEST_F(RecordTest, JudgementsQueuedAtTheEndAreWrittenBeforeTheRecordCloses)
+{
     {
         Record record(path);
         for (int i = 0; i < 50; ++i)
@@ -75,10 +78,12 @@ TEST_F(RecordTest, JudgementsQueuedAtTheEndAreWrittenBeforeTheRecordCloses) {
     EXPECT_EQ(reopened.statistics(today).lastDays.back().right, 50);
 }
 
-TEST_F(RecordTest, AnUnwritableRecordReportsOneFailureAndTheCallerGoesOn) {
+TEST_F(RecordTest, AnUnwritableRecordReportsOneFailureAndTheCallerGoesOn)
+{
     Record record(QStringLiteral("/proc/no-such-folder/record.sqlite"));
     std::atomic<int> reports = 0;
-    QObject::connect(&record, &Record::failed, &record, [&] { ++reports; }, Qt::DirectConnection);
+    QObject::connect(
+        &record, &Record::failed, &record, [&] { ++reports; }, Qt::DirectConnection);
     for (int i = 0; i < 3; ++i)
         record.judge(twoByteEntry(i), true);
     record.flush();
@@ -89,7 +94,8 @@ TEST_F(RecordTest, AnUnwritableRecordReportsOneFailureAndTheCallerGoesOn) {
     EXPECT_LE(reports.load(), 1);
 }
 
-TEST_F(RecordTest, AFullDiskReportsOneFailure) {
+TEST_F(RecordTest, AFullDiskReportsOneFailure)
+{
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a small tmpfs needs root";
     const QString mountPoint = dir.filePath(QStringLiteral("small"));
@@ -99,19 +105,22 @@ TEST_F(RecordTest, AFullDiskReportsOneFailure) {
     {
         Record record(mountPoint + QStringLiteral("/record.sqlite"));
         std::atomic<int> reports = 0;
-        QObject::connect(&record, &Record::failed, &record, [&] { ++reports; }, Qt::DirectConnection);
+        QObject::connect(
+            &record, &Record::failed, &record, [&] { ++reports; }, Qt::DirectConnection);
         record.flush();
         const QByteArray padding(200, 'x');
         for (int i = 0; i < 2000; ++i)
             record.judge(twoByteEntry(i % 3000) + padding, i % 2 == 0);
         record.flush();
-        EXPECT_EQ(record.failureMessage(), QStringLiteral("磁盘已满，学习记录无法保存，这次的判断不会被记住。"));
+        EXPECT_EQ(record.failureMessage(),
+                  QStringLiteral("磁盘已满，学习记录无法保存，这次的判断不会被记住。"));
         EXPECT_EQ(reports.load(), 1);
     }
     ::umount(mountPoint.toLocal8Bit().constData());
 }
 
-WriterRun runWriter(const QString& path, int judgements, const QStringList& prefix = {}) {
+WriterRun runWriter(const QString& path, int judgements, const QStringList& prefix = {})
+{
     QProcess writer;
     QStringList arguments = prefix;
     arguments << QStringLiteral(RECORD_WRITER) << path << QString::number(judgements);
@@ -124,13 +133,15 @@ WriterRun runWriter(const QString& path, int judgements, const QStringList& pref
     return run;
 }
 
-QByteArray digest(const QString& path) {
+QByteArray digest(const QString& path)
+{
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-TEST_F(RecordTest, AReadOnlyRecordReportsAFailureAndStaysUnchanged) {
+TEST_F(RecordTest, AReadOnlyRecordReportsAFailureAndStaysUnchanged)
+{
     ASSERT_EQ(runWriter(path, 3).acknowledged, 3);
     QStringList asUser;
     if (geteuid() == 0) {
@@ -144,8 +155,9 @@ TEST_F(RecordTest, AReadOnlyRecordReportsAFailureAndStaysUnchanged) {
         if (QProcess::execute(setpriv, probe) != 0)
             GTEST_SKIP() << "the user nobody can't run the writer helper from this build folder";
     }
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                          QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                          | QFileDevice::ExeOther | QFileDevice::ReadGroup
+                                          | QFileDevice::ExeGroup);
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray before = digest(path);
 
@@ -154,13 +166,15 @@ TEST_F(RecordTest, AReadOnlyRecordReportsAFailureAndStaysUnchanged) {
     EXPECT_EQ(run.acknowledged, 2);
     EXPECT_EQ(run.failure, QStringLiteral("学习记录无法保存，这次的判断不会被记住。"));
     EXPECT_EQ(digest(path), before);
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 // Kills the writer at random moments: every acknowledged judgement survives,
 // at most the one in flight is lost, and the file stays whole with each
 // judgement counted in its item.
-TEST_F(RecordTest, KillingTheWriterLosesAtMostTheJudgementInFlight) {
+TEST_F(RecordTest, KillingTheWriterLosesAtMostTheJudgementInFlight)
+{
     constexpr int rounds = 12;
     int expected = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -188,8 +202,8 @@ TEST_F(RecordTest, KillingTheWriterLosesAtMostTheJudgementInFlight) {
             ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
             EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
             ASSERT_TRUE(q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM judgement),"
-                                              " (SELECT SUM(right_count + wrong_count) FROM item)")) &&
-                        q.next());
+                                              " (SELECT SUM(right_count + wrong_count) FROM item)"))
+                        && q.next());
             const int stored = q.value(0).toInt();
             EXPECT_EQ(q.value(1).toInt(), stored);
             EXPECT_GE(stored, expected + acknowledged);

@@ -17,13 +17,20 @@ namespace {
 
 using core::RecordDatabase;
 
-QByteArray gbk(const char16_t* text) { return platform::gbk::encodeLiteral(QStringView(text)); }
+QByteArray gbk(const char16_t* text)
+{
+    return platform::gbk::encodeLiteral(QStringView(text));
+}
 
 const QDate day0(2026, 3, 1);
-QDateTime at(int day, int hour = 10) { return QDateTime(day0.addDays(day), QTime(hour, 0)); }
+QDateTime at(int day, int hour = 10)
+{
+    return QDateTime(day0.addDays(day), QTime(hour, 0));
+}
 
 // Runs one statement on the file through a connection of its own.
-QVariant inspect(const QString& path, const QString& sql) {
+QVariant inspect(const QString& path, const QString& sql)
+{
     QVariant value;
     {
         auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
@@ -44,7 +51,8 @@ protected:
     QString path = dir.filePath(QStringLiteral("record.sqlite"));
 };
 
-TEST_F(RecordDatabaseTest, OneEntryFromTwoDecksIsOneItemAndSurvivesReopening) {
+TEST_F(RecordDatabaseTest, OneEntryFromTwoDecksIsOneItemAndSurvivesReopening)
+{
     {
         RecordDatabase db(path);
         ASSERT_TRUE(db.open());
@@ -77,7 +85,8 @@ TEST_F(RecordDatabaseTest, OneEntryFromTwoDecksIsOneItemAndSurvivesReopening) {
                 second.memory.stability, 1e-9);
 }
 
-TEST_F(RecordDatabaseTest, ReviewDeckHoldsTheDueItemsMostOverdueFirstThenMostOftenWrong) {
+TEST_F(RecordDatabaseTest, ReviewDeckHoldsTheDueItemsMostOverdueFirstThenMostOftenWrong)
+{
     RecordDatabase db(path);
     ASSERT_TRUE(db.open());
     db.recordJudgement(gbk(u"一"), false, at(0)); // due day 1
@@ -87,17 +96,18 @@ TEST_F(RecordDatabaseTest, ReviewDeckHoldsTheDueItemsMostOverdueFirstThenMostOft
     db.recordJudgement(gbk(u"五"), true, at(0));  // due day 3, never wrong
 
     EXPECT_TRUE(db.reviewDeck(at(0).date()).isEmpty());
-    EXPECT_EQ(db.reviewDeck(at(1).date()), QList<QByteArray>{gbk(u"一")});
+    EXPECT_EQ(db.reviewDeck(at(1).date()), QList<QByteArray> {gbk(u"一")});
     const QList<QByteArray> expected = {gbk(u"一"), gbk(u"三"), gbk(u"二"), gbk(u"五")};
     EXPECT_EQ(db.reviewDeck(at(10).date()), expected);
     EXPECT_EQ(db.statistics(at(10).date()).dueToday, 4);
 }
 
-TEST_F(RecordDatabaseTest, DailyCountsCoverTheLastThirtyLocalDays) {
+TEST_F(RecordDatabaseTest, DailyCountsCoverTheLastThirtyLocalDays)
+{
     RecordDatabase db(path);
     ASSERT_TRUE(db.open());
-    db.recordJudgement(gbk(u"早"), true, at(0, 0));    // 30 days before day 30: outside
-    db.recordJudgement(gbk(u"早"), false, at(1, 0));   // first day shown
+    db.recordJudgement(gbk(u"早"), true, at(0, 0));  // 30 days before day 30: outside
+    db.recordJudgement(gbk(u"早"), false, at(1, 0)); // first day shown
     db.recordJudgement(gbk(u"晚"), true, at(29, 23));
     db.recordJudgement(gbk(u"晚"), false, at(30, 0));
     const auto stats = db.statistics(at(30).date());
@@ -112,7 +122,8 @@ TEST_F(RecordDatabaseTest, DailyCountsCoverTheLastThirtyLocalDays) {
     EXPECT_EQ(total, 3);
 }
 
-TEST_F(RecordDatabaseTest, MostWrongListsAtMostTwentyMostWrongFirst) {
+TEST_F(RecordDatabaseTest, MostWrongListsAtMostTwentyMostWrongFirst)
+{
     RecordDatabase db(path);
     ASSERT_TRUE(db.open());
     for (int i = 0; i < 25; ++i) {
@@ -126,7 +137,8 @@ TEST_F(RecordDatabaseTest, MostWrongListsAtMostTwentyMostWrongFirst) {
     EXPECT_EQ(wrong.back().wrong, 6);
 }
 
-TEST_F(RecordDatabaseTest, CsvExportQuotesFieldsAndClearEmptiesTheRecord) {
+TEST_F(RecordDatabaseTest, CsvExportQuotesFieldsAndClearEmptiesTheRecord)
+{
     RecordDatabase db(path);
     ASSERT_TRUE(db.open());
     db.recordJudgement(gbk(u"大,\"小\""), true, at(0, 9));
@@ -150,9 +162,14 @@ TEST_F(RecordDatabaseTest, CsvExportQuotesFieldsAndClearEmptiesTheRecord) {
     EXPECT_EQ(db.statistics(at(2).date()).learning, 1);
 }
 
-TEST_F(RecordDatabaseTest, ARecordFromANewerReleaseIsLeftUntouched) {
+TEST_F(RecordDatabaseTest, ARecordFromANewerReleaseIsLeftUntouched)
+{
     ASSERT_FALSE(inspect(path, QStringLiteral("PRAGMA user_version = 99")).isValid());
-    const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     RecordDatabase db(path);
     EXPECT_FALSE(db.open());
     EXPECT_FALSE(db.takeFailure().isEmpty());
@@ -163,7 +180,8 @@ TEST_F(RecordDatabaseTest, ARecordFromANewerReleaseIsLeftUntouched) {
     EXPECT_EQ(inspect(path, QStringLiteral("PRAGMA user_version")).toInt(), 99);
 }
 
-TEST_F(RecordDatabaseTest, ACorruptFileIsKeptAsideAndANewRecordBegins) {
+TEST_F(RecordDatabaseTest, ACorruptFileIsKeptAsideAndANewRecordBegins)
+{
     QByteArray garbage;
     for (int i = 0; i < 1000; ++i)
         garbage += "this is not a record ";
@@ -187,7 +205,8 @@ TEST_F(RecordDatabaseTest, ACorruptFileIsKeptAsideAndANewRecordBegins) {
     EXPECT_EQ(inspect(path, QStringLiteral("SELECT COUNT(*) FROM judgement")).toInt(), 1);
 }
 
-TEST_F(RecordDatabaseTest, DamageFoundWhileWritingAlsoStartsANewRecord) {
+TEST_F(RecordDatabaseTest, DamageFoundWhileWritingAlsoStartsANewRecord)
+{
     {
         RecordDatabase db(path);
         ASSERT_TRUE(db.open());
@@ -211,7 +230,8 @@ TEST_F(RecordDatabaseTest, DamageFoundWhileWritingAlsoStartsANewRecord) {
     EXPECT_EQ(db.statistics(at(1).date()).learning, 1);
 }
 
-TEST_F(RecordDatabaseTest, AFolderThatCannotHoldTheFileReportsAFailure) {
+TEST_F(RecordDatabaseTest, AFolderThatCannotHoldTheFileReportsAFailure)
+{
     RecordDatabase db(QStringLiteral("/proc/no-such-folder/record.sqlite"));
     EXPECT_FALSE(db.open());
     EXPECT_EQ(db.takeFailure(), QStringLiteral("学习记录无法保存，这次的判断不会被记住。"));

@@ -12,9 +12,13 @@ namespace fsrs = core::fsrs;
 
 constexpr double tolerance = 1e-9;
 
-QDateTime day(int n, int hour = 10) { return QDateTime(QDate(2026, 3, 1).addDays(n), QTime(hour, 0)); }
+QDateTime day(int n, int hour = 10)
+{
+    return QDateTime(QDate(2026, 3, 1).addDays(n), QTime(hour, 0));
+}
 
-TEST(Fsrs, FirstJudgementStartsFromTheDefaultParameters) {
+TEST(Fsrs, FirstJudgementStartsFromTheDefaultParameters)
+{
     const auto good = fsrs::initial(Grade::Good);
     EXPECT_NEAR(good.stability, 3.173, tolerance);
     EXPECT_NEAR(good.difficulty, 5.282434422319005, tolerance);
@@ -23,13 +27,15 @@ TEST(Fsrs, FirstJudgementStartsFromTheDefaultParameters) {
     EXPECT_NEAR(again.difficulty, 7.1949, tolerance);
 }
 
-TEST(Fsrs, RetrievabilityIsNinetyPercentAfterOneStability) {
+TEST(Fsrs, RetrievabilityIsNinetyPercentAfterOneStability)
+{
     EXPECT_NEAR(fsrs::retrievability(3.173, 3.173), 0.9, tolerance);
     EXPECT_NEAR(fsrs::retrievability(3, 3.173), 0.9046982108893272, tolerance);
     EXPECT_DOUBLE_EQ(fsrs::retrievability(0, 5), 1.0);
 }
 
-TEST(Fsrs, GoodRepeatedOnTheDueDayGrowsTheInterval) {
+TEST(Fsrs, GoodRepeatedOnTheDueDayGrowsTheInterval)
+{
     auto m = fsrs::initial(Grade::Good);
     m = fsrs::next(m, 3, Grade::Good);
     EXPECT_NEAR(m.stability, 10.73892584613159, tolerance);
@@ -41,12 +47,14 @@ TEST(Fsrs, GoodRepeatedOnTheDueDayGrowsTheInterval) {
     EXPECT_EQ(fsrs::intervalDays(m.stability), 35);
 }
 
-TEST(Fsrs, LateGoodGainsMoreThanOnTime) {
+TEST(Fsrs, LateGoodGainsMoreThanOnTime)
+{
     const auto m = fsrs::next(fsrs::initial(Grade::Good), 10, Grade::Good);
     EXPECT_NEAR(m.stability, 23.895875500557327, tolerance);
 }
 
-TEST(Fsrs, AgainAfterALongGap) {
+TEST(Fsrs, AgainAfterALongGap)
+{
     // A well-learnt item forgotten after 200 days: the forgetting formula.
     auto m = fsrs::initial(Grade::Good);
     m = fsrs::next(m, 3, Grade::Good);
@@ -62,20 +70,23 @@ TEST(Fsrs, AgainAfterALongGap) {
     EXPECT_NEAR(young.difficulty, 6.796932579932991, tolerance);
 }
 
-TEST(Fsrs, SameDayAgainUsesTheShortTermFormula) {
+TEST(Fsrs, SameDayAgainUsesTheShortTermFormula)
+{
     const auto m = fsrs::next(fsrs::initial(Grade::Again), 0, Grade::Again);
     EXPECT_NEAR(m.stability, 0.20168903241409677, tolerance);
     EXPECT_NEAR(m.difficulty, 8.082797017759107, tolerance);
 }
 
-TEST(Fsrs, IntervalsAreWholeDaysOfAtLeastOneDay) {
+TEST(Fsrs, IntervalsAreWholeDaysOfAtLeastOneDay)
+{
     EXPECT_EQ(fsrs::intervalDays(0.01), 1);
     EXPECT_EQ(fsrs::intervalDays(1.49), 1);
     EXPECT_EQ(fsrs::intervalDays(1.51), 2);
     EXPECT_EQ(fsrs::intervalDays(1e9), fsrs::maximumIntervalDays);
 }
 
-TEST(Fsrs, DifficultyStaysWithinOneToTen) {
+TEST(Fsrs, DifficultyStaysWithinOneToTen)
+{
     auto m = fsrs::initial(Grade::Again);
     for (int i = 0; i < 50; ++i)
         m = fsrs::next(m, 1, Grade::Again);
@@ -86,7 +97,8 @@ TEST(Fsrs, DifficultyStaysWithinOneToTen) {
     EXPECT_GE(m.difficulty, 1.0);
 }
 
-TEST(ItemStateTest, JudgementsCountAndSetTheDueDayByCalendarDay) {
+TEST(ItemStateTest, JudgementsCountAndSetTheDueDayByCalendarDay)
+{
     ItemState item;
     EXPECT_TRUE(item.isNew());
     item = core::judged(item, true, day(0, 23));
@@ -106,7 +118,8 @@ TEST(ItemStateTest, JudgementsCountAndSetTheDueDayByCalendarDay) {
     EXPECT_EQ(wrong.due, day(3).date());
 }
 
-TEST(ItemStateTest, AClockSetBackCountsAsTheSameDay) {
+TEST(ItemStateTest, AClockSetBackCountsAsTheSameDay)
+{
     const auto item = core::judged({}, true, day(5));
     const auto back = core::judged(item, true, day(2));
     EXPECT_NEAR(back.memory.stability, fsrs::next(item.memory, 0, Grade::Good).stability, tolerance);

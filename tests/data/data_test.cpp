@@ -23,11 +23,11 @@
 
 // Readable failure messages: GoogleTest finds these next to QString and QChar.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *out)
+inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
 }
-inline void PrintTo(QChar c, std::ostream *out)
+inline void PrintTo(QChar c, std::ostream* out)
 {
     PrintTo(QString(c), out);
 }
@@ -35,7 +35,7 @@ QT_END_NAMESPACE
 
 namespace {
 
-QByteArray readSourceFile(const char *relative)
+QByteArray readSourceFile(const char* relative)
 {
     QFile file(QString::fromUtf8(QUENLO_SOURCE_DIR "/") + QString::fromUtf8(relative));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -47,7 +47,7 @@ QByteArray readSourceFile(const char *relative)
 
 // Strict code page 936: the text, or nothing when a byte sequence is not GBK
 // or does not come back as the same bytes.
-std::optional<QString> decodeGbk(const QByteArray &bytes)
+std::optional<QString> decodeGbk(const QByteArray& bytes)
 {
     QStringDecoder decoder("windows-936", QStringDecoder::Flag::Stateless);
     if (!decoder.isValid()) {
@@ -64,7 +64,7 @@ std::optional<QString> decodeGbk(const QByteArray &bytes)
     return text;
 }
 
-std::string utf8(const QString &text)
+std::string utf8(const QString& text)
 {
     return text.toStdString();
 }
@@ -78,13 +78,13 @@ bool isHanzi(QChar c)
 // Decks
 
 struct DeckFile {
-    QList<QByteArray> lines;  // without their CR LF
-    QList<QString> entries;   // decoded lines
+    QList<QByteArray> lines; // without their CR LF
+    QList<QString> entries;  // decoded lines
     int characters = 0;
 };
 
 // Reads a deck and records every fault of the format with ADD_FAILURE.
-DeckFile readDeck(const char *relative)
+DeckFile readDeck(const char* relative)
 {
     DeckFile deck;
     const QByteArray bytes = readSourceFile(relative);
@@ -99,9 +99,9 @@ DeckFile readDeck(const char *relative)
     EXPECT_FALSE(bytes.contains('\0')) << relative << " holds a NUL byte";
 
     deck.lines = bytes.split('\n');
-    deck.lines.removeLast();  // after the final LF
+    deck.lines.removeLast(); // after the final LF
     for (qsizetype i = 0; i < deck.lines.size(); ++i) {
-        QByteArray &line = deck.lines[i];
+        QByteArray& line = deck.lines[i];
         const int number = int(i) + 1;
         EXPECT_TRUE(line.endsWith('\r')) << relative << " line " << number << ": LF without CR";
         if (line.endsWith('\r'))
@@ -117,15 +117,15 @@ DeckFile readDeck(const char *relative)
 }
 
 struct ClassicDeck {
-    const char *file;
+    const char* file;
     int lines;
     int charactersPerLine;
-    const char *first;  // UTF-8
-    const char *last;
+    const char* first; // UTF-8
+    const char* last;
     int distinctLines;
 };
 
-void PrintTo(const ClassicDeck &deck, std::ostream *out)
+void PrintTo(const ClassicDeck& deck, std::ostream* out)
 {
     *out << deck.file;
 }
@@ -134,7 +134,7 @@ class ClassicDeckTest : public testing::TestWithParam<ClassicDeck> {};
 
 TEST_P(ClassicDeckTest, IsTheWholeTextInFixedLengthLinesOfHanzi)
 {
-    const ClassicDeck &expected = GetParam();
+    const ClassicDeck& expected = GetParam();
     const DeckFile deck = readDeck(expected.file);
 
     ASSERT_EQ(deck.lines.size(), expected.lines);
@@ -148,30 +148,28 @@ TEST_P(ClassicDeckTest, IsTheWholeTextInFixedLengthLinesOfHanzi)
         EXPECT_EQ(deck.lines[i].size(), 2 * expected.charactersPerLine)
             << expected.file << " line " << i + 1 << ": " << utf8(deck.entries[i]);
         for (QChar c : deck.entries[i])
-            EXPECT_TRUE(isHanzi(c)) << expected.file << " line " << i + 1 << ": "
-                                    << utf8(deck.entries[i]) << " holds U+" << std::hex
-                                    << int(c.unicode());
+            EXPECT_TRUE(isHanzi(c)) << expected.file << " line " << i + 1 << ": " << utf8(deck.entries[i])
+                                    << " holds U+" << std::hex << int(c.unicode());
     }
     const QSet<QString> distinct(deck.entries.begin(), deck.entries.end());
     EXPECT_EQ(distinct.size(), expected.distinctLines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Decks, ClassicDeckTest,
-    testing::Values(
-        // Hundred Family Surnames: 504 surnames and the closing line, 568 characters.
-        ClassicDeck{"database/bjx.qrnv", 142, 4, "赵钱孙李", "百家姓终", 142},
-        // Three Character Classic, the common text whose history ends with the
-        // Qing lines: 380 phrases, five of them occurring twice.
-        ClassicDeck{"database/szj.qrnv", 380, 3, "人之初", "宜勉力", 375},
-        // Thousand Character Classic: 250 lines, 1,000 characters.
-        ClassicDeck{"database/qzw.qrnv", 250, 4, "天地玄黄", "焉哉乎也", 250}));
+INSTANTIATE_TEST_SUITE_P(Decks, ClassicDeckTest,
+                         testing::Values(
+                             // Hundred Family Surnames: 504 surnames and the closing line, 568 characters.
+                             ClassicDeck {"database/bjx.qrnv", 142, 4, "赵钱孙李", "百家姓终", 142},
+                             // Three Character Classic, the common text whose history ends with the
+                             // Qing lines: 380 phrases, five of them occurring twice.
+                             ClassicDeck {"database/szj.qrnv", 380, 3, "人之初", "宜勉力", 375},
+                             // Thousand Character Classic: 250 lines, 1,000 characters.
+                             ClassicDeck {"database/qzw.qrnv", 250, 4, "天地玄黄", "焉哉乎也", 250}));
 
 TEST(ThreeCharacterClassic, RepeatsOnlyItsFivePhrasesThatOccurTwice)
 {
     const DeckFile deck = readDeck("database/szj.qrnv");
     QHash<QString, int> count;
-    for (const QString &entry : deck.entries)
+    for (const QString& entry : deck.entries)
         ++count[entry];
     QSet<QString> repeated;
     for (auto it = count.cbegin(); it != count.cend(); ++it) {
@@ -179,9 +177,9 @@ TEST(ThreeCharacterClassic, RepeatsOnlyItsFivePhrasesThatOccurTwice)
         if (it.value() > 1)
             repeated.insert(it.key());
     }
-    const QSet<QString> expected{
-        QString::fromUtf8("子不学"), QString::fromUtf8("人不学"), QString::fromUtf8("都金陵"),
-        QString::fromUtf8("尔小生"), QString::fromUtf8("尔幼学")};
+    const QSet<QString> expected {QString::fromUtf8("子不学"), QString::fromUtf8("人不学"),
+                                  QString::fromUtf8("都金陵"), QString::fromUtf8("尔小生"),
+                                  QString::fromUtf8("尔幼学")};
     EXPECT_EQ(repeated, expected);
 }
 
@@ -191,7 +189,7 @@ TEST(ThousandCharacterClassic, RepeatsOnlyTheCharactersThatSimplificationMerged)
     // traditional characters share one simplified form.
     const DeckFile deck = readDeck("database/qzw.qrnv");
     QHash<QChar, int> count;
-    for (const QString &entry : deck.entries)
+    for (const QString& entry : deck.entries)
         for (QChar c : entry)
             ++count[c];
     QString repeated;
@@ -217,7 +215,7 @@ TEST(StarterLibrary, HoldsEverySizeClassWithoutDuplicates)
     QHash<qsizetype, int> bySize;
     QSet<QByteArray> seen;
     for (qsizetype i = 0; i < deck.lines.size(); ++i) {
-        const QByteArray &line = deck.lines[i];
+        const QByteArray& line = deck.lines[i];
         EXPECT_FALSE(seen.contains(line)) << "repeated entry " << utf8(deck.entries[i]);
         seen.insert(line);
         // Reading keeps blanks, so a stray one would change an entry's size class.
@@ -240,15 +238,14 @@ TEST(StarterLibrary, HoldsEverySizeClassWithoutDuplicates)
 // Checks that the elements of an HTML page nest properly.  Void elements
 // stand alone; every other element used must be closed explicitly, in order.
 // Returns an empty string or the first fault.
-std::string tagNestingFault(const QString &html)
+std::string tagNestingFault(const QString& html)
 {
-    static const QSet<QString> voidElements{
-        QStringLiteral("meta"), QStringLiteral("br"), QStringLiteral("hr"),
-        QStringLiteral("img"), QStringLiteral("link"), QStringLiteral("wbr")};
-    static const QRegularExpression tag(QStringLiteral(
-        R"(<!--.*?-->|<!DOCTYPE[^>]*>|<(/?)([A-Za-z][A-Za-z0-9]*)\b[^>]*>)"),
-        QRegularExpression::DotMatchesEverythingOption
-            | QRegularExpression::CaseInsensitiveOption);
+    static const QSet<QString> voidElements {QStringLiteral("meta"), QStringLiteral("br"),
+                                             QStringLiteral("hr"),   QStringLiteral("img"),
+                                             QStringLiteral("link"), QStringLiteral("wbr")};
+    static const QRegularExpression tag(
+        QStringLiteral(R"(<!--.*?-->|<!DOCTYPE[^>]*>|<(/?)([A-Za-z][A-Za-z0-9]*)\b[^>]*>)"),
+        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
 
     QList<QString> open;
     qsizetype from = 0;
@@ -259,23 +256,22 @@ std::string tagNestingFault(const QString &html)
         from = m.capturedEnd();
         const QString name = m.captured(2).toLower();
         if (name.isEmpty())
-            continue;  // comment or doctype
+            continue; // comment or doctype
         if (m.captured(1).isEmpty()) {
             if (voidElements.contains(name))
                 continue;
             if (open.isEmpty() && name != QStringLiteral("html"))
                 return "<" + utf8(name) + "> outside <html>";
             open.append(name);
-            if (name == QStringLiteral("style")) {  // raw text up to </style>
-                const qsizetype end = html.indexOf(QStringLiteral("</style"), from,
-                                                   Qt::CaseInsensitive);
+            if (name == QStringLiteral("style")) { // raw text up to </style>
+                const qsizetype end = html.indexOf(QStringLiteral("</style"), from, Qt::CaseInsensitive);
                 if (end < 0)
                     return "<style> never closed";
                 from = end;
             }
         } else if (open.isEmpty() || open.last() != name) {
             return "</" + utf8(name) + "> closes "
-                + (open.isEmpty() ? std::string("nothing") : "<" + utf8(open.last()) + ">");
+                   + (open.isEmpty() ? std::string("nothing") : "<" + utf8(open.last()) + ">");
         } else {
             open.removeLast();
         }
@@ -289,7 +285,7 @@ std::string tagNestingFault(const QString &html)
 
 TEST(HelpPage, NestingCheckFindsMisplacedAndMissingTags)
 {
-    const auto fault = [](const char *html) { return tagNestingFault(QString::fromUtf8(html)); };
+    const auto fault = [](const char* html) { return tagNestingFault(QString::fromUtf8(html)); };
     EXPECT_EQ(fault("<!DOCTYPE html><html><head><meta charset=\"gbk\"><style>p<b{}</style>"
                     "</head><body><!-- <div> --><p>a<br>b</p></body></html>"),
               "");
@@ -349,18 +345,18 @@ TEST_F(HelpPageTest, RunsNoScriptAndFetchesNothing)
 
 TEST_F(HelpPageTest, ExplainsEveryCommandKeyAndFile)
 {
-    const char *const topics[] = {
-        // the stage menu
-        "添加", "定位指针", "设置", "颜色设置", "字体颜色随机", "字体单一颜色",
-        "设置单一字体颜色", "识字篇", "百家姓篇", "三字经篇", "千字文篇", "帮助", "关闭",
-        // the keys
-        "Enter", "空格", "Esc", ">0<", "已到最前面！",
-        // the dialogs
-        "添加字", "插入字", "删除字", "离开了", "双击", "显示设置", "字体大小选择",
-        "字体位置设置", "字体类型选择", "离开",
-        // the files
-        "database", "Sound", "ziku.txt", "qrnv.ini", "GBK"};
-    for (const char *topic : topics)
+    const char* const topics[] = {// the stage menu
+                                  "添加", "定位指针", "设置", "颜色设置", "字体颜色随机", "字体单一颜色",
+                                  "设置单一字体颜色", "识字篇", "百家姓篇", "三字经篇", "千字文篇", "帮助",
+                                  "关闭",
+                                  // the keys
+                                  "Enter", "空格", "Esc", ">0<", "已到最前面！",
+                                  // the dialogs
+                                  "添加字", "插入字", "删除字", "离开了", "双击", "显示设置", "字体大小选择",
+                                  "字体位置设置", "字体类型选择", "离开",
+                                  // the files
+                                  "database", "Sound", "ziku.txt", "qrnv.ini", "GBK"};
+    for (const char* topic : topics)
         EXPECT_TRUE(html.contains(QString::fromUtf8(topic))) << topic;
 }
 
@@ -368,12 +364,12 @@ TEST_F(HelpPageTest, ExplainsEveryCommandKeyAndFile)
 // Sound cues
 
 struct Cue {
-    const char *file;
+    const char* file;
     double minSeconds;
     double maxSeconds;
 };
 
-void PrintTo(const Cue &cue, std::ostream *out)
+void PrintTo(const Cue& cue, std::ostream* out)
 {
     *out << cue.file;
 }
@@ -388,19 +384,19 @@ struct Wave {
     QList<int16_t> samples;
 };
 
-quint32 le32(const QByteArray &b, qsizetype at)
+quint32 le32(const QByteArray& b, qsizetype at)
 {
-    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8
-        | quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
+    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16
+           | quint32(quint8(b[at + 3])) << 24;
 }
 
-quint16 le16(const QByteArray &b, qsizetype at)
+quint16 le16(const QByteArray& b, qsizetype at)
 {
     return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
 }
 
 // Parses a RIFF/WAVE file chunk by chunk; reports faults of the container.
-Wave parseWave(const QByteArray &b)
+Wave parseWave(const QByteArray& b)
 {
     Wave wave;
     if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE") {
@@ -444,7 +440,7 @@ double dbfs(int peak)
     return 20.0 * std::log10(peak / 32768.0);
 }
 
-int peakOf(const Wave &wave)
+int peakOf(const Wave& wave)
 {
     int peak = 0;
     for (int16_t s : wave.samples)
@@ -456,7 +452,7 @@ class SoundCueTest : public testing::TestWithParam<Cue> {};
 
 TEST_P(SoundCueTest, IsShortLoudMono16BitPcmThatStartsAtOnce)
 {
-    const Cue &cue = GetParam();
+    const Cue& cue = GetParam();
     // The program opens the cues by exact name: the case of the name counts.
     const QByteArray bytes = readSourceFile(cue.file);
     ASSERT_FALSE(bytes.isEmpty());
@@ -484,17 +480,16 @@ TEST_P(SoundCueTest, IsShortLoudMono16BitPcmThatStartsAtOnce)
     const qsizetype window = wave.sampleRate / 100;
     qsizetype onset = -1;
     for (qsizetype i = 0; i < wave.samples.size() && onset < 0; ++i)
-        if (std::abs(int(wave.samples[i])) >= 328)  // 1 % of full scale
+        if (std::abs(int(wave.samples[i])) >= 328) // 1 % of full scale
             onset = i;
     EXPECT_GE(onset, 0);
     EXPECT_LT(onset, window) << "leading silence of " << onset << " samples";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cues, SoundCueTest,
-    testing::Values(Cue{"Sound/fenling.WAV", 0.3, 2.0},   // chime
-                    Cue{"Sound/xiayige.wav", 0.2, 0.99},  // step: under a second
-                    Cue{"Sound/guzhang.WAV", 1.0, 2.0},   // applause
-                    Cue{"Sound/cuo.wav", 0.2, 1.0}));     // wrong answer
+INSTANTIATE_TEST_SUITE_P(Cues, SoundCueTest,
+                         testing::Values(Cue {"Sound/fenling.WAV", 0.3, 2.0},  // chime
+                                         Cue {"Sound/xiayige.wav", 0.2, 0.99}, // step: under a second
+                                         Cue {"Sound/guzhang.WAV", 1.0, 2.0},  // applause
+                                         Cue {"Sound/cuo.wav", 0.2, 1.0}));    // wrong answer
 
-}  // namespace
+} // namespace

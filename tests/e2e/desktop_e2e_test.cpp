@@ -22,10 +22,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -39,9 +39,9 @@
 #include <iostream>
 #include <memory>
 
-using e2e::ProgramRun;
 using e2e::grabScreen;
 using e2e::pixelsOf;
+using e2e::ProgramRun;
 using e2e::runTool;
 
 namespace {
@@ -73,21 +73,35 @@ void PrintTo(const DesktopKind& kind, std::ostream* out)
     *out << kind.name;
 }
 
-const QStringList kOpenbox{QStringLiteral("openbox"), QStringLiteral("--sm-disable")};
-const QStringList kTint2{QStringLiteral("tint2")};
-const QStringList kXfcePanel{QStringLiteral("xfce4-panel"), QStringLiteral("--sm-client-disable")};
+const QStringList kOpenbox {QStringLiteral("openbox"), QStringLiteral("--sm-disable")};
+const QStringList kTint2 {QStringLiteral("tint2")};
+const QStringList kXfcePanel {QStringLiteral("xfce4-panel"), QStringLiteral("--sm-client-disable")};
 
 const DesktopKind kDesktops[] = {
     {"OpenboxTint2", kOpenbox, kTint2, "^tint2$", {}},
-    {"OpenboxTint2PicomShadows", kOpenbox, kTint2, "^tint2$", {QStringLiteral("picom"), QStringLiteral("--shadow")}},
-    {"OpenboxTint2XcompmgrShadows", kOpenbox, kTint2, "^tint2$", {QStringLiteral("xcompmgr"), QStringLiteral("-c")},
-     false, false},
+    {"OpenboxTint2PicomShadows",
+     kOpenbox,
+     kTint2,
+     "^tint2$",
+     {QStringLiteral("picom"), QStringLiteral("--shadow")}},
+    {"OpenboxTint2XcompmgrShadows",
+     kOpenbox,
+     kTint2,
+     "^tint2$",
+     {QStringLiteral("xcompmgr"), QStringLiteral("-c")},
+     false,
+     false},
     {"Xfwm4XfcePanel",
-     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=off"), QStringLiteral("--sm-client-disable")}, kXfcePanel,
-     "^xfce4-panel$", {}},
+     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=off"), QStringLiteral("--sm-client-disable")},
+     kXfcePanel,
+     "^xfce4-panel$",
+     {}},
     {"Xfwm4CompositorXfcePanel",
-     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=on"), QStringLiteral("--sm-client-disable")}, kXfcePanel,
-     "^xfce4-panel$", {}, true},
+     {QStringLiteral("xfwm4"), QStringLiteral("--compositor=on"), QStringLiteral("--sm-client-disable")},
+     kXfcePanel,
+     "^xfce4-panel$",
+     {},
+     true},
 };
 
 // One panel along the bottom, as tint2's shipped one: Xfce's own first panel runs along
@@ -129,7 +143,8 @@ QString topLevelOf(const QString& window)
 {
     QString current = window;
     for (int depth = 0; depth < 8 && !current.isEmpty(); ++depth) {
-        const QString tree = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), current});
+        const QString tree = runTool(QStringLiteral("xwininfo"),
+                                     {QStringLiteral("-tree"), QStringLiteral("-id"), current});
         const qsizetype at = tree.indexOf(QStringLiteral("Parent window id: "));
         if (at < 0 || tree.mid(at).section(u'\n', 0, 0).contains(QStringLiteral("(the root window)")))
             return current;
@@ -222,16 +237,16 @@ void paintDesktop(QRgb colour)
     const xcb_gcontext_t gc = xcb_generate_id(connection);
     const uint32_t foreground = colour & 0xFFFFFF;
     xcb_create_gc(connection, gc, pixmap, XCB_GC_FOREGROUND, &foreground);
-    const xcb_rectangle_t all{0, 0, 8, 8};
+    const xcb_rectangle_t all {0, 0, 8, 8};
     xcb_poly_fill_rectangle(connection, pixmap, gc, 1, &all);
     xcb_change_window_attributes(connection, screen->root, XCB_CW_BACK_PIXMAP, &pixmap);
     xcb_clear_area(connection, 0, screen->root, 0, 0, 0, 0);
     for (const char* name : {"_XROOTPMAP_ID", "_XSETROOT_ID"}) {
-        xcb_intern_atom_reply_t* atom =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
         if (atom) {
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom->atom, XCB_ATOM_PIXMAP, 32, 1,
-                                &pixmap);
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom->atom, XCB_ATOM_PIXMAP,
+                                32, 1, &pixmap);
             free(atom);
         }
     }
@@ -319,8 +334,8 @@ public:
     // Where the panel stands on the screen.
     QRect panelArea() const
     {
-        const QString geometry =
-            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), panelWindow()});
+        const QString geometry = xdotool(
+            {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), panelWindow()});
         const auto value = [&](const QString& name) {
             return geometry.section(name + u'=', 1).section(u'\n', 0, 0).toInt();
         };
@@ -332,12 +347,14 @@ public:
     // windows of their own.
     QString panelWindow() const
     {
-        const QStringList windows = xdotool({QStringLiteral("search"), QStringLiteral("--class"), m_panelClass})
+        const QStringList windows = xdotool(
+                                        {QStringLiteral("search"), QStringLiteral("--class"), m_panelClass})
                                         .split(u'\n', Qt::SkipEmptyParts);
         QString widest;
         int widestWidth = 0;
         for (const QString& window : windows) {
-            const QString geometry = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+            const QString geometry = xdotool(
+                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
             const int width = geometry.section(QStringLiteral("WIDTH="), 1).section(u'\n', 0, 0).toInt();
             if (width > widestWidth) {
                 widest = window;
@@ -372,12 +389,13 @@ private:
         bus->setProcessEnvironment(m_environment);
         bus->setStandardErrorFile(QProcess::nullDevice());
         bus->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                    QStringLiteral("--print-address=1")});
+                                                   QStringLiteral("--print-address=1")});
         if (!bus->waitForReadyRead(5000)) {
             m_failure = QStringLiteral("dbus-daemon did not start");
             return false;
         }
-        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(bus->readLine().trimmed()));
+        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                             QString::fromLatin1(bus->readLine().trimmed()));
         m_processes.push_back(std::move(bus));
         return true;
     }
@@ -427,7 +445,8 @@ protected:
         QString text = kind.windowManager.join(u' ') + QStringLiteral(" with ") + kind.panel.front();
         if (!kind.compositor.isEmpty())
             text += QStringLiteral(" and ") + kind.compositor.join(u' ');
-        text += composited() ? QStringLiteral(", composited: smooth edges") : QStringLiteral(", not composited: a shaped window");
+        text += composited() ? QStringLiteral(", composited: smooth edges")
+                             : QStringLiteral(", not composited: a shaped window");
         if (!kind.shadowCanBeTurnedOff)
             text += QStringLiteral("; its shadow can't be turned off");
         return text;
@@ -448,7 +467,8 @@ protected:
         ASSERT_TRUE(run->waitForColour(kGlyph)) << "the stage never showed its glyphs";
         screen = stillScreen();
         if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS"))
-            screen.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name) + QStringLiteral(".png"));
+            screen.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name)
+                        + QStringLiteral(".png"));
         shape = pixelsOf(screen, kGlyph);
         stageWindow = run->windowId();
         ASSERT_FALSE(stageWindow.isEmpty());
@@ -468,8 +488,10 @@ protected:
 TEST_P(StageOnDesktop, CoversTheScreenAboveThePanelWhichStaysInSight)
 {
     startWith({QStringLiteral("口"), QStringLiteral("一")});
-    const QString geometry = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), stageWindow});
-    EXPECT_TRUE(geometry.contains(QStringLiteral("X=0\nY=0\nWIDTH=1920\nHEIGHT=1080"))) << geometry.toStdString();
+    const QString geometry = xdotool(
+        {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), stageWindow});
+    EXPECT_TRUE(geometry.contains(QStringLiteral("X=0\nY=0\nWIDTH=1920\nHEIGHT=1080")))
+        << geometry.toStdString();
 
     // The glyph 口 is 800 pixels high with its cell at (100, -100), as on a
     // bare screen: the same stored position, the same place.
@@ -503,7 +525,8 @@ TEST_P(StageOnDesktop, CoversTheScreenAboveThePanelWhichStaysInSight)
     ASSERT_EQ(panel.bottom(), screen.height() - 1) << "the panel is not at the bottom";
     const QPoint inPanel(1000, panel.center().y());
     EXPECT_NE(screen.pixel(inPanel) & 0xFFFFFF, beside) << "the panel is hidden";
-    EXPECT_EQ(pointerWindow(inPanel), topLevelOf(desktop->panelWindow())) << "the panel does not get the mouse";
+    EXPECT_EQ(pointerWindow(inPanel), topLevelOf(desktop->panelWindow()))
+        << "the panel does not get the mouse";
 }
 
 TEST_P(StageOnDesktop, DarkensNothingOutsideTheGlyphs)
@@ -515,8 +538,10 @@ TEST_P(StageOnDesktop, DarkensNothingOutsideTheGlyphs)
     // Outside the glyphs and their edge, and above the panel, every pixel is
     // the desktop: no shadow, no dimming, no frame.
     const QRegion expected = expectedShape(screen.size());
-    const QRegion nearGlyph = expected.united(expected.translated(-2, -2)).united(expected.translated(2, 2))
-                                  .united(expected.translated(-2, 2)).united(expected.translated(2, -2));
+    const QRegion nearGlyph = expected.united(expected.translated(-2, -2))
+                                  .united(expected.translated(2, 2))
+                                  .united(expected.translated(-2, 2))
+                                  .united(expected.translated(2, -2));
     const QRegion rest = QRegion(screen.rect()).subtracted(desktop->panelArea()).subtracted(nearGlyph);
     int darkened = 0;
     for (const QRect& rect : rest) {
@@ -536,7 +561,8 @@ TEST_P(StageOnDesktop, ClicksPassBesideTheStrokesAndThroughCounters)
     EXPECT_NE(pointerWindow({1800, 900}), stageTopLevel);
 
     xdotool({QStringLiteral("mousemove"), QString::number(shape.boundingRect().center().x()),
-             QString::number(shape.boundingRect().center().y()), QStringLiteral("click"), QStringLiteral("1")});
+             QString::number(shape.boundingRect().center().y()), QStringLiteral("click"),
+             QStringLiteral("1")});
     QTest::qWait(300);
     EXPECT_EQ(pixelsOf(grabScreen(), kGlyph), shape) << "a click in the counter stepped";
     const QPoint stroke = someStrokePixel(shape);
@@ -548,8 +574,10 @@ TEST_P(StageOnDesktop, ClicksPassBesideTheStrokesAndThroughCounters)
 TEST_P(StageOnDesktop, IsAnOrdinaryWindowThatGoesBelowAnActivatedOne)
 {
     startWith({QStringLiteral("口"), QStringLiteral("一")});
-    EXPECT_TRUE(rootWindowList(QStringLiteral("_NET_CLIENT_LIST")).contains(stageWindow)) << "no task-bar entry";
-    const QString states = runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), stageWindow, QStringLiteral("_NET_WM_STATE")});
+    EXPECT_TRUE(rootWindowList(QStringLiteral("_NET_CLIENT_LIST")).contains(stageWindow))
+        << "no task-bar entry";
+    const QString states = runTool(QStringLiteral("xprop"),
+                                   {QStringLiteral("-id"), stageWindow, QStringLiteral("_NET_WM_STATE")});
     EXPECT_TRUE(states.contains(QStringLiteral("_NET_WM_STATE_FULLSCREEN"))) << states.toStdString();
     EXPECT_FALSE(states.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << states.toStdString();
     EXPECT_FALSE(states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << states.toStdString();
@@ -560,7 +588,8 @@ TEST_P(StageOnDesktop, IsAnOrdinaryWindowThatGoesBelowAnActivatedOne)
     other.show();
     const QString otherWindow = QString::number(other.winId());
     // Activated only once its window manager has taken it on.
-    ASSERT_TRUE(waitFor([&] { return rootWindowList(QStringLiteral("_NET_CLIENT_LIST")).contains(otherWindow); }, 5000));
+    ASSERT_TRUE(waitFor(
+        [&] { return rootWindowList(QStringLiteral("_NET_CLIENT_LIST")).contains(otherWindow); }, 5000));
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherWindow});
     const auto otherIsAbove = [&] {
         const QStringList stacking = rootWindowList(QStringLiteral("_NET_CLIENT_LIST_STACKING"));

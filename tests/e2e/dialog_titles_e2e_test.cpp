@@ -21,14 +21,16 @@ constexpr QRgb kGlyph = qRgb(255, 0, 0);
 // The _NET_WM_NAME of every window of the process.
 QStringList windowTitles(qint64 pid)
 {
-    const QStringList ids = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--all"),
-                                                                QStringLiteral("--pid"), QString::number(pid),
-                                                                QStringLiteral("--name"), QStringLiteral(".")})
+    const QStringList ids = runTool(QStringLiteral("xdotool"),
+                                    {QStringLiteral("search"), QStringLiteral("--all"),
+                                     QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
+                                     QStringLiteral(".")})
                                 .split(u'\n', Qt::SkipEmptyParts);
     QStringList titles;
     for (const QString& id : ids) {
         // _NET_WM_NAME(UTF8_STRING) = "显示设置"
-        const QString line = runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_NAME")});
+        const QString line = runTool(QStringLiteral("xprop"),
+                                     {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_NAME")});
         const qsizetype open = line.indexOf(u'"');
         if (open >= 0 && line.endsWith(u'"'))
             titles.append(line.mid(open + 1, line.size() - open - 2));
@@ -60,7 +62,8 @@ TEST_P(DialogTitles, AreExactlyTheDialogsOwn)
     const QString stageWindow = run.windowId();
     ASSERT_FALSE(stageWindow.isEmpty());
 
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), stageWindow});
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("windowfocus"), QStringLiteral("--sync"), stageWindow});
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Menu")});
     QTest::qWait(500);
     for (int i = 0; i < downs; ++i)
@@ -83,8 +86,9 @@ TEST_P(DialogTitles, AreExactlyTheDialogsOwn)
 
 // The menu begins 添加, 定位指针, 设置.
 INSTANTIATE_TEST_SUITE_P(FromTheStageMenu, DialogTitles,
-                         ::testing::Values(MenuCommand{"Editor", 1, u"添加字"}, MenuCommand{"Picker", 2, u"选择"},
-                                           MenuCommand{"Settings", 3, u"显示设置"}),
+                         ::testing::Values(MenuCommand {"Editor", 1, u"添加字"},
+                                           MenuCommand {"Picker", 2, u"选择"},
+                                           MenuCommand {"Settings", 3, u"显示设置"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

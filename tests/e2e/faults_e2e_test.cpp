@@ -17,23 +17,23 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
-#include <QScreen>
 #include <QMap>
+#include <QMessageBox>
+#include <QRandomGenerator>
+#include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -67,8 +67,9 @@ void press(const QString& windowId, const QString& key)
 // The visible windows of the process whose title matches `title`.
 QStringList windowsOf(const QProcess& process, const QString& title)
 {
-    return xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                    QString::number(process.processId()), QStringLiteral("--name"), title})
+    return xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--pid"), QString::number(process.processId()), QStringLiteral("--name"),
+                    title})
         .split(u'\n', Qt::SkipEmptyParts);
 }
 
@@ -101,12 +102,13 @@ std::optional<QString> stageOf(const QProcess& process)
 
 QImage grabWindow(WId window)
 {
-    return QGuiApplication::primaryScreen()->grabWindow(window).toImage().convertToFormat(QImage::Format_RGB32);
+    return QGuiApplication::primaryScreen()->grabWindow(window).toImage().convertToFormat(
+        QImage::Format_RGB32);
 }
 
 // A message box as the program shows it.
 struct Box {
-    bool error; // the error box, else a plain note
+    bool error;           // the error box, else a plain note
     const char16_t* text; // {folder}: the program folder, {user}: the user's data folder
 };
 
@@ -203,8 +205,8 @@ struct Fault {
     const char* name;
     // Changes the folder after the library and the settings are written.
     void (*prepare)(ProgramRun& run);
-    bool fullDisk;          // database/ on a full file system
-    bool asOrdinaryUser;    // permissions matter
+    bool fullDisk;       // database/ on a full file system
+    bool asOrdinaryUser; // permissions matter
     Command command;
     // Substrings of the message boxes, in order, from the start on; {folder}
     // stands for the program folder and {user} for the user's data folder.
@@ -257,7 +259,8 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
         if (!disk->isMounted())
             GTEST_SKIP() << disk->skipReason();
     }
-    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"),
+                           {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
     run.folder().writeSettings(kSettings);
     if (fault.prepare)
         fault.prepare(run);
@@ -271,7 +274,9 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
 
     run.start();
     std::vector<QImage> messages = answerMessageBoxes(run.process(), 1500);
-    const auto more = [&messages](std::vector<QImage> boxes) { messages.insert(messages.end(), boxes.begin(), boxes.end()); };
+    const auto more = [&messages](std::vector<QImage> boxes) {
+        messages.insert(messages.end(), boxes.begin(), boxes.end());
+    };
     const std::optional<QString> stage = stageOf(run.process());
     ASSERT_TRUE(stage) << "the stage did not appear after " << messages.size() << " message boxes";
     switch (fault.command) {
@@ -279,7 +284,8 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
         openFromMenu(*stage, {QStringLiteral("Up"), QStringLiteral("Return")}); // the last command
         break;
     case Command::DisplaySettings: {
-        openFromMenu(*stage, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+        openFromMenu(*stage, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+                              QStringLiteral("Return")});
         const std::optional<QString> dialog = waitForWindow(run.process(), QStringLiteral("^显示设置$"));
         ASSERT_TRUE(dialog) << "the display settings did not open";
         click(*dialog, {184 + 36, 328 + 15}); // 设置
@@ -303,18 +309,21 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
 
     if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS")) {
         for (size_t i = 0; i < messages.size(); ++i)
-            messages[i].save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(fault.name)).arg(i));
+            messages[i].save(qEnvironmentVariable("QUENLO_E2E_SHOTS")
+                             + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(fault.name)).arg(i));
     }
     ASSERT_EQ(messages.size(), fault.messages.size()) << "message boxes";
     for (size_t i = 0; i < fault.messages.size(); ++i) {
         const Box& box = fault.messages[i];
-        const std::optional<std::string> difference = differenceFrom(messages[i], resolved(box.text, run), box.error);
+        const std::optional<std::string> difference = differenceFrom(messages[i], resolved(box.text, run),
+                                                                     box.error);
         EXPECT_FALSE(difference) << "box " << i << " is " << *difference;
     }
     if (fault.keepsRunning)
         EXPECT_EQ(run.process().state(), QProcess::Running) << "the program ended";
     else
-        EXPECT_TRUE(run.process().state() == QProcess::NotRunning || run.waitForExit(5000)) << "the program did not end";
+        EXPECT_TRUE(run.process().state() == QProcess::NotRunning || run.waitForExit(5000))
+            << "the program did not end";
     QMap<QString, QByteArray> after = contentsOf(run.folder().path(QStringLiteral("database")));
     // A save cut short may leave its temporary file behind, never a data file changed.
     if (fault.killed)
@@ -357,54 +366,107 @@ void checkWrittenThroughTheLink(ProgramRun& run)
 // A library large enough that its save takes a while.
 void largeLibrary(ProgramRun& run)
 {
-    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), std::vector<QString>(200000, QStringLiteral("爸爸")));
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"),
+                           std::vector<QString>(200000, QStringLiteral("爸爸")));
 }
 
-const Box kSettingsNotWritten{true, u"Unable to write to {folder}/database/qrnv.ini"};
-const Box kLibraryOnFullDisk{true, u"Cannot create file \"{folder}/database/ziku.txt\". No space left on device"};
-const Box kLibraryNotChanged{false, u"注意：字库中更改的内容，在系统再次启动时生效！"};
+const Box kSettingsNotWritten {true, u"Unable to write to {folder}/database/qrnv.ini"};
+const Box kLibraryOnFullDisk {true,
+                              u"Cannot create file \"{folder}/database/ziku.txt\". No space left on device"};
+const Box kLibraryNotChanged {false, u"注意：字库中更改的内容，在系统再次启动时生效！"};
 
 INSTANTIATE_TEST_SUITE_P(
     OnTheRealProgram, Faults,
     ::testing::Values(
-        Fault{"FullDiskClose", nullptr, true, false, Command::Close, {kSettingsNotWritten}, true},
-        Fault{"FullDiskDisplaySettings", nullptr, true, false, Command::DisplaySettings, {kSettingsNotWritten}, true},
-        Fault{"FullDiskLeaveEditor", nullptr, true, false, Command::LeaveEditor, {kLibraryOnFullDisk}, true},
-        Fault{"ReadOnlySettingsClose", [](ProgramRun& run) { chmod(run, "database/qrnv.ini", 0444); }, false, true,
-              Command::Close, {kSettingsNotWritten}, true},
-        Fault{"ReadOnlyLibraryLeaveEditor", [](ProgramRun& run) { chmod(run, "database/ziku.txt", 0444); }, false, true,
-              Command::LeaveEditor, {{true, u"Cannot create file \"{folder}/database/ziku.txt\". Permission denied"}}, true},
+        Fault {"FullDiskClose", nullptr, true, false, Command::Close, {kSettingsNotWritten}, true},
+        Fault {"FullDiskDisplaySettings",
+               nullptr,
+               true,
+               false,
+               Command::DisplaySettings,
+               {kSettingsNotWritten},
+               true},
+        Fault {"FullDiskLeaveEditor", nullptr, true, false, Command::LeaveEditor, {kLibraryOnFullDisk}, true},
+        Fault {"ReadOnlySettingsClose",
+               [](ProgramRun& run) { chmod(run, "database/qrnv.ini", 0444); },
+               false,
+               true,
+               Command::Close,
+               {kSettingsNotWritten},
+               true},
+        Fault {"ReadOnlyLibraryLeaveEditor",
+               [](ProgramRun& run) { chmod(run, "database/ziku.txt", 0444); },
+               false,
+               true,
+               Command::LeaveEditor,
+               {{true, u"Cannot create file \"{folder}/database/ziku.txt\". Permission denied"}},
+               true},
         // A database folder the user can't write makes the program an
         // installed one: the user's own copies go to the user's data folder,
         // and the program folder is never written.
-        Fault{"ReadOnlyFolderLeaveEditor", [](ProgramRun& run) { chmod(run, "database", 0555); }, false, true,
-              Command::LeaveEditor, {kLibraryNotChanged}, true, u"quenlo/ziku.txt"},
-        Fault{"ReadOnlyFolderClose", [](ProgramRun& run) { chmod(run, "database", 0555); }, false, true,
-              Command::Close, {}, false},
-        Fault{"LibraryIsAFolderLeaveEditor",
-              [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/ziku.txt")); }, false, false,
-              Command::LeaveEditor,
-              {{true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
-               {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
-               {false, u"打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！"},
-               // the stage reloads the library as the editor closes
-               {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"}},
-              true},
-        Fault{"SettingsAreAFolderClose",
-              [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/qrnv.ini")); }, false, false,
-              Command::Close, {kSettingsNotWritten}, true},
+        Fault {"ReadOnlyFolderLeaveEditor",
+               [](ProgramRun& run) { chmod(run, "database", 0555); },
+               false,
+               true,
+               Command::LeaveEditor,
+               {kLibraryNotChanged},
+               true,
+               u"quenlo/ziku.txt"},
+        Fault {"ReadOnlyFolderClose",
+               [](ProgramRun& run) { chmod(run, "database", 0555); },
+               false,
+               true,
+               Command::Close,
+               {},
+               false},
+        Fault {"LibraryIsAFolderLeaveEditor",
+               [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/ziku.txt")); },
+               false,
+               false,
+               Command::LeaveEditor,
+               {{true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
+                {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"},
+                {false, u"打开时没能读出字库文件，这次的更改不能保存，字库文件保持原样！"},
+                // the stage reloads the library as the editor closes
+                {true, u"Cannot open file \"{folder}/database/ziku.txt\". Is a directory"}},
+               true},
+        Fault {"SettingsAreAFolderClose",
+               [](ProgramRun& run) { replaceByFolder(run, QStringLiteral("database/qrnv.ini")); },
+               false,
+               false,
+               Command::Close,
+               {kSettingsNotWritten},
+               true},
         // Without database/ and without an installed share folder the program
         // is still a portable one: the files are missed where they belong.
-        Fault{"MissingFolderClose",
-              [](ProgramRun& run) { QDir(run.folder().path(QStringLiteral("database"))).removeRecursively(); }, false,
-              false, Command::Close,
-              {{true, u"Cannot open file \"{folder}/database/ziku.txt\". 此文件或目录不存在"},
-               {true, u"Unable to write to {folder}/database/qrnv.ini"}},
-              true},
-        Fault{"SymlinkedLibraryLeaveEditor", linkLibrary, false, false, Command::LeaveEditor, {kLibraryNotChanged},
-              true, nullptr, checkWrittenThroughTheLink},
-        Fault{"KilledWhileSavingTheLibrary", largeLibrary, false, false, Command::LeaveEditor, {}, false, nullptr,
-              nullptr, true}),
+        Fault {
+            "MissingFolderClose",
+            [](ProgramRun& run) { QDir(run.folder().path(QStringLiteral("database"))).removeRecursively(); },
+            false,
+            false,
+            Command::Close,
+            {{true, u"Cannot open file \"{folder}/database/ziku.txt\". 此文件或目录不存在"},
+             {true, u"Unable to write to {folder}/database/qrnv.ini"}},
+            true},
+        Fault {"SymlinkedLibraryLeaveEditor",
+               linkLibrary,
+               false,
+               false,
+               Command::LeaveEditor,
+               {kLibraryNotChanged},
+               true,
+               nullptr,
+               checkWrittenThroughTheLink},
+        Fault {"KilledWhileSavingTheLibrary",
+               largeLibrary,
+               false,
+               false,
+               Command::LeaveEditor,
+               {},
+               false,
+               nullptr,
+               nullptr,
+               true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The save the library and the settings go through, killed at every moment of
@@ -447,7 +509,8 @@ TEST(FaultsOfASave, AKilledSaveLeavesTheOldFileOrTheNewOneWhole)
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "round " << round << ": the file is gone";
         const QByteArray now = file.readAll();
-        ASSERT_TRUE(now == old || now == next) << "round " << round << ": " << now.size() << " mixed or cut bytes";
+        ASSERT_TRUE(now == old || now == next)
+            << "round " << round << ": " << now.size() << " mixed or cut bytes";
         // The next round starts from what is there.
         if (now != next) {
             ASSERT_TRUE(platform::replaceFile(path, next).ok());
@@ -482,15 +545,16 @@ RecordCount judgementsIn(const QString& path)
         else if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next()
                  || q.value(0).toString() != u"ok")
             count.fault = "the integrity check says " + q.value(0).toString().toStdString();
-        else if (q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next() && q.value(0).toInt() == 0)
+        else if (q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next()
+                 && q.value(0).toInt() == 0)
             count.judgements = 0; // made, and killed before its tables were
         else if (!q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM judgement),"
                                         " (SELECT COALESCE(SUM(right_count + wrong_count), 0) FROM item)"))
                  || !q.next())
             count.fault = "the record can't be counted: " + q.lastError().text().toStdString();
         else if (q.value(0).toInt() != q.value(1).toInt())
-            count.fault = "the items count " + std::to_string(q.value(1).toInt()) + " judgements, the record holds "
-                          + std::to_string(q.value(0).toInt());
+            count.fault = "the items count " + std::to_string(q.value(1).toInt())
+                          + " judgements, the record holds " + std::to_string(q.value(0).toInt());
         else
             count.judgements = q.value(0).toInt();
     }
@@ -504,7 +568,8 @@ RecordCount judgementsIn(const QString& path)
 TEST(FaultsOfAJudgement, AKillRightAfterAJudgementLosesAtMostThatOne)
 {
     ProgramRun run;
-    run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
+    run.folder().writeDeck(QStringLiteral("database/ziku.txt"),
+                           {QStringLiteral("口"), QStringLiteral("一"), QStringLiteral("爸爸")});
     run.folder().writeSettings(kSettings);
     const QString record = run.folder().path(QStringLiteral("database/record.sqlite"));
     constexpr int kRounds = 20;
@@ -540,16 +605,18 @@ TEST(FaultsOfAJudgement, AKillRightAfterAJudgementLosesAtMostThatOne)
 
         const RecordCount now = judgementsIn(record);
         ASSERT_EQ(now.fault, "");
-        ASSERT_EQ(QDir(run.folder().path(QStringLiteral("database"))).entryList({QStringLiteral("*.corrupt-*")}),
-                  QStringList{})
+        ASSERT_EQ(
+            QDir(run.folder().path(QStringLiteral("database"))).entryList({QStringLiteral("*.corrupt-*")}),
+            QStringList {})
             << "the program took the record for a corrupt one";
         ASSERT_GE(now.judgements, recorded + judgements - 1) << "more than the last judgement was lost";
         ASSERT_LE(now.judgements, recorded + judgements) << "judgements were recorded that were never given";
         lastKept += now.judgements == recorded + judgements;
         recorded = now.judgements;
     }
-    std::cout << "[ killed ] " << kRounds << " runs, " << recorded << " judgements kept; the last one of a run was kept "
-              << lastKept << " times and lost " << kRounds - lastKept << " times\n";
+    std::cout << "[ killed ] " << kRounds << " runs, " << recorded
+              << " judgements kept; the last one of a run was kept " << lastKept << " times and lost "
+              << kRounds - lastKept << " times\n";
 }
 
 TEST(FaultsOnScreen, LeavingRightAfterACueEndsTheProgram)
@@ -557,7 +624,8 @@ TEST(FaultsOnScreen, LeavingRightAfterACueEndsTheProgram)
     for (int attempt = 0; attempt < 3; ++attempt) {
         SCOPED_TRACE(attempt);
         ProgramRun run;
-        run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("一")});
+        run.folder().writeDeck(QStringLiteral("database/ziku.txt"),
+                               {QStringLiteral("口"), QStringLiteral("一")});
         run.folder().writeSettings(kSettings);
         run.start();
         ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage did not appear";

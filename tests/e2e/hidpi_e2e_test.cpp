@@ -28,9 +28,9 @@
 #include <memory>
 #include <vector>
 
-using e2e::ProgramRun;
 using e2e::grabScreen;
 using e2e::pixelsOf;
+using e2e::ProgramRun;
 using e2e::runTool;
 
 namespace {
@@ -104,7 +104,8 @@ protected:
     {
         if (QGuiApplication::platformName() != u"xcb")
             GTEST_SKIP() << "needs an X11 display, not " << QGuiApplication::platformName().toStdString();
-        if (runTool(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v xrdb")}).isEmpty())
+        if (runTool(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v xrdb")})
+                .isEmpty())
             GTEST_SKIP() << "xrdb is not installed";
     }
 
@@ -121,15 +122,18 @@ protected:
             mergeResources("Xft.dpi: " + QByteArray::number(GetParam().xftDpi) + '\n');
         run = std::make_unique<ProgramRun>();
         if (*GetParam().qtScaleFactor)
-            run->addEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(GetParam().qtScaleFactor));
-        run->folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口"), QStringLiteral("永")});
+            run->addEnvironment(QStringLiteral("QT_SCALE_FACTOR"),
+                                QString::fromLatin1(GetParam().qtScaleFactor));
+        run->folder().writeDeck(QStringLiteral("database/ziku.txt"),
+                                {QStringLiteral("口"), QStringLiteral("永")});
         run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
         run->start();
         ASSERT_TRUE(run->waitForColour(kGlyph)) << "the stage never showed its glyphs";
         QTest::qWait(300);
         screen = grabScreen();
         if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS"))
-            screen.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name) + QStringLiteral(".png"));
+            screen.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name)
+                        + QStringLiteral(".png"));
         painted = pixelsOf(screen, kGlyph);
         window = run->windowId();
         ASSERT_FALSE(window.isEmpty());
@@ -154,8 +158,10 @@ protected:
 TEST_P(ScaledStage, GlyphHasItsSizeAndPlaceAndTheShapeIsThePaintedGlyph)
 {
     start();
-    const QString geometry = runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    EXPECT_TRUE(geometry.contains(QStringLiteral("X=0\nY=0\nWIDTH=1920\nHEIGHT=1080"))) << geometry.toStdString();
+    const QString geometry = runTool(
+        QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    EXPECT_TRUE(geometry.contains(QStringLiteral("X=0\nY=0\nWIDTH=1920\nHEIGHT=1080")))
+        << geometry.toStdString();
 
     // The glyph found on the device pixels; one found on a quarter of them
     // and scaled up differs along every edge by thousands of pixels.
@@ -171,8 +177,9 @@ TEST_P(ScaledStage, ClicksBesideTheStrokesPassAndOnAStrokeStep)
 {
     start();
     const QPoint counter = painted.boundingRect().center();
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(counter.x()),
-                                        QString::number(counter.y()), QStringLiteral("click"), QStringLiteral("1")});
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(counter.x()), QString::number(counter.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
     QTest::qWait(300);
     EXPECT_EQ(pixelsOf(grabScreen(), kGlyph), painted) << "a click in the counter stepped";
 
@@ -182,9 +189,11 @@ TEST_P(ScaledStage, ClicksBesideTheStrokesPassAndOnAStrokeStep)
     QPoint edge(bounds.left(), bounds.center().y());
     while (!painted.contains(edge) && edge.x() < bounds.center().x())
         edge.rx() += 1;
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(edge.x()),
-                                        QString::number(edge.y()), QStringLiteral("click"), QStringLiteral("1")});
-    EXPECT_NE(run->waitForChange(kGlyph, painted), painted) << "a click on the stroke's edge did not step at " << edge.x() << "," << edge.y();
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(edge.x()), QString::number(edge.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
+    EXPECT_NE(run->waitForChange(kGlyph, painted), painted)
+        << "a click on the stroke's edge did not step at " << edge.x() << "," << edge.y();
 }
 
 // The display settings dialog's star: its facets and outline, drawn
@@ -210,8 +219,9 @@ int blendedPixels(const QImage& screen, const QRect& area)
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const QRgb pixel = screen.pixel(x, y) | 0xFF000000;
-            blended += pixel != ground && std::find(std::begin(kStarColours), std::end(kStarColours), pixel)
-                                              == std::end(kStarColours);
+            blended += pixel != ground
+                       && std::find(std::begin(kStarColours), std::end(kStarColours), pixel)
+                              == std::end(kStarColours);
         }
     }
     return blended;
@@ -220,7 +230,8 @@ int blendedPixels(const QImage& screen, const QRect& area)
 TEST_P(ScaledStage, DialogPictureIsDrawnOnTheDevicePixels)
 {
     if (GetParam().ratio != 2)
-        GTEST_SKIP() << "the pictures are drawn for scales 1 and 2; between them they are scaled: checked at 2 only";
+        GTEST_SKIP()
+            << "the pictures are drawn for scales 1 and 2; between them they are scaled: checked at 2 only";
     start();
     // 设置, the third command of the menu that the menu key opens.
     runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
@@ -239,7 +250,8 @@ TEST_P(ScaledStage, DialogPictureIsDrawnOnTheDevicePixels)
         star = starArea(shot);
     }
     if (!qEnvironmentVariableIsEmpty("QUENLO_E2E_SHOTS"))
-        shot.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name) + QStringLiteral("-dialog.png"));
+        shot.save(qEnvironmentVariable("QUENLO_E2E_SHOTS") + u'/' + QString::fromLatin1(GetParam().name)
+                  + QStringLiteral("-dialog.png"));
     ASSERT_GT(star.width(), 150) << "no star of the settings dialog on the screen";
     EXPECT_LT(blendedPixels(shot, star), 50) << "the star is blown up from its own pixels";
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});

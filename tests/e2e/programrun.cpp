@@ -65,8 +65,9 @@ SoundServer::SoundServer()
     m_process.setProcessEnvironment(clientEnvironment());
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(server, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
-                             QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=error"),
+    m_process.start(server, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"),
+                             QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
+                             QStringLiteral("--log-level=error"),
                              QStringLiteral("--load=module-null-sink sink_name=quenlo_null"),
                              QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1")});
     if (!m_process.waitForStarted(5000)) {
@@ -105,7 +106,8 @@ QProcessEnvironment SoundServer::clientEnvironment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
-    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_runtimeDir.filePath(QStringLiteral("pulse/native")));
+    environment.insert(QStringLiteral("PULSE_SERVER"),
+                       QStringLiteral("unix:") + m_runtimeDir.filePath(QStringLiteral("pulse/native")));
     return environment;
 }
 
@@ -115,9 +117,10 @@ SoundRecording::SoundRecording(const SoundServer& server)
     // Straight into a file: a pipe left unread for a moment would lose sound.
     m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("recording.raw")));
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(QStringLiteral("parec"), {QStringLiteral("--device=quenlo_null.monitor"), QStringLiteral("--format=s16le"),
-                                              QStringLiteral("--channels=1"), QStringLiteral("--rate=%1").arg(kRecordingRate),
-                                              QStringLiteral("--latency-msec=10")});
+    m_process.start(QStringLiteral("parec"),
+                    {QStringLiteral("--device=quenlo_null.monitor"), QStringLiteral("--format=s16le"),
+                     QStringLiteral("--channels=1"), QStringLiteral("--rate=%1").arg(kRecordingRate),
+                     QStringLiteral("--latency-msec=10")});
     m_process.waitForStarted(5000);
 }
 
@@ -149,7 +152,8 @@ int countSounds(const QByteArray& recording, int quietMs)
     for (qsizetype start = 0; start + kWindow <= samples; start += kWindow) {
         int loudest = 0;
         for (qsizetype i = start; i < start + kWindow; ++i)
-            loudest = std::max(loudest, std::abs(int(qFromLittleEndian<qint16>(recording.constData() + 2 * i))));
+            loudest = std::max(loudest,
+                               std::abs(int(qFromLittleEndian<qint16>(recording.constData() + 2 * i))));
         if (loudest < kLoud) {
             ++quietWindows;
             continue;
@@ -193,8 +197,8 @@ QString ProgramRun::runAsOrdinaryUser()
 void ProgramRun::start()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment environment =
-        m_soundServer.isRunning() ? m_soundServer.clientEnvironment() : QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = m_soundServer.isRunning() ? m_soundServer.clientEnvironment()
+                                                                : QProcessEnvironment::systemEnvironment();
     // Never the tester's own data folder, whatever mode the program chooses.
     environment.insert(QStringLiteral("XDG_DATA_HOME"), userDataFolder());
     QString program = m_folder.path(QStringLiteral("quenlo"));
@@ -209,9 +213,10 @@ void ProgramRun::start()
         if (QFile::copy(qEnvironmentVariable("XAUTHORITY"), cookie))
             environment.insert(QStringLiteral("XAUTHORITY"), cookie);
         QDir().mkpath(userDataFolder());
-        runTool(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), m_folder.path()});
-        arguments = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+        runTool(QStringLiteral("chown"),
+                {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), m_folder.path()});
+        arguments = QStringList {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                 QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
         program = QStringLiteral("setpriv");
     }
     for (const QString& name : m_extraEnvironment.keys())
@@ -253,8 +258,9 @@ bool ProgramRun::waitForExit(int timeoutMs)
 QString ProgramRun::windowId()
 {
     const QString pid = QString::number(m_process.processId());
-    return runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--pid"), pid,
-                                               QStringLiteral("--name"), QStringLiteral("^Quenlo$")})
+    return runTool(QStringLiteral("xdotool"),
+                   {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--pid"), pid,
+                    QStringLiteral("--name"), QStringLiteral("^Quenlo$")})
         .section(u'\n', 0, 0);
 }
 

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-using e2e::ProgramRun;
 using e2e::grabScreen;
 using e2e::pixelsOf;
+using e2e::ProgramRun;
 using e2e::runTool;
 
 namespace {
@@ -33,8 +33,10 @@ QRegion expectedShape(const QString& text, int pixelSize, QPoint place)
 
 QString pointerWindow(QPoint at)
 {
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-    const QString where = runTool(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+    const QString where = runTool(QStringLiteral("xdotool"),
+                                  {QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
     for (const QString& line : where.split(u'\n')) {
         if (line.startsWith(u"WINDOW="))
             return line.mid(7);
@@ -44,9 +46,10 @@ QString pointerWindow(QPoint at)
 
 void click(QPoint at, int repeat = 1)
 {
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                        QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
-                                        QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+             QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
+             QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
 }
 
 void press(const QString& windowId, const QString& key)
@@ -108,7 +111,9 @@ TEST_F(StageOnScreen, OnlyTheGlyphsStandOverTheDesktop)
     EXPECT_EQ(screen.pixel(bounds.center()), kDesktop) << "the counter of 口 is a hole";
     EXPECT_EQ(screen.pixel(1800, 1000), kDesktop);
     // Everything that is not glyph is desktop: no frame, no background.
-    EXPECT_EQ(difference(pixelsOf(screen, kDesktop).united(shape), QRegion(0, 0, screen.width(), screen.height())), 0);
+    EXPECT_EQ(
+        difference(pixelsOf(screen, kDesktop).united(shape), QRegion(0, 0, screen.width(), screen.height())),
+        0);
 }
 
 TEST_F(StageOnScreen, MouseReachesTheStageOnlyOnTheStrokes)

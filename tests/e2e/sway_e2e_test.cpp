@@ -41,8 +41,8 @@
 #include <memory>
 #include <utility>
 
-using e2e::ProgramRun;
 using e2e::pixelsOf;
+using e2e::ProgramRun;
 
 namespace {
 
@@ -53,7 +53,7 @@ constexpr char kVirtualPointer[] = QUENLO_VIRTUAL_POINTER;
 #else
 constexpr char kVirtualPointer[] = "";
 #endif
-constexpr int kLeftButton = 0x110; // BTN_LEFT
+constexpr int kLeftButton = 0x110;  // BTN_LEFT
 constexpr int kRightButton = 0x111; // BTN_RIGHT
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
@@ -94,19 +94,20 @@ public:
         QFile config(m_dir.filePath(QStringLiteral("config")));
         config.open(QIODevice::WriteOnly);
         config.write("output HEADLESS-1 resolution 1920x1080 position 0 0 bg #2050a0 solid_color scale "
-                     + QByteArray::number(scale) + "\n"
-                     "default_border none\n"
-                     "bar {\n    position bottom\n    status_command echo quenlo-bar\n}\n");
+                     + QByteArray::number(scale)
+                     + "\n"
+                       "default_border none\n"
+                       "bar {\n    position bottom\n    status_command echo quenlo-bar\n}\n");
         config.close();
         handToUser(m_dir.path());
 
         m_sway.setStandardOutputFile(QProcess::nullDevice());
         m_sway.setStandardErrorFile(QProcess::nullDevice());
-        const QStringList command = userCommand({QStringLiteral("WLR_BACKENDS=headless"),
-                                                 QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1"),
-                                                 QStringLiteral("WLR_RENDERER=pixman"), QStringLiteral("sway"),
-                                                 QStringLiteral("-c"), config.fileName()},
-                                                false);
+        const QStringList command = userCommand(
+            {QStringLiteral("WLR_BACKENDS=headless"), QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1"),
+             QStringLiteral("WLR_RENDERER=pixman"), QStringLiteral("sway"), QStringLiteral("-c"),
+             config.fileName()},
+            false);
         m_sway.start(command.front(), command.mid(1));
         m_sway.waitForStarted(5000);
         if (!waitFor([this] { return !socket().isEmpty() || m_sway.state() != QProcess::Running; })
@@ -114,8 +115,10 @@ public:
             m_failure = QStringLiteral("sway did not start");
             return;
         }
-        m_ready = waitFor([this] { return run({QStringLiteral("swaymsg"), QStringLiteral("-t"),
-                                               QStringLiteral("get_outputs")}).contains("HEADLESS-1"); });
+        m_ready = waitFor([this] {
+            return run({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_outputs")})
+                .contains("HEADLESS-1");
+        });
         if (!m_ready)
             m_failure = QStringLiteral("sway did not answer");
     }
@@ -137,14 +140,18 @@ public:
 
     bool isReady() const { return m_ready; }
     QString failure() const { return m_failure; }
-    QString user() const { return m_asUser.isEmpty() ? QStringLiteral("this user") : QStringLiteral("nobody"); }
+    QString user() const
+    {
+        return m_asUser.isEmpty() ? QStringLiteral("this user") : QStringLiteral("nobody");
+    }
 
     // Lets the session's user write in `path` and everything in it.
     void handToUser(const QString& path) const
     {
         if (!m_asUser.isEmpty())
-            QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"),
-                                                         QStringLiteral("%1:%2").arg(m_user.pw_uid).arg(m_user.pw_gid), path});
+            QProcess::execute(
+                QStringLiteral("chown"),
+                {QStringLiteral("-R"), QStringLiteral("%1:%2").arg(m_user.pw_uid).arg(m_user.pw_gid), path});
     }
 
     // `command` as the session's user in the session's environment; with
@@ -203,7 +210,7 @@ public:
     // `name` pressed `times` times as fast as the virtual keyboard goes.
     void keys(const QString& name, int times) const
     {
-        QStringList command{QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("500")};
+        QStringList command {QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("500")};
         for (int i = 0; i < times; ++i)
             command << QStringLiteral("-k") << name;
         run(command << QStringLiteral("-s") << QStringLiteral("200"));
@@ -222,7 +229,8 @@ private:
 
     QString socket() const
     {
-        const QStringList sockets = QDir(m_dir.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        const QStringList sockets =
+            QDir(m_dir.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
         return sockets.isEmpty() ? QString() : m_dir.filePath(sockets.front());
     }
 
@@ -251,7 +259,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_pointer;
     QStringList m_asUser;
-    passwd m_user{};
+    passwd m_user {};
     QProcess m_sway;
     bool m_ready = false;
     QString m_failure;
@@ -282,8 +290,8 @@ protected:
         run->folder().writeDeck(QStringLiteral("database/ziku.txt"), deck);
         run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
         sway->handToUser(run->folder().path());
-        const QStringList command =
-            sway->userCommand({QStringLiteral("QT_QPA_PLATFORM=wayland"), run->folder().path(QStringLiteral("quenlo"))});
+        const QStringList command = sway->userCommand(
+            {QStringLiteral("QT_QPA_PLATFORM=wayland"), run->folder().path(QStringLiteral("quenlo"))});
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.setStandardOutputFile(QProcess::nullDevice());
         program.start(command.front(), command.mid(1));
@@ -401,14 +409,16 @@ TEST_F(StageOnSway, CoversTheScreenAtItsCornerWithTheGlyphWhereX11PutsIt)
     }
     EXPECT_GT(blended, 200) << "the edges are not smooth";
 
-    const QJsonObject tree =
-        QJsonDocument::fromJson(sway->run({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")}))
-            .object();
+    const QJsonObject tree = QJsonDocument::fromJson(
+                                 sway->run({QStringLiteral("swaymsg"), QStringLiteral("-t"),
+                                            QStringLiteral("get_tree")}))
+                                 .object();
     EXPECT_EQ(placeOf(tree, QStringLiteral("Quenlo")), QRect(0, 0, 1920, 1080));
 
     // Beside the glyphs the desktop shows, and at the bottom the bar (its
     // own colours, drawn beneath the stage's see-through part).
-    EXPECT_EQ(screen.pixel(1800, 500) & 0xFFFFFF, kDesktop & 0xFFFFFF) << "the desktop is hidden beside the glyphs";
+    EXPECT_EQ(screen.pixel(1800, 500) & 0xFFFFFF, kDesktop & 0xFFFFFF)
+        << "the desktop is hidden beside the glyphs";
     int barPixels = 0;
     for (int x = 0; x < screen.width(); x += 4)
         barPixels += (screen.pixel(x, screen.height() - 5) & 0xFFFFFF) != (kDesktop & 0xFFFFFF);

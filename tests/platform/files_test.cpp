@@ -38,7 +38,7 @@ TEST(FilesTest, ReplaceLeavesOnlyTheNewContents)
     ASSERT_TRUE(platform::replaceFile(path, "new").ok());
     EXPECT_EQ(platform::readWholeFile(path), "new");
     EXPECT_EQ(QDir(folder.path(QStringLiteral("database"))).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("ziku.txt")});
+              QStringList {QStringLiteral("ziku.txt")});
 }
 
 TEST(FilesTest, ReplaceKeepsPermissionsAndSymbolicLinks)
@@ -78,14 +78,17 @@ TEST(FilesTest, FailuresNameTheFileAndTheReason)
     const QString native = QDir::toNativeSeparators(path);
 
     const QString openError = errorText([&] { platform::readWholeFile(path); });
-    EXPECT_TRUE(openError.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(native))) << openError.toStdString();
+    EXPECT_TRUE(openError.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(native)))
+        << openError.toStdString();
     EXPECT_GT(openError.size(), QStringLiteral("Cannot open file \"%1\". ").arg(native).size());
 
     const QString createError = errorText([&] { platform::replaceFileOrThrow(path, "x"); });
-    EXPECT_TRUE(createError.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(native))) << createError.toStdString();
+    EXPECT_TRUE(createError.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(native)))
+        << createError.toStdString();
     EXPECT_FALSE(QFile::exists(path));
 
-    const QString folderError = errorText([&] { platform::readWholeFile(folder.path(QStringLiteral("database"))); });
+    const QString folderError = errorText(
+        [&] { platform::readWholeFile(folder.path(QStringLiteral("database"))); });
     EXPECT_TRUE(folderError.startsWith(QStringLiteral("Cannot open file"))) << folderError.toStdString();
 }
 
@@ -142,7 +145,7 @@ TEST(FilesTest, FullDiskLeavesTheOldFileWhole)
         EXPECT_EQ(error, QStringLiteral("Cannot create file \"%1\". No space left on device").arg(path));
         EXPECT_EQ(contentsOf(path), old);
         EXPECT_EQ(QDir(disk.path(QStringLiteral("."))).entryList(QDir::Files | QDir::Hidden),
-                  (QStringList{QStringLiteral(".filler"), QStringLiteral("ziku.txt")}));
+                  (QStringList {QStringLiteral(".filler"), QStringLiteral("ziku.txt")}));
     }
 }
 

@@ -20,10 +20,18 @@ namespace testing_support {
 // a machine may not give; skipReason() then says why there is none.
 class SmallFileSystem {
 public:
-    explicit SmallFileSystem(const char* options = "size=64k") : m_mountPoint(m_dir.path()) { mount(options); }
+    explicit SmallFileSystem(const char* options = "size=64k")
+        : m_mountPoint(m_dir.path())
+    {
+        mount(options);
+    }
     // Mounted over an existing folder (a program's database folder), which
     // then looks empty until the object goes.
-    SmallFileSystem(const QString& mountPoint, const char* options) : m_mountPoint(mountPoint) { mount(options); }
+    SmallFileSystem(const QString& mountPoint, const char* options)
+        : m_mountPoint(mountPoint)
+    {
+        mount(options);
+    }
     ~SmallFileSystem()
     {
         if (m_mounted)
@@ -43,11 +51,9 @@ public:
         const int fd = ::open(QFile::encodeName(path(QStringLiteral(".filler"))).constData(),
                               O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const QByteArray block(4096, 'x');
-        while (fd >= 0 && ::write(fd, block.constData(), block.size()) > 0) {
-        }
+        while (fd >= 0 && ::write(fd, block.constData(), block.size()) > 0) {}
         // A block's tail may still be free: take it byte by byte.
-        while (fd >= 0 && ::write(fd, "x", 1) > 0) {
-        }
+        while (fd >= 0 && ::write(fd, "x", 1) > 0) {}
         if (fd >= 0)
             ::close(fd);
     }

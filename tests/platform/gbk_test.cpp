@@ -46,7 +46,8 @@ TEST(GbkTest, DecodingBrokenBytesNeverFails)
 
 TEST(GbkTest, PrefixNeverSplitsADoubleByteCharacter)
 {
-    const QByteArray bytes = "a\xD7\xD6" "b"; // a字b
+    const QByteArray bytes = "a\xD7\xD6"
+                             "b"; // a字b
     EXPECT_EQ(gbk::prefixLength(bytes, 0), 0);
     EXPECT_EQ(gbk::prefixLength(bytes, 1), 1);
     EXPECT_EQ(gbk::prefixLength(bytes, 2), 1);

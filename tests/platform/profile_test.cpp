@@ -50,14 +50,14 @@ TEST_F(ProfileTest, ReadsValuesTrimmedAndUnquotedOnce)
 
 TEST_F(ProfileTest, FindsOnlyRealKeysOfTheFirstCopy)
 {
-    setFile("lost=0\r\n"                       // before any section
+    setFile("lost=0\r\n" // before any section
             "[Fonts]\r\n; face=comment\r\n  ;face=comment\r\nface\r\n[broken=1\r\n"
             "FACE=first\r\nface=second\r\n"
             "[fonts]\r\nface=third\r\nsize=4\r\n");
     EXPECT_EQ(read("fONTS", "Face"), "first");
     EXPECT_EQ(read("Fonts", "size"), "<default>"); // only in the second copy
     EXPECT_EQ(read("Fonts", "lost"), "<default>");
-    EXPECT_EQ(read("Fonts", "[broken"), "1");    // a '[' line without ']' is a key line
+    EXPECT_EQ(read("Fonts", "[broken"), "1"); // a '[' line without ']' is a key line
 }
 
 TEST_F(ProfileTest, CrLfAndCrAndLfAllEndLines)
@@ -150,10 +150,16 @@ TEST_F(ProfileTest, Utf8FilesReadAndWriteInTheirOwnEncoding)
     for (const QByteArray& mark : {QByteArray(), bom}) {
         SCOPED_TRACE(mark.isEmpty() ? "UTF-8" : "UTF-8 with BOM");
         setFile(mark + before.toUtf8());
-        EXPECT_EQ(read(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体"))), gbk(QStringLiteral("楷体")));
-        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("名"))), "\xFF" "F09F9880\xFF");
-        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("记"))), "\xFF" "EFA3B5\xFF" "41\xFF" "EFA3B5\xFF");
-        ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体")), gbk(QStringLiteral("黑体"))));
+        EXPECT_EQ(read(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体"))),
+                  gbk(QStringLiteral("楷体")));
+        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("名"))), "\xFF"
+                                                                                "F09F9880\xFF");
+        EXPECT_EQ(read(gbk(QStringLiteral("其他")), gbk(QStringLiteral("记"))), "\xFF"
+                                                                                "EFA3B5\xFF"
+                                                                                "41\xFF"
+                                                                                "EFA3B5\xFF");
+        ASSERT_TRUE(
+            write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("字体")), gbk(QStringLiteral("黑体"))));
         ASSERT_TRUE(write(gbk(QStringLiteral("显示")), gbk(QStringLiteral("大小")), "72"));
         ASSERT_TRUE(write(gbk(QStringLiteral("新")), "k", gbk(QStringLiteral("好"))));
         EXPECT_EQ(file(), mark + after.toUtf8());
@@ -175,10 +181,13 @@ TEST_F(ProfileTest, WritesReadBackAsWrittenWhateverTheEncoding)
 
     // Bytes of a GBK file that look like a foreign run are the file's own:
     // the file stays GBK rather than turning them into the character.
-    setFile("[a]\r\nk=\xFF" "41\xFF\r\n");
+    setFile("[a]\r\nk=\xFF"
+            "41\xFF\r\n");
     ASSERT_TRUE(write("a", "j", "1"));
-    EXPECT_EQ(read("a", "k"), "\xFF" "41\xFF");
-    EXPECT_EQ(file(), "[a]\r\nk=\xFF" "41\xFF\r\nj=1\r\n");
+    EXPECT_EQ(read("a", "k"), "\xFF"
+                              "41\xFF");
+    EXPECT_EQ(file(), "[a]\r\nk=\xFF"
+                      "41\xFF\r\nj=1\r\n");
 
     // A lead byte whose second byte is no trail ("\x81=") is no character:
     // UTF-8 can't hold it, so the write is refused and the file kept.
@@ -197,8 +206,9 @@ TEST_F(ProfileTest, WritesReadBackAsWrittenWhateverTheEncoding)
 
 TEST_F(ProfileTest, FailedWritesGiveTheReasonAndKeepTheOldFile)
 {
-    EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v").failureReason,
-              QStringLiteral("No such file or directory"));
+    EXPECT_EQ(
+        profile::writeString(folder.path(QStringLiteral("missing/qrnv.ini")), "a", "k", "v").failureReason,
+        QStringLiteral("No such file or directory"));
     EXPECT_EQ(profile::writeString(folder.path(QStringLiteral("database")), "a", "k", "v").failureReason,
               QStringLiteral("Is a directory"));
 

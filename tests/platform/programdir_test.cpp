@@ -50,7 +50,8 @@ TEST(ProgramDirTest, MissingDatabaseFolderWithoutAnInstallStaysPortable)
     QDir(folder.path(QStringLiteral("database"))).removeRecursively();
     platform::setProgramDir(folder.path());
     EXPECT_EQ(platform::fileMode(), FileMode::Portable);
-    EXPECT_EQ(platform::dataPath(u"database\\qrnv.ini"), folder.path() + QStringLiteral("/database/qrnv.ini"));
+    EXPECT_EQ(platform::dataPath(u"database\\qrnv.ini"),
+              folder.path() + QStringLiteral("/database/qrnv.ini"));
 }
 
 // An installed prefix: bin/ without a database folder, share/quenlo beside it.

@@ -17,8 +17,8 @@ namespace {
 
 using platform::CueSamples;
 using platform::CueStream;
-using platform::SoundPlayer;
 using platform::decodeWav;
+using platform::SoundPlayer;
 using testing_support::ProgramFolder;
 
 QByteArray le16(int value)
@@ -46,7 +46,8 @@ QByteArray chunk(const QByteArray& id, const QByteArray& body)
 QByteArray formatChunk(int channels, int rate, int bits, int tag = 1)
 {
     const int blockAlign = channels * bits / 8;
-    return chunk("fmt ", le16(tag) + le16(channels) + le32(rate) + le32(rate * blockAlign) + le16(blockAlign) + le16(bits));
+    return chunk("fmt ", le16(tag) + le16(channels) + le32(rate) + le32(rate * blockAlign) + le16(blockAlign)
+                             + le16(bits));
 }
 
 QByteArray riff(const QByteArray& chunks)
@@ -85,7 +86,8 @@ TEST(DecodeWav, ShippedCuesComeOutSampleForSample)
         const QByteArray data = file.mid(44); // their "data" chunk follows a plain header
         ASSERT_EQ(cue->size(), std::size_t(data.size() / 2)) << name;
         for (std::size_t i = 0; i < cue->size(); i += 997)
-            EXPECT_EQ((*cue)[i], qFromLittleEndian<qint16>(data.constData() + 2 * i)) << name << " sample " << i;
+            EXPECT_EQ((*cue)[i], qFromLittleEndian<qint16>(data.constData() + 2 * i))
+                << name << " sample " << i;
     }
 }
 
@@ -94,28 +96,32 @@ TEST(DecodeWav, OtherChunksAnywhereAreSkipped)
     const QByteArray data = chunk("data", samples16({1, -2, 3}));
     const QByteArray list = chunk("LIST", "INFOabc"); // odd size: a pad byte follows
     EXPECT_EQ(decodeWav(riff(list + formatChunk(1, 22050, 16) + chunk("fact", le32(3)) + data), 22050),
-              (CueSamples{1, -2, 3}));
-    EXPECT_EQ(decodeWav(riff(data + formatChunk(1, 22050, 16)), 22050), (CueSamples{1, -2, 3}))
+              (CueSamples {1, -2, 3}));
+    EXPECT_EQ(decodeWav(riff(data + formatChunk(1, 22050, 16)), 22050), (CueSamples {1, -2, 3}))
         << "the sound before its format";
-    EXPECT_EQ(decodeWav(riff(formatChunk(1, 22050, 16) + data) + "junk", 22050), (CueSamples{1, -2, 3}))
+    EXPECT_EQ(decodeWav(riff(formatChunk(1, 22050, 16) + data) + "junk", 22050), (CueSamples {1, -2, 3}))
         << "bytes after the sound";
 }
 
 TEST(DecodeWav, EightBitAndStereoBecomeMonoSixteenBit)
 {
     const QByteArray eightBit = riff(formatChunk(1, 22050, 8) + chunk("data", QByteArray("\x80\xff\x00", 3)));
-    EXPECT_EQ(decodeWav(eightBit, 22050), (CueSamples{0, 127 * 256, -32768})) << "unsigned around the middle";
-    const QByteArray wav = riff(formatChunk(2, 22050, 16) + chunk("data", samples16({1000, -1000, 2000, 4000, -32768, -32768})));
-    EXPECT_EQ(decodeWav(wav, 22050), (CueSamples{0, 3000, -32768}));
-    const QByteArray stereo8 = riff(formatChunk(2, 22050, 8) + chunk("data", QByteArray("\xff\x01\x90\x90\x80", 5)));
-    EXPECT_EQ(decodeWav(stereo8, 22050), (CueSamples{0, 16 * 256})) << "the odd byte is no frame";
+    EXPECT_EQ(decodeWav(eightBit, 22050), (CueSamples {0, 127 * 256, -32768}))
+        << "unsigned around the middle";
+    const QByteArray wav = riff(formatChunk(2, 22050, 16)
+                                + chunk("data", samples16({1000, -1000, 2000, 4000, -32768, -32768})));
+    EXPECT_EQ(decodeWav(wav, 22050), (CueSamples {0, 3000, -32768}));
+    const QByteArray stereo8 = riff(formatChunk(2, 22050, 8)
+                                    + chunk("data", QByteArray("\xff\x01\x90\x90\x80", 5)));
+    EXPECT_EQ(decodeWav(stereo8, 22050), (CueSamples {0, 16 * 256})) << "the odd byte is no frame";
 }
 
 TEST(DecodeWav, OtherRatesAreResampledLinearly)
 {
-    EXPECT_EQ(decodeWav(monoWav({0, 1000, 2000}, 11025), 22050), (CueSamples{0, 500, 1000, 1500, 2000, 2000}));
-    EXPECT_EQ(decodeWav(monoWav({0, 1, 2, 3, 4, 5}, 44100), 22050), (CueSamples{0, 2, 4}));
-    EXPECT_EQ(decodeWav(monoWav({0, 300, 600}, 22050), 33075), (CueSamples{0, 200, 400, 600}));
+    EXPECT_EQ(decodeWav(monoWav({0, 1000, 2000}, 11025), 22050),
+              (CueSamples {0, 500, 1000, 1500, 2000, 2000}));
+    EXPECT_EQ(decodeWav(monoWav({0, 1, 2, 3, 4, 5}, 44100), 22050), (CueSamples {0, 2, 4}));
+    EXPECT_EQ(decodeWav(monoWav({0, 300, 600}, 22050), 33075), (CueSamples {0, 200, 400, 600}));
     // A second of sound stays a second long.
     const QByteArray second = riff(formatChunk(1, 22050, 16) + chunk("data", QByteArray(2 * 22050, '\0')));
     EXPECT_EQ(decodeWav(second, 48000)->size(), 48000u);
@@ -125,7 +131,8 @@ TEST(DecodeWav, ExtensibleHeaderWithPlainSamplesIsAccepted)
 {
     QByteArray extensible = le16(0xFFFE) + le16(1) + le32(22050) + le32(44100) + le16(2) + le16(16);
     extensible += le16(22) + le16(16) + le32(4) + le16(1) + QByteArray(14, '\x11'); // PCM sub-format
-    EXPECT_EQ(decodeWav(riff(chunk("fmt ", extensible) + chunk("data", samples16({7}))), 22050), (CueSamples{7}));
+    EXPECT_EQ(decodeWav(riff(chunk("fmt ", extensible) + chunk("data", samples16({7}))), 22050),
+              (CueSamples {7}));
     extensible[24] = 3; // floating-point sub-format
     EXPECT_FALSE(decodeWav(riff(chunk("fmt ", extensible) + chunk("data", samples16({7}))), 22050));
 }
@@ -141,10 +148,13 @@ TEST(DecodeWav, AnythingElseIsRefused)
     EXPECT_FALSE(decodeWav(good.left(30), 22050)) << "cut off in the format";
     EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 16)), 22050)) << "no samples chunk";
     EXPECT_FALSE(decodeWav(riff(chunk("data", samples16({1}))), 22050)) << "no format chunk";
-    EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 32, 3) + chunk("data", le32(0))), 22050)) << "floating point";
+    EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 32, 3) + chunk("data", le32(0))), 22050))
+        << "floating point";
     EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 4, 17) + chunk("data", le32(0))), 22050)) << "ADPCM";
-    EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 24) + chunk("data", QByteArray(6, '\0'))), 22050)) << "24 bits";
-    EXPECT_FALSE(decodeWav(riff(formatChunk(3, 22050, 16) + chunk("data", QByteArray(6, '\0'))), 22050)) << "3 channels";
+    EXPECT_FALSE(decodeWav(riff(formatChunk(1, 22050, 24) + chunk("data", QByteArray(6, '\0'))), 22050))
+        << "24 bits";
+    EXPECT_FALSE(decodeWav(riff(formatChunk(3, 22050, 16) + chunk("data", QByteArray(6, '\0'))), 22050))
+        << "3 channels";
     EXPECT_FALSE(decodeWav(riff(chunk("fmt ", le16(1) + le16(1))) + chunk("data", samples16({1})), 22050))
         << "short format chunk";
 }
@@ -177,36 +187,36 @@ TEST_F(CueStreamTest, SilenceInWholeFramesExceptWhileACuePlays)
 {
     char bytes[5];
     EXPECT_EQ(stream.read(bytes, 5), 4) << "half a frame is left for the next read";
-    EXPECT_EQ(readFrames(stream, 2), (CueSamples{0, 0}));
+    EXPECT_EQ(readFrames(stream, 2), (CueSamples {0, 0}));
     stream.start(cue({1, 2, 3, 4, 5}));
     EXPECT_TRUE(stream.isPlaying());
-    EXPECT_EQ(readFrames(stream, 3), (CueSamples{1, 2, 3}));
-    EXPECT_EQ(readFrames(stream, 4), (CueSamples{4, 5, 0, 0}));
+    EXPECT_EQ(readFrames(stream, 3), (CueSamples {1, 2, 3}));
+    EXPECT_EQ(readFrames(stream, 4), (CueSamples {4, 5, 0, 0}));
     EXPECT_FALSE(stream.isPlaying());
-    EXPECT_EQ(readFrames(stream, 2), (CueSamples{0, 0}));
+    EXPECT_EQ(readFrames(stream, 2), (CueSamples {0, 0}));
 }
 
 TEST_F(CueStreamTest, StartCutsOffThePlayingCueAtOnceAndStopSilences)
 {
     const auto step = cue({1, 2, 3, 4});
     stream.start(step);
-    EXPECT_EQ(readFrames(stream, 2), (CueSamples{1, 2}));
+    EXPECT_EQ(readFrames(stream, 2), (CueSamples {1, 2}));
     stream.start(cue({-7, -8}));
-    EXPECT_EQ(readFrames(stream, 3), (CueSamples{-7, -8, 0}));
+    EXPECT_EQ(readFrames(stream, 3), (CueSamples {-7, -8, 0}));
     stream.start(step);
-    EXPECT_EQ(readFrames(stream, 3), (CueSamples{1, 2, 3}));
+    EXPECT_EQ(readFrames(stream, 3), (CueSamples {1, 2, 3}));
     stream.start(step);
-    EXPECT_EQ(readFrames(stream, 2), (CueSamples{1, 2})) << "the same cue again starts from its beginning";
+    EXPECT_EQ(readFrames(stream, 2), (CueSamples {1, 2})) << "the same cue again starts from its beginning";
     stream.stop();
     EXPECT_FALSE(stream.isPlaying());
-    EXPECT_EQ(readFrames(stream, 2), (CueSamples{0, 0}));
+    EXPECT_EQ(readFrames(stream, 2), (CueSamples {0, 0}));
 }
 
 TEST_F(CueStreamTest, EveryChannelGetsTheSample)
 {
     stream.setChannelCount(2);
     stream.start(cue({5, -6}));
-    EXPECT_EQ(readFrames(stream, 3), (CueSamples{5, 5, -6, -6, 0, 0}));
+    EXPECT_EQ(readFrames(stream, 3), (CueSamples {5, 5, -6, -6, 0, 0}));
 }
 
 TEST_F(CueStreamTest, HandoverIsNotedWhenTheCueIsFirstRead)
@@ -238,7 +248,10 @@ protected:
         EXPECT_TRUE(player.stream().isOpen());
     }
 
-    QString sound(const char* name) const { return folder.path(QStringLiteral("Sound/") + QLatin1String(name)); }
+    QString sound(const char* name) const
+    {
+        return folder.path(QStringLiteral("Sound/") + QLatin1String(name));
+    }
     CueSamples firstSamples(int count) { return readFrames(player.stream(), count); }
 
     ProgramFolder folder;
@@ -250,13 +263,14 @@ TEST_F(SoundPlayerTest, PlaysTheFilesSamples)
 {
     folder.writeFile(QStringLiteral("Sound/beep.wav"), monoWav({10, 20, 30}));
     player.play(sound("beep.wav"));
-    EXPECT_EQ(firstSamples(4), (CueSamples{10, 20, 30, 0}));
+    EXPECT_EQ(firstSamples(4), (CueSamples {10, 20, 30, 0}));
     EXPECT_EQ(defaultSounds, 0);
 }
 
 TEST_F(SoundPlayerTest, MissingOrUnreadableFilePlaysTheDefaultSoundInstead)
 {
-    folder.writeFile(QStringLiteral("Sound/float.wav"), riff(formatChunk(1, 22050, 32, 3) + chunk("data", le32(0))));
+    folder.writeFile(QStringLiteral("Sound/float.wav"),
+                     riff(formatChunk(1, 22050, 32, 3) + chunk("data", le32(0))));
     folder.writeFile(QStringLiteral("Sound/empty.wav"), {});
     for (const char* name : {"nothere.wav", "float.wav", "empty.wav"}) {
         player.play(sound("xiayige.wav"));
@@ -278,7 +292,7 @@ TEST_F(SoundPlayerTest, PreloadedCueIsDecodedOnceButARemovedOneIsMissing)
     EXPECT_EQ(defaultSounds, 0) << "preloading a missing file makes no sound";
     folder.writeFile(QStringLiteral("Sound/beep.wav"), monoWav({-1, -2}));
     player.play(sound("beep.wav"));
-    EXPECT_EQ(firstSamples(3), (CueSamples{10, 20, 30})) << "played from memory, not read again";
+    EXPECT_EQ(firstSamples(3), (CueSamples {10, 20, 30})) << "played from memory, not read again";
 
     QFile::remove(sound("beep.wav"));
     player.play(sound("beep.wav"));
@@ -290,6 +304,5 @@ TEST_F(SoundPlayerTest, PreloadedCueIsDecodedOnceButARemovedOneIsMissing)
     player.play(sound("cuo.wav"));
     EXPECT_TRUE(player.stream().isPlaying()) << "and playing again";
 }
-
 
 } // namespace

@@ -12,8 +12,8 @@
 namespace {
 
 namespace textencoding = platform::textencoding;
-using textencoding::Encoding;
 using testing_support::gbk;
+using textencoding::Encoding;
 
 const QByteArray kBom = "\xEF\xBB\xBF";
 
@@ -79,16 +79,16 @@ TEST(TextEncoding, ShortTextsTellTheirEncoding)
         Encoding expected;
     };
     const Case cases[] = {
-        {"\xCF\xB0\r\n", Encoding::Gbk},                       // 习 in GBK; U+03F0 in UTF-8
-        {"\xC2\xB0", Encoding::Gbk},                           // 掳 in GBK; the degree sign in UTF-8
-        {"\xE4\xB8\x80\n", Encoding::Utf8},                    // 一 in UTF-8; a hanzi and the euro in GBK
-        {"\xE4\xBD\xA0\xE5\xA5\xBD", Encoding::Utf8},          // 你好 in UTF-8; valid GBK, partly kana
-        {"\xB4\xF3", Encoding::Gbk},                           // 大 in GBK: not UTF-8
-        {"\xE5\xA4\xA7", Encoding::Utf8},                      // 大 in UTF-8: not GBK
+        {"\xCF\xB0\r\n", Encoding::Gbk},              // 习 in GBK; U+03F0 in UTF-8
+        {"\xC2\xB0", Encoding::Gbk},                  // 掳 in GBK; the degree sign in UTF-8
+        {"\xE4\xB8\x80\n", Encoding::Utf8},           // 一 in UTF-8; a hanzi and the euro in GBK
+        {"\xE4\xBD\xA0\xE5\xA5\xBD", Encoding::Utf8}, // 你好 in UTF-8; valid GBK, partly kana
+        {"\xB4\xF3", Encoding::Gbk},                  // 大 in GBK: not UTF-8
+        {"\xE5\xA4\xA7", Encoding::Utf8},             // 大 in UTF-8: not GBK
         {kBom, Encoding::Utf8WithBom},
-        {kBom + "\xB4\xF3", Encoding::Utf8WithBom},            // the mark decides
+        {kBom + "\xB4\xF3", Encoding::Utf8WithBom}, // the mark decides
         {"", Encoding::Gbk},
-        {"abc\r\n", Encoding::Gbk},                            // ASCII reads the same
+        {"abc\r\n", Encoding::Gbk}, // ASCII reads the same
     };
     for (const Case& c : cases)
         EXPECT_EQ(textencoding::detect(c.bytes), c.expected) << c.bytes.toHex(' ').toStdString();
@@ -100,13 +100,31 @@ TEST(TextEncoding, WhatGbkCantHoldTravelsAsForeignRunsAndComesBackUnchanged)
     // file marked UTF-8, and lines with every kind of line end.
     // A U+FEFF after the mark, at the start of a line and inside one is
     // text as well, and so is one after an invalid byte.
-    const QByteArray utf8 = QStringLiteral("\uFEFF大😀小\r\n𠀀\n好\r").toUtf8() + "\xFF" "a\n"
-        + QStringLiteral("\uFEFFk=\uFEFF1\n").toUtf8() + "k\xCB\xEF\xBB\xBF\xBB\xBFk\n";
+    const QByteArray utf8 = QStringLiteral("\uFEFF大😀小\r\n𠀀\n好\r").toUtf8()
+                            + "\xFF"
+                              "a\n"
+                            + QStringLiteral("\uFEFFk=\uFEFF1\n").toUtf8() + "k\xCB\xEF\xBB\xBF\xBB\xBFk\n";
     const QByteArray text = textencoding::toGbk(kBom + utf8, Encoding::Utf8WithBom);
-    EXPECT_EQ(text, "\xFF" "EFBBBF\xFF" + gbk(QStringLiteral("大")) + "\xFF" "F09F9880\xFF" + gbk(QStringLiteral("小"))
-                        + "\r\n" + "\xFF" "F0A08080\xFF\n" + gbk(QStringLiteral("好")) + "\r"
-                        + "\xFF" "FF\xFF" "a\n" + "\xFF" "EFBBBF\xFF" "k=\xFF" "EFBBBF\xFF" "1\n"
-                        + "k\xFF" "CBEFBBBFBBBF\xFF" "k\n");
+    EXPECT_EQ(text, "\xFF"
+                    "EFBBBF\xFF"
+                        + gbk(QStringLiteral("大"))
+                        + "\xFF"
+                          "F09F9880\xFF"
+                        + gbk(QStringLiteral("小")) + "\r\n"
+                        + "\xFF"
+                          "F0A08080\xFF\n"
+                        + gbk(QStringLiteral("好")) + "\r"
+                        + "\xFF"
+                          "FF\xFF"
+                          "a\n"
+                        + "\xFF"
+                          "EFBBBF\xFF"
+                          "k=\xFF"
+                          "EFBBBF\xFF"
+                          "1\n"
+                        + "k\xFF"
+                          "CBEFBBBFBBBF\xFF"
+                          "k\n");
     EXPECT_EQ(textencoding::toFileBytes(text, Encoding::Utf8WithBom), kBom + utf8);
     EXPECT_EQ(textencoding::toFileBytes(text, Encoding::Utf8), utf8);
 

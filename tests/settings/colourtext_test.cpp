@@ -44,7 +44,8 @@ TEST(ColourTextTest, TextThatIsNoColourThrows)
             textToColour(text);
             ADD_FAILURE() << "no error for " << text;
         } catch (const platform::Error& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("'%1' is not a valid integer value").arg(QLatin1String(text)));
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("'%1' is not a valid integer value").arg(QLatin1String(text)));
         }
     }
 }
@@ -62,7 +63,8 @@ TEST(ColourTextTest, PaintedColours)
 {
     EXPECT_EQ(toQColor(rgb(255, 128, 0)), QColor(255, 128, 0));
     EXPECT_EQ(toQColor(0x02000080), QColor(128, 0, 0)); // an unknown high byte is ignored
-    EXPECT_EQ(toQColor(textToColour("clBtnFace")), QGuiApplication::palette().color(QPalette::Active, QPalette::Button));
+    EXPECT_EQ(toQColor(textToColour("clBtnFace")),
+              QGuiApplication::palette().color(QPalette::Active, QPalette::Button));
     EXPECT_EQ(toQColor(textToColour("clNone")), std::nullopt);
     EXPECT_EQ(toQColor(textToColour("clDefault")), std::nullopt);
     EXPECT_EQ(fromQColor(QColor(255, 128, 0)), rgb(255, 128, 0));

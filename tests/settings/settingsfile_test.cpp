@@ -94,7 +94,7 @@ TEST(SettingsFileTest, FullDiskKeepsTheOldFileWhole)
     ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
     EXPECT_EQ(reader.readAll(), old);
     EXPECT_EQ(QDir(disk.path(QStringLiteral("."))).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{QStringLiteral(".filler"), QStringLiteral("qrnv.ini")}));
+              (QStringList {QStringLiteral(".filler"), QStringLiteral("qrnv.ini")}));
 }
 
 } // namespace

@@ -18,12 +18,12 @@ protected:
     void read()
     {
         cursor = 0;
-        stage = StageSettings{};
+        stage = StageSettings {};
         readStartupSettings(file, cursor, stage);
     }
 
     testing_support::ProgramFolder folder;
-    SettingsFile file{folder.path(QStringLiteral("database/qrnv.ini"))};
+    SettingsFile file {folder.path(QStringLiteral("database/qrnv.ini"))};
     qint32 cursor = 0;
     StageSettings stage;
 };
@@ -33,12 +33,12 @@ TEST_F(StartupReadTest, MissingFileGivesEveryDefault)
     read();
     EXPECT_EQ(cursor, -1);
     EXPECT_EQ(stage.fontFace, gbk(QStringLiteral("华文楷体")));
-    EXPECT_EQ(stage.sizes, (std::array<qint32, 5>{600, 400, 260, 190, 105})); // One, Two, Three, Four, Many
-    EXPECT_EQ(stage.position(One), (Position{100, -100}));
-    EXPECT_EQ(stage.position(Two), (Position{-36, 50}));
-    EXPECT_EQ(stage.position(Three), (Position{-22, 120}));
-    EXPECT_EQ(stage.position(Many), (Position{0, 100}));
-    EXPECT_EQ(stage.position(Four), (Position{0, 200}));
+    EXPECT_EQ(stage.sizes, (std::array<qint32, 5> {600, 400, 260, 190, 105})); // One, Two, Three, Four, Many
+    EXPECT_EQ(stage.position(One), (Position {100, -100}));
+    EXPECT_EQ(stage.position(Two), (Position {-36, 50}));
+    EXPECT_EQ(stage.position(Three), (Position {-22, 120}));
+    EXPECT_EQ(stage.position(Many), (Position {0, 100}));
+    EXPECT_EQ(stage.position(Four), (Position {0, 200}));
     EXPECT_EQ(stage.singleColour, rgb(128, 0, 128));
     EXPECT_EQ(stage.colourMode, ColourMode::Random);
     EXPECT_FALSE(QFile::exists(file.path())); // start-up writes nothing
@@ -57,8 +57,8 @@ TEST_F(StartupReadTest, KeysFourAndFiveBelongToManyAndFour)
     EXPECT_EQ(cursor, 41);
     EXPECT_EQ(stage.size(Many), -44);
     EXPECT_EQ(stage.size(Four), 55);
-    EXPECT_EQ(stage.position(Many), (Position{4, -4}));
-    EXPECT_EQ(stage.position(Four), (Position{5, -5}));
+    EXPECT_EQ(stage.position(Many), (Position {4, -4}));
+    EXPECT_EQ(stage.position(Four), (Position {5, -5}));
     EXPECT_EQ(stage.fontFace, "");
     EXPECT_EQ(stage.singleColour, rgb(1, 2, 3));
     EXPECT_EQ(stage.colourMode, ColourMode::Single);
@@ -66,9 +66,11 @@ TEST_F(StartupReadTest, KeysFourAndFiveBelongToManyAndFour)
 
 TEST_F(StartupReadTest, OnlyOneMeansRandom)
 {
-    const std::pair<const char*, ColourMode> cases[] = {
-        {"1", ColourMode::Random}, {"word", ColourMode::Random}, {"2", ColourMode::Single},
-        {"0", ColourMode::Single}, {"-7", ColourMode::Single}};
+    const std::pair<const char*, ColourMode> cases[] = {{"1", ColourMode::Random},
+                                                        {"word", ColourMode::Random},
+                                                        {"2", ColourMode::Single},
+                                                        {"0", ColourMode::Single},
+                                                        {"-7", ColourMode::Single}};
     for (const auto& [text, mode] : cases) {
         file.writeString("\xD1\xD5\xC9\xAB", "xuanze", text);
         read();
@@ -78,7 +80,8 @@ TEST_F(StartupReadTest, OnlyOneMeansRandom)
 
 TEST_F(StartupReadTest, ColourThatIsNoColourStopsTheReadAfterTheFace)
 {
-    folder.writeSettings(QStringLiteral("[字体大小]\n1=7\n[字体]\nzt=Face\n[颜色]\ndanyi=purple\nxuanze=2\n"));
+    folder.writeSettings(
+        QStringLiteral("[字体大小]\n1=7\n[字体]\nzt=Face\n[颜色]\ndanyi=purple\nxuanze=2\n"));
     try {
         read();
         FAIL() << "no error";
@@ -87,7 +90,7 @@ TEST_F(StartupReadTest, ColourThatIsNoColourStopsTheReadAfterTheFace)
     }
     EXPECT_EQ(cursor, -1);
     EXPECT_EQ(stage.size(One), 7);
-    EXPECT_EQ(stage.position(Three), (Position{-22, 120}));
+    EXPECT_EQ(stage.position(Three), (Position {-22, 120}));
     EXPECT_EQ(stage.fontFace, "Face");
     EXPECT_EQ(stage.singleColour, 0u);
     EXPECT_EQ(stage.colourMode, ColourMode::Random);

@@ -22,7 +22,8 @@ QRectF inkOf(const QByteArray& entry, const settings::StageSettings& s, qreal dp
     const settings::WordClass wordClass = stage::wordClassOf(entry);
     const QFont font = stage::drawingFont(stage::drawingFace(s.fontFace, {}), s.size(wordClass), dpi);
     const settings::Position place = s.position(wordClass);
-    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font, QPointF(place.x, place.y));
+    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font,
+                                                   QPointF(place.x, place.y));
     return stage::emboldened(outlines, stage::emboldenWidth(font)).boundingRect();
 }
 
@@ -42,7 +43,7 @@ TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
     const QRectF screen(0, 0, 1920, 1080);
     for (const char* deck : {"ziku.txt", "bjx.qrnv", "szj.qrnv", "qzw.qrnv"}) {
         const QString path = QStringLiteral(QUENLO_SOURCE_DIR "/database/") + QLatin1String(deck);
-        const stage::Deck entries = stage::readDeckFile(path);
+        const core::Deck entries = core::readDeckFile(path);
         ASSERT_GT(entries.size(), 0) << deck;
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const QByteArray entry = entries.at(i).toByteArray();
@@ -59,7 +60,8 @@ TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
 TEST(GlyphCell, OnlyAStandInGetsTheNamedFaceCellAndTheCellStillStartsAtThePlace)
 {
     if (!preferredKaiFaceStandsIn())
-        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString() << " here";
+        GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString()
+                     << " here";
     const QFont standIn = stage::drawingFont(QStringLiteral("华文楷体"), 600, 96);
     const QFont named = stage::drawingFont(kPreferredKaiFace, 600, 96);
     ASSERT_EQ(QFontInfo(standIn).family(), QFontInfo(named).family());

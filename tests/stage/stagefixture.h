@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/stagestate.h"
-#include "stage/tform1.h"
+#include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 #include "windows/stagedialogs.h"
@@ -19,11 +19,11 @@
 // the program's end watched instead of carried out.
 class StageTest : public ::testing::Test {
 protected:
-    void SetUp() override { stage::resetStageState(); }
+    void SetUp() override { core::resetStageState(); }
     void TearDown() override
     {
         form.reset();
-        stage::resetStageState();
+        core::resetStageState();
     }
 
     void writeLibrary(const std::vector<QString>& entries)
@@ -32,9 +32,9 @@ protected:
     }
 
     // Creates the stage (which runs the start-up) and shows it.
-    stage::TForm1& start(bool show = true)
+    stage::StageWindow& start(bool show = true)
     {
-        form = std::make_unique<stage::TForm1>(windows::stageDialogs());
+        form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
         form->setProgramEnder([this] { ++programEnds; });
         if (show)
             form->show();
@@ -42,7 +42,7 @@ protected:
     }
 
     QString shown() const { return testing_support::gbkDecode(form->shownEntry()); }
-    qint32 cursor() const { return stage::stageState().cursor; }
+    qint32 cursor() const { return core::stageState().cursor; }
 
     QAction* action(const QString& text) const
     {
@@ -68,6 +68,6 @@ protected:
 
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
-    std::unique_ptr<stage::TForm1> form;
+    std::unique_ptr<stage::StageWindow> form;
     int programEnds = 0;
 };

@@ -22,7 +22,8 @@ protected:
     {
         StageTest::SetUp();
         writeLibrary(kLibrary);
-        folder.writeDeck(QStringLiteral("database/bjx.qrnv"), {QStringLiteral("赵钱孙李"), QStringLiteral("周吴郑王")});
+        folder.writeDeck(QStringLiteral("database/bjx.qrnv"),
+                         {QStringLiteral("赵钱孙李"), QStringLiteral("周吴郑王")});
         start();
         recorder->clear();
     }
@@ -66,7 +67,8 @@ TEST_F(StageKeysTest, EnterStepsOnAndSpaceApplauds)
     EXPECT_EQ(shown(), QStringLiteral("小"));
     type(u' ');
     EXPECT_EQ(shown(), QStringLiteral("小"));
-    EXPECT_EQ(recorder->sounds(), (QStringList{QStringLiteral("xiayige.wav"), QStringLiteral("guzhang.WAV")}));
+    EXPECT_EQ(recorder->sounds(),
+              (QStringList {QStringLiteral("xiayige.wav"), QStringLiteral("guzhang.WAV")}));
 }
 
 TEST_F(StageKeysTest, DigitsPlayTheWrongSoundAndZeroStepsBack)
@@ -78,8 +80,8 @@ TEST_F(StageKeysTest, DigitsPlayTheWrongSoundAndZeroStepsBack)
     EXPECT_EQ(shown(), QStringLiteral("中"));
     type(u'0');
     EXPECT_EQ(shown(), QStringLiteral("上"));
-    EXPECT_EQ(recorder->sounds(),
-              (QStringList{QStringLiteral("cuo.wav"), QStringLiteral("cuo.wav"), QStringLiteral("xiayige.wav")}));
+    EXPECT_EQ(recorder->sounds(), (QStringList {QStringLiteral("cuo.wav"), QStringLiteral("cuo.wav"),
+                                                QStringLiteral("xiayige.wav")}));
     EXPECT_TRUE(recorder->messages().isEmpty());
 }
 
@@ -87,8 +89,8 @@ TEST_F(StageKeysTest, ZeroAtTheFrontSaysSoAndRedrawsNothing)
 {
     const QColor colour = form->windowColour();
     type(u'0');
-    EXPECT_EQ(recorder->messages(), QStringList{QStringLiteral("已到最前面！")});
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("cuo.wav")});
+    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("已到最前面！")});
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("cuo.wav")});
     EXPECT_EQ(shown(), QStringLiteral("大"));
     EXPECT_EQ(form->windowColour(), colour);
     EXPECT_EQ(cursor(), -1);
@@ -110,18 +112,18 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
 {
     QMenu* menu = form->stageMenu();
     EXPECT_EQ(captions(menu),
-              (QStringList{QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"), QStringLiteral("-"),
-                           QStringLiteral("设置"), QStringLiteral("颜色设置"), QStringLiteral("-"),
-                           QStringLiteral("识字篇"), QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"),
-                           QStringLiteral("千字文篇"), QStringLiteral("复习篇"), QStringLiteral("-"),
-                           QStringLiteral("学习记录"), QStringLiteral("帮助"), QStringLiteral("-"),
-                           QStringLiteral("关闭")}));
+              (QStringList {QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"),
+                            QStringLiteral("-"), QStringLiteral("设置"), QStringLiteral("颜色设置"),
+                            QStringLiteral("-"), QStringLiteral("识字篇"), QStringLiteral("百家姓篇"),
+                            QStringLiteral("三字经篇"), QStringLiteral("千字文篇"), QStringLiteral("复习篇"),
+                            QStringLiteral("-"), QStringLiteral("学习记录"), QStringLiteral("帮助"),
+                            QStringLiteral("-"), QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
-    EXPECT_EQ(captions(colours), (QStringList{QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
-                                              QStringLiteral("-"), QStringLiteral("设置单一字体颜色")}));
-    for (const QString& text : {QStringLiteral("添加"), QStringLiteral("设置"), QStringLiteral("识字篇"), QStringLiteral("复习篇"),
-                                QStringLiteral("关闭")})
+    EXPECT_EQ(captions(colours), (QStringList {QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
+                                               QStringLiteral("-"), QStringLiteral("设置单一字体颜色")}));
+    for (const QString& text : {QStringLiteral("添加"), QStringLiteral("设置"), QStringLiteral("识字篇"),
+                                QStringLiteral("复习篇"), QStringLiteral("关闭")})
         EXPECT_FALSE(action(text)->icon().isNull()) << text.toStdString();
 
     form->prepareMenu();
@@ -139,7 +141,7 @@ TEST_F(StageKeysTest, ColourModeCommandsWriteAtOnceAndOnlyOnChange)
 
     action(QStringLiteral("字体单一颜色"))->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\nxuanze=2\r\n")));
-    EXPECT_EQ(stage::stageState().settings.colourMode, settings::ColourMode::Single);
+    EXPECT_EQ(core::stageState().settings.colourMode, settings::ColourMode::Single);
     EXPECT_FALSE(action(QStringLiteral("字体颜色随机"))->isChecked());
     EXPECT_TRUE(action(QStringLiteral("字体单一颜色"))->isChecked());
     form->prepareMenu();
@@ -162,10 +164,11 @@ TEST_F(StageKeysTest, ChosenSingleColourIsWrittenAsItsNameOrHex)
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=clPurple\r\n")));
     choose->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=$000080FF\r\n")));
-    EXPECT_EQ(stage::stageState().settings.singleColour, settings::rgb(255, 128, 0));
+    EXPECT_EQ(core::stageState().settings.singleColour, settings::rgb(255, 128, 0));
     // The chooser starts on the colour last accepted, black the first time.
-    EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
-              (QStringList{QStringLiteral("#000000"), QStringLiteral("#800080"), QStringLiteral("#800080")}));
+    EXPECT_EQ(
+        recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
+        (QStringList {QStringLiteral("#000000"), QStringLiteral("#800080"), QStringLiteral("#800080")}));
     EXPECT_EQ(shown(), QStringLiteral("大")); // nothing redrawn
 }
 
@@ -175,7 +178,8 @@ TEST_F(StageKeysTest, DeckCommandsSwitchAndBack)
     EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
     EXPECT_EQ(cursor(), 0);
     EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled());
-    EXPECT_EQ(recorder->sounds(), (QStringList{QStringLiteral("fenling.WAV"), QStringLiteral("xiayige.wav")}));
+    EXPECT_EQ(recorder->sounds(),
+              (QStringList {QStringLiteral("fenling.WAV"), QStringLiteral("xiayige.wav")}));
 
     form->showEntry();
     form->showEntry();
@@ -192,13 +196,13 @@ TEST_F(StageKeysTest, DeckThatCannotBeOpenedLeavesTheDeckEmptyAndDrawsNothing)
     recorder->clear();
     action(QStringLiteral("千字文篇"))->trigger();
     EXPECT_EQ(recorder->errors(),
-              QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory.")
-                              .arg(folder.path(QStringLiteral("database/qzw.qrnv")))});
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
-    EXPECT_TRUE(stage::stageState().deck.isEmpty());
+              QStringList {QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+                               .arg(folder.path(QStringLiteral("database/qzw.qrnv")))});
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
+    EXPECT_TRUE(core::stageState().deck.isEmpty());
     EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
     EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled()); // keeps its state
-    type(u'\r'); // an empty deck steps without fault
+    type(u'\r');                                               // an empty deck steps without fault
     EXPECT_FALSE(form->shape().isEmpty());
 }
 
@@ -212,7 +216,7 @@ TEST_F(StageKeysTest, CloseStoresThePositionAndTheNextStartShowsTheSameEntry)
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=6\r\n")));
 
     form.reset();
-    stage::resetStageState();
+    core::resetStageState();
     start();
     EXPECT_EQ(shown(), QStringLiteral("左"));
 }
@@ -229,7 +233,7 @@ TEST_F(StageKeysTest, CloseThatCannotWriteShowsTheErrorAndGoesOn)
     const QString path = folder.path(QStringLiteral("database/qrnv.ini"));
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     action(QStringLiteral("关闭"))->trigger();
-    EXPECT_EQ(recorder->errors(), QStringList{QStringLiteral("Unable to write to %1.").arg(path)});
+    EXPECT_EQ(recorder->errors(), QStringList {QStringLiteral("Unable to write to %1.").arg(path)});
     EXPECT_EQ(programEnds, 0);
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=3\r\n")));
 }
@@ -237,15 +241,15 @@ TEST_F(StageKeysTest, CloseThatCannotWriteShowsTheErrorAndGoesOn)
 TEST_F(StageKeysTest, HelpOpensThePageWithTheChime)
 {
     action(QStringLiteral("帮助"))->trigger();
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
     EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::Document),
-              QStringList{folder.path(QStringLiteral("database/help.htm"))});
+              QStringList {folder.path(QStringLiteral("database/help.htm"))});
 }
 
 TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
 {
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("设置"))), QStringLiteral("显示设置"));
-    EXPECT_EQ(recorder->sounds(), QStringList{QStringLiteral("fenling.WAV")});
+    EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
     recorder->clear();
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("定位指针"))), QStringLiteral("选择"));
     EXPECT_TRUE(recorder->sounds().isEmpty());
@@ -265,7 +269,7 @@ TEST_F(StageKeysTest, PickerFromTheMenuDrawsTheChosenEntryOnTheStage)
         QTimer::singleShot(10000, picker, [picker] { picker->close(); }); // never left open
         ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
         pickerCentre = picker->geometry().center();
-        auto* list = picker->findChild<QAbstractItemView*>(QStringLiteral("ListBox1"));
+        auto* list = picker->findChild<QAbstractItemView*>(QStringLiteral("entryList"));
         ASSERT_NE(list, nullptr);
         const QModelIndex row = list->model()->index(5, 0);
         list->scrollTo(row);

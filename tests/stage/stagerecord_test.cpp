@@ -36,13 +36,15 @@ protected:
     {
         const QString csvPath = folder.path(QStringLiteral("export.csv"));
         EXPECT_TRUE(record().exportCsv(csvPath));
-        QStringList lines = QString::fromUtf8(folder.readFile(QStringLiteral("export.csv"))).split(
-            QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QStringList lines = QString::fromUtf8(folder.readFile(QStringLiteral("export.csv")))
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         lines.removeFirst(); // the header
         QStringList result;
         for (const QString& line : lines) {
             const QStringList fields = line.split(u',');
-            result.append(fields.value(1) + u' ' + (fields.value(2) == QStringLiteral("对") ? QStringLiteral("right") : QStringLiteral("wrong")));
+            result.append(fields.value(1) + u' '
+                          + (fields.value(2) == QStringLiteral("对") ? QStringLiteral("right")
+                                                                     : QStringLiteral("wrong")));
         }
         return result;
     }
@@ -67,18 +69,20 @@ TEST_F(StageRecordTest, TheFirstJudgementOfEachShowingIsRecorded)
     type(u' ');
     type(u'0'); // sounds and steps back to 大, not recorded: 小 was judged
     type(u'0'); // 大 wrong, and back to the front
-    EXPECT_EQ(judgements(), (QStringList{QStringLiteral("大 right"), QStringLiteral("小 wrong"),
-                                         QStringLiteral("大 wrong")}));
-    EXPECT_EQ(recorder->messages(), QStringList{QStringLiteral("已到最前面！")});
+    EXPECT_EQ(judgements(), (QStringList {QStringLiteral("大 right"), QStringLiteral("小 wrong"),
+                                          QStringLiteral("大 wrong")}));
+    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("已到最前面！")});
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("cuo.wav")), 4);
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("guzhang.WAV")), 2);
     // The same text is the same item in every deck and every run.
     form.reset();
-    stage::resetStageState();
+    core::resetStageState();
     start();
     type(u' ');
     EXPECT_EQ(judgements().size(), 4);
-    EXPECT_EQ(record().statistics(QDate::currentDate()).learning + record().statistics(QDate::currentDate()).known, 2);
+    EXPECT_EQ(record().statistics(QDate::currentDate()).learning
+                  + record().statistics(QDate::currentDate()).known,
+              2);
 }
 
 TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
@@ -94,14 +98,14 @@ TEST_F(StageRecordTest, ReviewDeckShowsTheMostOverdueThenTheMostOftenWrong)
     recorder->clear();
 
     action(QStringLiteral("复习篇"))->trigger();
-    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::Review);
+    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Review);
     std::vector<QString> shownInTurn;
     for (int i = 0; i < 4; ++i) {
         shownInTurn.push_back(shown());
         form->showEntry();
     }
-    EXPECT_EQ(shownInTurn, (std::vector<QString>{QStringLiteral("火"), QStringLiteral("水"), QStringLiteral("山"),
-                                                 QStringLiteral("火")}));
+    EXPECT_EQ(shownInTurn, (std::vector<QString> {QStringLiteral("火"), QStringLiteral("水"),
+                                                  QStringLiteral("山"), QStringLiteral("火")}));
     EXPECT_FALSE(action(QStringLiteral("添加"))->isEnabled());
     EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
     EXPECT_TRUE(recorder->messages().isEmpty());
@@ -115,10 +119,10 @@ TEST_F(StageRecordTest, NothingDueSaysSoAndKeepsTheDeck)
     record().flush();
     recorder->clear();
     action(QStringLiteral("复习篇"))->trigger();
-    EXPECT_EQ(recorder->messages(), QStringList{QStringLiteral("今天没有要复习的了！")});
+    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("今天没有要复习的了！")});
     EXPECT_TRUE(recorder->sounds().isEmpty());
-    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::Library);
-    EXPECT_EQ(stage::stageState().deck.size(), 4);
+    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
+    EXPECT_EQ(core::stageState().deck.size(), 4);
     EXPECT_EQ(cursor(), 1);
     EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
@@ -133,12 +137,12 @@ TEST_F(StageRecordTest, ARecordThatCannotBeOpenedSaysSoOnceAndTheStageGoesOn)
     type(u'\r');
     type(u'5');
     settle();
-    EXPECT_EQ(recorder->messages(), QStringList{QStringLiteral("学习记录无法保存，这次的判断不会被记住。")});
+    EXPECT_EQ(recorder->messages(), QStringList {QStringLiteral("学习记录无法保存，这次的判断不会被记住。")});
     EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_EQ(recorder->sounds().count(QStringLiteral("cuo.wav")), 1);
     action(QStringLiteral("复习篇"))->trigger();
     EXPECT_EQ(recorder->messages().size(), 2); // nothing due; no second failure
-    EXPECT_EQ(stage::stageState().deckKind, stage::DeckKind::Library);
+    EXPECT_EQ(core::stageState().deckKind, core::DeckKind::Library);
 }
 
 TEST_F(StageRecordTest, ACorruptRecordIsKeptAsideAndANewOneBegins)
@@ -149,7 +153,7 @@ TEST_F(StageRecordTest, ACorruptRecordIsKeptAsideAndANewOneBegins)
     settle();
     ASSERT_EQ(recorder->messages().size(), 1);
     EXPECT_TRUE(recorder->messages().front().startsWith(QStringLiteral("学习记录文件已损坏")));
-    EXPECT_EQ(judgements(), QStringList{QStringLiteral("大 right")});
+    EXPECT_EQ(judgements(), QStringList {QStringLiteral("大 right")});
     const QStringList aside = QDir(folder.path(QStringLiteral("database")))
                                   .entryList({QStringLiteral("record.sqlite.corrupt-*")}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);

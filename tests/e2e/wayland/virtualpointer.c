@@ -54,7 +54,8 @@ int main(void)
         fprintf(stderr, "the compositor offers no virtual pointers\n");
         return 1;
     }
-    struct zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, NULL);
+    struct zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager,
+                                                                                                     NULL);
     wl_display_roundtrip(display);
     printf("ready\n");
     fflush(stdout);

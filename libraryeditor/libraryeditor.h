@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+
+#include <optional>
+#include <vector>
+
+class QLineEdit;
+class QListView;
+
+namespace libraryeditor {
+
+class LibraryModel;
+
+// The character library editor. It edits its own copy of the library, read
+// when it opens; only " 离开了" writes the copy back, and then closes. However
+// the dialog closes, the stage reads the library again (without redrawing).
+//
+// MarkedIndex is the dialog's remembered position: 0 at open, set from the
+// highlight whenever the user changes it. Insert and the two arrows act on
+// it, the arrows move it along with their entry; add, insert and delete leave
+// it alone, and only delete acts on the highlight.
+class LibraryEditor : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit LibraryEditor(QWidget* parent);
+    ~LibraryEditor() override;
+
+    int markedIndex() const { return m_markedIndex; }
+    // The highlighted row, or -1 when no entry is highlighted.
+    int highlightedRow() const;
+    std::vector<QByteArray> entries() const;
+
+    // Every way of closing ends here: the stage reloads the library first.
+    void done(int result) override;
+
+    // What the controls do.
+public Q_SLOTS:
+    void rememberHighlight();      // the user highlights an entry
+    void addTypedEntry();          // " 添加字": append the typed text
+    void insertTypedEntry();       // "插入字": insert the typed text at MarkedIndex
+    void deleteHighlightedEntry(); // "删除字": remove the highlighted entry
+    void moveEntryUp();            // up arrow: move the entry at MarkedIndex up
+    void moveEntryDown();          // down arrow: move it down
+    void saveAndLeave();           // " 离开了": save the library and close
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void buildHeadings();
+    void buildList();
+    void buildButtons();
+    void makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
+                    void (LibraryEditor::*handler)());
+    void loadLibrary();
+    void reloadStageLibrary();
+    void leave();
+    // Writes the list to the library file; false after the error box.
+    bool writeLibrary();
+    void offerLeavingWithoutSaving();
+
+    // The text field as a library entry, or nothing after telling the user
+    // why it cannot be one.
+    std::optional<QByteArray> typedEntry();
+    void refuseTypedText(const QString& message);
+    void clearTextField();
+    void moveMarkedEntry(int step);
+    QByteArray takeRow(int row);
+
+    LibraryModel* m_model;
+    QListView* m_list;
+    QLineEdit* m_textField;
+    int m_markedIndex = 0;
+    // The library file could not be read at open: the list is not the library.
+    bool m_libraryUnread = false;
+    // A write failed: Esc and the close box leave without writing.
+    bool m_leavingWithoutSaving = false;
+    bool m_pasteRefusalPending = false;
+};
+
+} // namespace libraryeditor

@@ -1,0 +1,153 @@
+#include "progress/progresswindow.h"
+
+#include "core/record.h"
+#include "platform/effects.h"
+#include "platform/gbk.h"
+#include "progress/dailychart.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace progress {
+
+namespace {
+
+// The editor's colours: a cream page, green headings, navy text.
+const QColor kCream(255, 251, 240);
+const QColor kGreen(0, 128, 0);
+const QColor kNavy(0, 0, 128);
+
+QFont captionFont(int pixels, bool bold = false)
+{
+    QFont font(QStringLiteral("华文楷体"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* label(QWidget* parent, const QString& text, const QFont& font, const QColor& colour)
+{
+    auto* result = new QLabel(text, parent);
+    result->setFont(font);
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    result->setPalette(palette);
+    return result;
+}
+
+QLabel* heading(QWidget* parent, const QString& text)
+{
+    return label(parent, text, captionFont(24, true), kGreen);
+}
+
+} // namespace
+
+ProgressWindow::ProgressWindow(core::Record& record, QWidget* parent, QDate today)
+    : QDialog(parent)
+    , m_record(record)
+    , m_today(today)
+{
+    setWindowTitle(QStringLiteral("学习记录"));
+    setModal(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kCream);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    buildLayout();
+    showStatistics();
+}
+
+void ProgressWindow::buildLayout()
+{
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(28, 20, 28, 20);
+    page->setSpacing(12);
+
+    auto* counts = new QHBoxLayout;
+    counts->setSpacing(40);
+    m_known = label(this, {}, captionFont(26, true), kNavy);
+    m_learning = label(this, {}, captionFont(26, true), kNavy);
+    m_due = label(this, {}, captionFont(26, true), kNavy);
+    for (QLabel* count : {m_known, m_learning, m_due})
+        counts->addWidget(count);
+    counts->addStretch();
+    page->addWidget(heading(this, QStringLiteral("认字情况")));
+    page->addLayout(counts);
+
+    page->addWidget(heading(this, QStringLiteral("最近三十天")));
+    m_chart = new DailyChart(this);
+    m_chart->setFont(captionFont(15));
+    page->addWidget(m_chart, 1);
+
+    page->addWidget(heading(this, QStringLiteral("最常认错的字")));
+    m_mostWrong = label(this, {}, captionFont(44, true), kNavy);
+    m_mostWrong->setWordWrap(true);
+    m_mostWrong->setMinimumHeight(120);
+    page->addWidget(m_mostWrong);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    const std::pair<QString, void (ProgressWindow::*)()> commands[] = {
+        {QStringLiteral("导出记录"), &ProgressWindow::exportCsv},
+        {QStringLiteral("清除记录"), &ProgressWindow::clearRecord},
+        {QStringLiteral("关闭"), &ProgressWindow::accept},
+    };
+    for (const auto& [text, handler] : commands) {
+        auto* button = new QPushButton(text, this);
+        button->setFont(captionFont(20, true));
+        button->setMinimumSize(120, 40);
+        connect(button, &QPushButton::clicked, this, handler);
+        buttons->addWidget(button);
+    }
+    page->addLayout(buttons);
+    resize(860, 680);
+}
+
+void ProgressWindow::showStatistics()
+{
+    const core::Statistics stats = m_record.statistics(m_today);
+    m_known->setText(QStringLiteral("已认识 %1 个").arg(stats.known));
+    m_learning->setText(QStringLiteral("正在学 %1 个").arg(stats.learning));
+    m_due->setText(QStringLiteral("今天要复习 %1 个").arg(stats.dueToday));
+    m_chart->setDays(stats.lastDays);
+    QStringList entries;
+    for (const core::WrongCount& wrong : stats.mostWrong)
+        entries.append(platform::gbk::decode(wrong.entry));
+    m_mostWrong->setText(entries.isEmpty() ? QStringLiteral("还没有认错的字")
+                                           : entries.join(QStringLiteral("　")));
+    m_mostWrong->setProperty("entries", entries);
+}
+
+QString ProgressWindow::countsText() const
+{
+    return QStringList {m_known->text(), m_learning->text(), m_due->text()}.join(u' ');
+}
+
+QStringList ProgressWindow::mostWrongShown() const
+{
+    return m_mostWrong->property("entries").toStringList();
+}
+
+void ProgressWindow::exportCsv()
+{
+    const std::optional<QString> path = platform::effects().chooseSaveFile(
+        this, QDir::home().filePath(QStringLiteral("学习记录.csv")), QStringLiteral("CSV 文件 (*.csv)"));
+    if (!path)
+        return;
+    if (!m_record.exportCsv(*path))
+        platform::effects().showMessage(this, QStringLiteral("学习记录没有导出成功。"));
+}
+
+void ProgressWindow::clearRecord()
+{
+    if (!platform::effects().confirm(this, QStringLiteral("要清除全部学习记录吗？清除后不能恢复。")))
+        return;
+    if (!m_record.clear())
+        platform::effects().showMessage(this, QStringLiteral("学习记录没有清除成功。"));
+    showStatistics();
+}
+
+} // namespace progress

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "core/stagestate.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPainterPath>
+#include <QRegion>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+
+namespace stage {
+
+class StageWindow;
+
+// The dialogs that the stage menu opens. The stage knows them only as these
+// commands, given to it where the windows are put together
+// (windows/stagedialogs.h): no window includes another window's header.
+struct StageDialogs {
+    std::function<void(StageWindow& stage)> libraryEditor;                  // 添加
+    std::function<void(StageWindow& stage)> positionPicker;                 // 定位指针
+    std::function<void(StageWindow& stage)> displaySettings;                // 设置
+    std::function<void(StageWindow& stage, core::Record& record)> progress; // 学习记录
+};
+
+// The stage: a frameless window over the whole screen whose shape is cut to
+// the glyphs of the entry it shows, so that only the coloured characters
+// stand over the desktop and receive the mouse.
+class StageWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creates the stage and runs the start-up: opens the settings file, reads
+    // the library, the start position and the display settings, and plays
+    // the chime. An error shows the error box and skips the rest. The menu
+    // opens `dialogs`.
+    explicit StageWindow(StageDialogs dialogs, QWidget* parent = nullptr);
+    ~StageWindow() override;
+
+    // Advances to the next entry and draws it in a new colour, with the
+    // step cue.
+    void showEntry();
+
+    // What is on screen now (for the dialogs and for tests).
+    QColor windowColour() const { return m_colour; }
+    const QRegion& shape() const { return m_shape; }
+    // The same glyphs in the window's device pixels, as the window is cut.
+    const QRegion& nativeShape() const { return m_nativeShape; }
+    // Whether the glyphs are painted smooth on a see-through window.
+    bool isTranslucent() const { return m_translucent; }
+    QByteArray shownEntry() const { return m_entry; }
+    const QFont& drawnFont() const { return m_font; }
+
+    // The stage menu, as the right button opens it.
+    QMenu* stageMenu() const { return m_menu; }
+    // Sets the items' state as it is just before the menu opens.
+    void prepareMenu();
+
+    // The learning record, opened on first use; null only when it could not
+    // even be made.
+    core::Record* learningRecord();
+
+    // Ends the program. Tests replace it to watch the end without ending.
+    void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    void readStartup();
+    void buildMenu();
+    void showColourMode();
+    void endProgram();
+
+    // The stage menu's commands.
+    void openLibraryEditor();
+    void openPositionPicker();
+    void openDisplaySettings();
+    void useRandomColours();
+    void useSingleColour();
+    void chooseSingleColour();
+    void showDeck(core::DeckKind kind);
+    void showReviewDeck();
+    void openProgress();
+    void openHelp();
+    void rememberPlaceAndClose();
+
+    QColor nextColour();
+    void drawEntry(QByteArrayView entry);
+    void applyShape();
+    void cutWindowToShape();
+    bool hitsGlyph(QPointF at) const;
+    void regainKeyboard();
+    void judge(bool right);
+    void showRecordFailure(const QString& message);
+
+    QByteArray m_entry;
+    QColor m_colour;
+    QString m_face;
+    QFont m_font;
+    QPoint m_textPlace;
+    QRegion m_shape;
+    // m_shape found again on the device pixels: finer than m_shape scaled
+    // up where a device pixel ratio above 1 puts several under each pixel.
+    QRegion m_nativeShape;
+    // m_nativeShape in device-independent coordinates, to paint exactly
+    // the device pixels that the window keeps.
+    QPainterPath m_nativeShapePath;
+    // The glyphs' outlines as painted; m_shape is the pixels they cover.
+    QPainterPath m_glyphs;
+    // Painted smooth on a see-through window with only its input cut to the
+    // glyphs, where a compositor draws the screen.
+    bool m_translucent = false;
+    bool m_firstShowDone = false;
+    bool m_firstMapDone = false;
+    bool m_pressIsClick = false;
+    // Only the first judgement of each showing is recorded.
+    bool m_judgedThisShowing = false;
+    bool m_recordConnected = false;
+    bool m_recordFailureShown = false;
+
+    QMenu* m_menu = nullptr;
+    QAction* m_addAction = nullptr;
+    QAction* m_randomColourAction = nullptr;
+    QAction* m_singleColourAction = nullptr;
+    QAction* m_chooseColourAction = nullptr;
+    // The colour chooser starts on the colour last accepted in this run.
+    QColor m_lastChosenColour = Qt::black;
+    std::function<void()> m_endProgram;
+    StageDialogs m_dialogs;
+};
+
+} // namespace stage
