@@ -10,8 +10,14 @@ namespace {
 
 constexpr UINT kCodePage = 936;
 
-bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFE && byte != 0x7F; }
+bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+bool isTrailByte(unsigned char byte)
+{
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
 
 // The characters of `bytes`, or nothing when they hold a sequence that is no
 // character of the code page.

@@ -6,8 +6,8 @@
 
 #include <QWindow>
 
-#include <windows.h>
 #include <dwmapi.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -54,7 +54,9 @@ bool screenIsComposited()
 
 // A frameless window gets no shadow from the desktop window manager, and
 // inactive windows aren't dimmed.
-void setPlainForCompositors(QWindow*) {}
+void setPlainForCompositors(QWindow*)
+{
+}
 
 bool isMapEvent(const QByteArray& eventType, const void* message)
 {

@@ -41,13 +41,24 @@ struct OutputFormat {
     int channelCount = 1;
 };
 
-struct Output {
+struct AudioOutput {
     std::unique_ptr<OutputThread> thread; // not started yet
     OutputFormat format;
 };
 
 // An output on the default device that plays `cues`, at `preferredRate` when
 // the device takes it; nothing when there is no output device.
-std::optional<Output> defaultOutput(CueStream& cues, int preferredRate);
+std::optional<AudioOutput> defaultAudioOutput(CueStream& cues, int preferredRate);
+
+// How often an output tops its stream up.
+inline constexpr std::chrono::milliseconds kOutputFeedInterval {5};
+// A running stream keeps the audio system busy; after this much silence it is
+// suspended until the next cue.
+inline constexpr std::chrono::seconds kOutputSuspendAfter {30};
+
+// An object left on purpose to end with the process (an output stream that
+// would take long to close): the leak checker of a sanitized build must not
+// take it for a leak.
+void leaveToTheProcess(void* object);
 
 } // namespace platform

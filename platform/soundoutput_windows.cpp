@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <array>
 #include <atomic>
@@ -24,8 +24,6 @@ namespace {
 // goes out in the next buffer.
 constexpr int kBufferCount = 4;
 constexpr std::chrono::milliseconds kBufferDuration = 20ms;
-constexpr std::chrono::milliseconds kFeedInterval = 5ms;
-constexpr std::chrono::seconds kSuspendAfter = 30s;
 
 class WaveOutThread final : public OutputThread {
 public:
@@ -44,7 +42,8 @@ public:
 
     void wake() override
     {
-        QMetaObject::invokeMethod(&m_waker, [this] { startCue(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_waker, [this] { startCue(); }, Qt::QueuedConnection);
     }
 
     void quitLeavingStreamOpen() override
@@ -65,7 +64,7 @@ protected:
             return;
         QTimer feeder;
         feeder.setTimerType(Qt::PreciseTimer);
-        feeder.setInterval(kFeedInterval);
+        feeder.setInterval(kOutputFeedInterval);
         QObject::connect(&feeder, &QTimer::timeout, &feeder, [this] { feed(); });
         m_feeder = &feeder;
         m_lastSound = CueStream::Clock::now();
@@ -82,7 +81,7 @@ protected:
 private:
     bool open()
     {
-        WAVEFORMATEX wave{};
+        WAVEFORMATEX wave {};
         wave.wFormatTag = WAVE_FORMAT_PCM;
         wave.nChannels = WORD(m_format.channelCount);
         wave.nSamplesPerSec = DWORD(m_format.sampleRate);
@@ -120,7 +119,7 @@ private:
         const auto now = CueStream::Clock::now();
         if (m_cues.isPlaying()) {
             m_lastSound = now;
-        } else if (now - m_lastSound > kSuspendAfter) {
+        } else if (now - m_lastSound > kOutputSuspendAfter) {
             m_feeder->stop();
             waveOutPause(m_device);
             m_paused = true;
@@ -154,14 +153,14 @@ private:
 
     struct Buffer {
         std::vector<char> bytes;
-        WAVEHDR header{};
+        WAVEHDR header {};
     };
 
     const OutputFormat m_format;
     CueStream& m_cues;
     QObject m_waker; // lives on the output thread; cues are posted to it
-    std::atomic<qint64> m_bufferMicroseconds{0};
-    std::atomic<bool> m_leaveStreamOpen{false};
+    std::atomic<qint64> m_bufferMicroseconds {0};
+    std::atomic<bool> m_leaveStreamOpen {false};
     // Used on the output thread only, while it runs.
     HWAVEOUT m_device = nullptr;
     std::array<Buffer, kBufferCount> m_buffers;
@@ -172,13 +171,13 @@ private:
 
 } // namespace
 
-std::optional<Output> defaultOutput(CueStream& cues, int preferredRate)
+std::optional<AudioOutput> defaultAudioOutput(CueStream& cues, int preferredRate)
 {
     if (waveOutGetNumDevs() == 0)
         return std::nullopt;
     // The wave mapper takes any PCM format and converts it for the device.
-    const OutputFormat format{preferredRate, 1};
-    return Output{std::make_unique<WaveOutThread>(format, cues), format};
+    const OutputFormat format {preferredRate, 1};
+    return AudioOutput {std::make_unique<WaveOutThread>(format, cues), format};
 }
 
 } // namespace platform
