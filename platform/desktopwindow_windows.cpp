@@ -6,8 +6,9 @@
 
 #include <QWindow>
 
-#include <dwmapi.h>
 #include <windows.h>
+
+#include <dwmapi.h>
 
 #include <vector>
 

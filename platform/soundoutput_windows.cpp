@@ -2,8 +2,9 @@
 
 #include <QTimer>
 
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 
 #include <array>
 #include <atomic>
