@@ -19,41 +19,44 @@ bool isTrailByte(unsigned char byte)
     return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
 }
 
-// The characters of `bytes`, or nothing when they hold a sequence that is no
-// character of the code page.
-std::optional<QString> decodeStrictly(QByteArrayView bytes)
+// The characters of `bytes`: with `strictly`, nothing when they hold a
+// sequence that is no character of the code page.
+std::optional<QString> convert(QByteArrayView bytes, bool strictly)
 {
     if (bytes.isEmpty())
         return QString();
-    const int size = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()),
-                                         nullptr, 0);
+    const DWORD flags = strictly ? MB_ERR_INVALID_CHARS : 0;
+    const int size = MultiByteToWideChar(kCodePage, flags, bytes.data(), int(bytes.size()), nullptr, 0);
     if (size <= 0)
         return std::nullopt;
     QString text(size, Qt::Uninitialized);
-    MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()),
+    MultiByteToWideChar(kCodePage, flags, bytes.data(), int(bytes.size()),
                         reinterpret_cast<wchar_t*>(text.data()), size);
     return text;
 }
 
 // Character by character, as ICU reads broken text: a lead byte and a trail
 // byte that make no character are one replacement character; a lead byte
-// without a trail byte is one, and what follows it is read afresh.
-QString decodeLeniently(QByteArrayView bytes)
+// without a trail byte is one, and what follows it is read afresh. Every
+// single byte that is no lead byte is a character (0x80 the euro sign, 0xFF
+// U+F8F5), though Wine's strict conversion refuses 0xFF.
+QString decodeCharacterByCharacter(QByteArrayView bytes)
 {
+    const QString replacement(QChar::ReplacementCharacter);
     QString text;
     text.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        qsizetype length = 1;
-        if (isLeadByte(byte))
-            length = i + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[i + 1])) ? 2 : 0;
-        if (length == 0) {
-            text += QChar(QChar::ReplacementCharacter);
+        if (!isLeadByte(byte)) {
+            text += convert(bytes.sliced(i, 1), false).value_or(replacement);
             ++i;
-            continue;
+        } else if (i + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
+            text += convert(bytes.sliced(i, 2), true).value_or(replacement);
+            i += 2;
+        } else {
+            text += replacement;
+            ++i;
         }
-        text += decodeStrictly(bytes.sliced(i, length)).value_or(QString(QChar(QChar::ReplacementCharacter)));
-        i += length;
     }
     return text;
 }
@@ -62,9 +65,9 @@ QString decodeLeniently(QByteArrayView bytes)
 
 QString decode(QByteArrayView bytes)
 {
-    if (std::optional<QString> text = decodeStrictly(bytes))
+    if (std::optional<QString> text = convert(bytes, true))
         return *text;
-    return decodeLeniently(bytes);
+    return decodeCharacterByCharacter(bytes);
 }
 
 Encoded encode(QStringView text)
