@@ -35,8 +35,9 @@ uchardet_sha256=3fc79408ae1d84b406922fa9319ce005631c95ca0f34b205fad867e8b30e45b1
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   cmake ninja-build pkg-config dpkg-dev tcl qt6-base-dev qt6-base-dev-tools
-  nsis zip icoutils imagemagick
-  wine wine64 xvfb xauth xdotool x11-utils sqlite3 fonts-arphic-ukai
+  qt6-translations-l10n libgtest-dev libgmock-dev
+  nsis zip unzip icoutils imagemagick
+  wine wine64 xvfb xauth xdotool x11-utils x11-xserver-utils sqlite3 python3 fonts-arphic-ukai
 )
 
 say() { echo "windows-qt: $*" >&2; }
@@ -122,10 +123,16 @@ build_qtbase() {
     -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >../qtbase-configure.log 2>&1 \
     || { tail -40 ../qtbase-configure.log >&2; say "configure failed (log: $PWD/../qtbase-configure.log)"; exit 1; }
-  cmake --build . --parallel "$jobs" >../qtbase-build.log 2>&1 \
-    || { tail -40 ../qtbase-build.log >&2; say "build failed (log: $PWD/../qtbase-build.log)"; exit 1; }
-  cmake --install . >/dev/null
   cd ..
+  finish_qtbase
+}
+
+# Builds and installs the configured qtbase; an interrupted build goes on
+# from where it stopped.
+finish_qtbase() {
+  cmake --build qtbase-build --parallel "$jobs" >>qtbase-build.log 2>&1 \
+    || { tail -40 qtbase-build.log >&2; say "build failed (log: $PWD/qtbase-build.log)"; exit 1; }
+  cmake --install qtbase-build >/dev/null || { say "install failed"; exit 1; }
 }
 
 # uchardet as a static library with its pkg-config file, as on Linux.
@@ -151,20 +158,29 @@ main() {
     return
   fi
   started=$(date +%s)
-  say "building Qt for Windows into $prefix (about half an hour on 2 cores)"
-  "${as_root[@]}" mkdir -p "$cache"
-  "${as_root[@]}" chown "$(id -u):$(id -g)" "$cache"
-  rm -rf "$prefix" "$cache/work-$hash"
-  mkdir -p "$prefix" "$cache/work-$hash"
-  # Qt's installed qt.toolchain.cmake names the toolchain file by its absolute
-  # path: a copy inside the prefix keeps the prefix independent of the tree.
-  cp "$toolchain" "$prefix/mingw-w64.cmake"
   work="$cache/work-$hash"
-  (
-    cd "$work"
-    build_uchardet "$prefix"
-    build_qtbase "$prefix"
-  )
+  if [[ -f "$work/qtbase-build/build.ninja" && -f "$prefix/mingw-w64.cmake" ]]; then
+    say "going on with the interrupted build in $work"
+    (
+      cd "$work"
+      finish_qtbase
+    )
+  else
+    say "building Qt for Windows into $prefix (about half an hour on 2 idle cores)"
+    "${as_root[@]}" mkdir -p "$cache"
+    "${as_root[@]}" chown "$(id -u):$(id -g)" "$cache"
+    rm -rf "$prefix" "$work"
+    mkdir -p "$prefix" "$work"
+    # Qt's installed qt.toolchain.cmake names the toolchain file by its
+    # absolute path: a copy inside the prefix keeps the prefix independent
+    # of the tree.
+    cp "$toolchain" "$prefix/mingw-w64.cmake"
+    (
+      cd "$work"
+      build_uchardet "$prefix"
+      build_qtbase "$prefix"
+    )
+  fi
   rm -rf "$work"
   touch "$prefix/.complete"
   say "built in $(($(date +%s) - started)) s"
