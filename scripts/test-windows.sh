@@ -97,7 +97,11 @@ wine_run 300 'C:\QuenloSetup.exe' /S
 timeout 120 wineserver -w
 check "installs into Program Files" test -f "$program_dir/bin/quenlo.exe"
 check "Start menu entry" test -f "$start_menu_entry"
-check "listed in Add/Remove Programs" wine_run 60 reg query "$uninstall_key" /v UninstallString
+if wine_run 60 reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1; then
+  pass "listed in Add/Remove Programs"
+else
+  fail "listed in Add/Remove Programs"
+fi
 
 user_dir=$(ls -d "$drive_c"/users/*/AppData/Roaming 2>/dev/null | grep -v /Public/ | head -1)/Quenlo
 help_text=$(wine_run 60 "C:\\Program Files\\Quenlo\\bin\\quenlo.exe" --help 2>/dev/null | tr -d '\r')
