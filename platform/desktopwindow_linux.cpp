@@ -247,6 +247,16 @@ void setNativeShape(xcb_connection_t* connection, QWindow* window, xcb_shape_kin
                          xcb_window_t(window->winId()), 0, 0, uint32_t(rectangles.size()), rectangles.data());
 }
 
+// Without X11: Qt sets a Wayland surface's input region from the mask and
+// leaves the picture whole; elsewhere the platform scales the mask.
+void setShapeThroughQt(QWindow* window, const QRegion& glyphs)
+{
+    if (onWayland())
+        setWaylandInputRegion(window, glyphs);
+    else
+        window->setMask(glyphs);
+}
+
 } // namespace
 
 void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs)
@@ -255,12 +265,7 @@ void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& native
         return;
     xcb_connection_t* connection = x11Connection();
     if (!connection) {
-        // Qt sets a Wayland surface's input region from the mask and leaves
-        // the picture whole.
-        if (onWayland())
-            setWaylandInputRegion(window, glyphs);
-        else
-            window->setMask(glyphs);
+        setShapeThroughQt(window, glyphs);
         return;
     }
     // Set past Qt, whose mask counts device-independent pixels only.
@@ -275,10 +280,7 @@ void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& 
         return;
     xcb_connection_t* connection = x11Connection();
     if (!connection) {
-        if (onWayland())
-            setWaylandInputRegion(window, glyphs);
-        else
-            window->setMask(glyphs);
+        setShapeThroughQt(window, glyphs);
         return;
     }
     // The input shape follows the bounding one.
