@@ -57,8 +57,13 @@ std::optional<QString> sharedDataDir(const QString& exeDir)
 #ifdef Q_OS_WIN
 // %APPDATA%, the roaming application data folder, where Windows programs keep
 // what belongs to the user and follows them from one computer to another.
+// The variable first, as its name says (and as tests and administrators may
+// point it elsewhere), then the known folder it normally names.
 QString roamingAppDataDir()
 {
+    const QString variable = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    if (!variable.isEmpty() && QDir::isAbsolutePath(variable))
+        return variable;
     QString dir;
     PWSTR path = nullptr;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path)))
