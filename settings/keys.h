@@ -13,8 +13,16 @@ inline constexpr char kStartPosition[] = "qswz";
 inline constexpr char kFontFace[] = "zt";
 inline constexpr char kSingleColour[] = "danyi";
 inline constexpr char kColourMode[] = "xuanze";
+// In the place section: 1 when the positions are offsets from the centre.
+inline constexpr char kCentredPlaces[] = "jz";
+// In the colour section: the outline (1 on, 0 off), the backdrop (1 on,
+// 0 off) and the backdrop's colour.
+inline constexpr char kOutline[] = "miaobian";
+inline constexpr char kBackdrop[] = "mubu";
+inline constexpr char kBackdropColour[] = "mubuse";
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";
+inline constexpr char kDefaultBackdropColour[] = "$00E8F0F4"; // a pale warm grey
 
 } // namespace settings::keys

@@ -24,6 +24,12 @@ inline constexpr Colour rgb(int red, int green, int blue)
 
 enum class ColourMode { Random, Single };
 
+// What a stored position means. Settings written before entries were
+// centred hold the top-left corner of the text in window coordinates; now a
+// position is how far the middle of the entry's ink lies from the middle of
+// the screen, and an entry too big for the screen is drawn smaller.
+enum class Placement { FromTopLeft, FromCentre };
+
 struct Position {
     qint32 x = 0;
     qint32 y = 0;
@@ -38,6 +44,12 @@ struct StageSettings {
     std::array<Position, kWordClassCount> positions {}; // pixels, by WordClass
     Colour singleColour = 0;
     ColourMode colourMode = ColourMode::Random;
+    Placement placement = Placement::FromCentre;
+    // A contrasting light or dark edge round every stroke.
+    bool outline = true;
+    // A calm plain colour over the whole screen behind the glyphs (幕布).
+    bool backdrop = false;
+    Colour backdropColour = 0;
 
     qint32& size(WordClass c) { return sizes[static_cast<int>(c)]; }
     qint32 size(WordClass c) const { return sizes[static_cast<int>(c)]; }

@@ -1,7 +1,10 @@
 #include "settings/startupread.h"
 
+#include "platform/error.h"
 #include "settings/colourtext.h"
 #include "settings/keys.h"
+
+#include <limits>
 
 namespace settings {
 
@@ -73,14 +76,42 @@ StageSettings defaultStageSettings()
     settings.size(Three) = 260;
     settings.size(Many) = 105;
     settings.size(Four) = 190;
-    settings.position(One) = {100, -100};
-    settings.position(Two) = {-36, 50};
-    settings.position(Three) = {-22, 120};
-    settings.position(Many) = {0, 100};
-    settings.position(Four) = {0, 200};
+    settings.placement = Placement::FromCentre; // every position (0, 0): centred
     settings.singleColour = textToColour(keys::kDefaultSingleColour);
     settings.colourMode = ColourMode::Random;
+    settings.outline = true;
+    settings.backdrop = false;
+    settings.backdropColour = textToColour(keys::kDefaultBackdropColour);
     return settings;
+}
+
+std::array<Position, kWordClassCount> topLeftDefaultPositions()
+{
+    std::array<Position, kWordClassCount> positions {};
+    positions[static_cast<int>(One)] = {100, -100};
+    positions[static_cast<int>(Two)] = {-36, 50};
+    positions[static_cast<int>(Three)] = {-22, 120};
+    positions[static_cast<int>(Many)] = {0, 100};
+    positions[static_cast<int>(Four)] = {0, 200};
+    return positions;
+}
+
+Placement storedPlacement(const SettingsFile& file)
+{
+    // A key that is absent reads as this value, which no file holds.
+    constexpr qint32 absent = std::numeric_limits<qint32>::min();
+    const qint32 centred = file.readInteger(keys::kPlaceSection, keys::kCentredPlaces, absent);
+    if (centred != absent)
+        return centred == 0 ? Placement::FromTopLeft : Placement::FromCentre;
+    // Earlier versions wrote all ten positions together, as top-left
+    // corners; a file without any of them never held a position.
+    for (WordClass c : kClassesByKey) {
+        for (const char* key : {xKey(c), yKey(c)}) {
+            if (file.readInteger(keys::kPlaceSection, key, absent) != absent)
+                return Placement::FromTopLeft;
+        }
+    }
+    return Placement::FromCentre;
 }
 
 void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSettings& settings)
@@ -91,7 +122,10 @@ void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSett
 
 void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
 {
-    const StageSettings defaults = defaultStageSettings();
+    StageSettings defaults = defaultStageSettings();
+    settings.placement = storedPlacement(file);
+    if (settings.placement == Placement::FromTopLeft)
+        defaults.positions = topLeftDefaultPositions();
 
     for (WordClass c : kClassesByKey)
         readSize(file, settings, defaults, c);
@@ -114,6 +148,18 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
 
     const qint32 mode = file.readInteger(keys::kColourSection, keys::kColourMode, kRandomModeValue);
     settings.colourMode = mode == kRandomModeValue ? ColourMode::Random : ColourMode::Single;
+
+    settings.outline = file.readInteger(keys::kColourSection, keys::kOutline, 1) != 0;
+    settings.backdrop = file.readInteger(keys::kColourSection, keys::kBackdrop, 0) != 0;
+    // A backdrop colour that is not a colour keeps the default: the backdrop
+    // is no reason to stop the start.
+    const QByteArray backdropText = file.readString(keys::kColourSection, keys::kBackdropColour,
+                                                    keys::kDefaultBackdropColour);
+    try {
+        settings.backdropColour = textToColour(backdropText);
+    } catch (const platform::Error&) {
+        settings.backdropColour = defaults.backdropColour;
+    }
 }
 
 void writeDisplaySettings(SettingsFile& file, const StageSettings& settings)
@@ -131,6 +177,10 @@ void writeDisplaySettings(SettingsFile& file, const StageSettings& settings)
         writePosition(file, xKey(c), settings.position(c).x);
         writePosition(file, yKey(c), settings.position(c).y);
     }
+    file.writeInteger(keys::kPlaceSection, keys::kCentredPlaces,
+                      settings.placement == Placement::FromCentre ? 1 : 0);
+    file.writeInteger(keys::kColourSection, keys::kOutline, settings.outline ? 1 : 0);
+    file.writeString(keys::kColourSection, keys::kBackdropColour, colourToText(settings.backdropColour));
 }
 
 } // namespace settings

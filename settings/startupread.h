@@ -11,8 +11,18 @@ const char* sizeKey(WordClass c);
 const char* xKey(WordClass c);
 const char* yKey(WordClass c);
 
-// The settings every key falls back to when the file lacks it.
+// The settings every key falls back to when the file lacks it: entries
+// centred.
 StageSettings defaultStageSettings();
+
+// The positions that a settings file written before entries were centred
+// falls back to for a key it lacks: top-left corners of the text.
+std::array<Position, kWordClassCount> topLeftDefaultPositions();
+
+// What the file's positions mean: offsets from the centre when the file says
+// so ("jz" = 1) or holds no position at all; top-left corners when it holds
+// positions written before entries were centred, or says "jz" = 0.
+Placement storedPlacement(const SettingsFile& file);
 
 // The start-up read: the start position into `deckCursor`, then sizes,
 // positions, face, single colour and colour mode into `settings`, each
@@ -27,7 +37,8 @@ void readStartupSettings(const SettingsFile& file, qint32& deckCursor, StageSett
 void readDisplaySettings(const SettingsFile& file, StageSettings& settings);
 
 // Writes the face, the five sizes and the ten positions, in the order of the
-// display settings dialog's "save". Throws at the first failed write.
+// display settings dialog's "save", then what the positions mean, the
+// outline switch and the backdrop's colour. Throws at the first failed write.
 void writeDisplaySettings(SettingsFile& file, const StageSettings& settings);
 
 } // namespace settings

@@ -344,11 +344,17 @@ QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
 
 } // namespace
 
-QRegion glyphRegion(const QPainterPath& path, QSize windowSize)
+QPen outlinePen(const QColor& colour, qreal width)
+{
+    return QPen(colour, 2 * width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+QRegion glyphRegion(const QPainterPath& path, QSize windowSize, qreal outlineWidth)
 {
     if (path.isEmpty() || windowSize.isEmpty())
         return {};
-    const QRectF reach = path.controlPointRect().adjusted(-1, -1, 1, 1);
+    const qreal reachOut = 1 + std::max<qreal>(0, outlineWidth);
+    const QRectF reach = path.controlPointRect().adjusted(-reachOut, -reachOut, reachOut, reachOut);
     // Clipped while still in floating point: text placed near the 32-bit
     // limits reaches far beyond what integer rectangles hold.
     const QRectF window(QPointF(0, 0), QSizeF(windowSize));
@@ -363,6 +369,8 @@ QRegion glyphRegion(const QPainterPath& path, QSize windowSize)
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.translate(-area.topLeft());
         painter.fillPath(path, Qt::black);
+        if (outlineWidth > 0)
+            painter.strokePath(path, outlinePen(Qt::black, outlineWidth));
     }
     return regionFromCoverage(coverage, area.topLeft());
 }

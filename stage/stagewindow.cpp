@@ -13,10 +13,12 @@
 #include "stage/glyphrenderer.h"
 #include "stage/helpwindow.h"
 #include "stage/menuicons.h"
+#include "stage/readablecolours.h"
 #include "stage/soundcues.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -62,6 +64,11 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     m_state.deckKind = core::DeckKind::Library;
     readStartup();
     showColourMode();
+    showBackdropState();
+
+    m_captionTimer.setSingleShot(true);
+    connect(&m_captionTimer, &QTimer::timeout, this,
+            [this] { platform::guarded(this, [this] { hideFirstStartCaption(); }); });
 }
 
 StageWindow::~StageWindow()
@@ -73,9 +80,11 @@ StageWindow::~StageWindow()
 void StageWindow::readStartup()
 {
     core::StageState& state = m_state;
-    const bool libraryRead = platform::guarded(this, [&state] {
+    const bool libraryRead = platform::guarded(this, [this, &state] {
         state.settingsFile = std::make_unique<settings::SettingsFile>(
             platform::dataPath(u"database\\qrnv.ini"));
+        // Nothing has written the settings yet: a first start, which explains itself.
+        m_firstStart = !QFileInfo::exists(state.settingsFile->path());
         state.deck = core::readDeckFile(platform::dataPath(core::deckFileName(core::DeckKind::Library)));
         state.deckKind = core::DeckKind::Library;
     });
@@ -142,9 +151,13 @@ QColor StageWindow::nextColour()
     const int blue = component(generator);
 
     const core::StageState& state = m_state;
-    if (state.settings.colourMode == settings::ColourMode::Random)
-        return QColor(red, green, blue);
-    return settings::toQColor(state.settings.singleColour).value_or(m_colour);
+    if (state.settings.colourMode == settings::ColourMode::Single)
+        return settings::toQColor(state.settings.singleColour).value_or(m_colour);
+    // A colour of the palette, never the same twice running.
+    const std::span<const QColor> palette = randomPalette();
+    const size_t drawn = size_t(red + green + blue) % palette.size();
+    const QColor colour = palette[drawn];
+    return colour == m_colour ? palette[(drawn + 1) % palette.size()] : colour;
 }
 
 void StageWindow::showEntry()
@@ -157,29 +170,68 @@ void StageWindow::showEntry()
     playCue(SoundCue::Step);
 }
 
+void StageWindow::redraw()
+{
+    layOutEntry();
+    applyShape();
+}
+
 void StageWindow::drawEntry(QByteArrayView entry)
 {
-    const settings::StageSettings& settings = m_state.settings;
-    const settings::WordClass wordClass = wordClassOf(entry);
     m_entry = entry.toByteArray();
+    layOutEntry();
+    applyShape();
+}
+
+void StageWindow::layOutEntry()
+{
+    const settings::StageSettings& settings = m_state.settings;
+    const settings::WordClass wordClass = wordClassOf(m_entry);
     m_face = drawingFace(settings.fontFace, m_face);
     m_font = drawingFont(m_face, settings.size(wordClass), logicalDpiY());
-    const settings::Position place = settings.position(wordClass);
-    m_textPlace = QPoint(place.x, place.y);
-    applyShape();
+    m_layout = layoutEntry(platform::gbk::decode(m_entry), m_font, settings.placement,
+                           settings.position(wordClass), size());
+    m_outlineWidth = settings.outline ? outlineWidthFor(m_font.pixelSize() * m_layout.scale) : 0;
+    m_glyphs = m_layout.glyphs;
+    if (m_caption.isEmpty() && !m_firstStart)
+        return;
+    m_firstStart = false;
+    QFont captionFont(m_face);
+    captionFont.setPixelSize(qMax(16, height() / 40));
+    captionFont.setBold(true);
+    m_caption = captionBeside(
+        QStringLiteral("点字或按回车：下一个　空格：读对了　数字键：读错了　右键点字：菜单　F1：帮助"),
+        captionFont,
+        m_glyphs.boundingRect().marginsAdded(
+            QMarginsF(m_outlineWidth, m_outlineWidth, m_outlineWidth, m_outlineWidth)),
+        size());
+    if (!m_captionTimer.isActive())
+        startFirstStartCaption();
+}
+
+// The glyphs with their outline and the hint beside them, in a window of
+// `windowSize` device pixels, `ratio` of them to a pixel.
+QRegion StageWindow::inkShape(QSize windowSize, qreal ratio) const
+{
+    const QTransform toDevice = QTransform::fromScale(ratio, ratio);
+    QRegion shape = glyphRegion(toDevice.map(m_glyphs), windowSize, m_outlineWidth * ratio);
+    if (!m_caption.isEmpty())
+        shape += glyphRegion(toDevice.map(m_caption), windowSize, outlineWidthFor(0) * ratio);
+    return shape;
 }
 
 void StageWindow::applyShape()
 {
     const QRect before = m_shape.boundingRect();
-    const QPainterPath outlines = glyphPath(platform::gbk::decode(m_entry), m_font, m_textPlace);
-    m_glyphs = emboldened(outlines, emboldenWidth(m_font));
-    m_shape = glyphRegion(m_glyphs, size());
-    if (m_shape.isEmpty()) {
-        m_shape = placeholderMark(m_textPlace, size());
+    m_shape = inkShape(size(), 1);
+    if (m_glyphs.isEmpty() || m_shape.isEmpty()) {
+        // Nothing to draw still leaves a mark to click.
+        m_shape = placeholderMark(m_layout.anchor.toPoint(), size());
         m_glyphs = QPainterPath();
         m_glyphs.addRegion(m_shape);
     }
+    if (m_state.settings.backdrop)
+        m_shape = QRegion(rect());
 
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, m_colour);
@@ -206,7 +258,8 @@ void StageWindow::cutWindowToShape()
         // place are device-independent, its edges are not.
         const QTransform toDevice = QTransform::fromScale(ratio, ratio);
         const QSize deviceSize(qCeil(width() * ratio), qCeil(height() * ratio));
-        m_nativeShape = glyphRegion(toDevice.map(m_glyphs), deviceSize);
+        m_nativeShape = m_state.settings.backdrop ? QRegion(QRect(QPoint(0, 0), deviceSize))
+                                                  : inkShape(deviceSize, ratio);
         if (m_nativeShape.isEmpty())
             m_nativeShape = toDevice.map(m_shape);
         QPainterPath devicePixels;
@@ -277,28 +330,52 @@ bool StageWindow::nativeEvent(const QByteArray& eventType, void* message, qintpt
 void StageWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // The shape is cut to the window: rebuild it for the final size.
+    // The entry is placed on the window and cut to it: lay it out again for
+    // the final size.
     if (m_firstShowDone)
-        platform::guarded(this, [this] { applyShape(); });
+        platform::guarded(this, [this] { redraw(); });
+}
+
+QColor StageWindow::outlineColour() const
+{
+    return outlineColourFor(m_colour);
 }
 
 void StageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (m_translucent) {
-        // Smooth edges; the see-through background is cleared by Qt.
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(m_glyphs, m_colour);
-        return;
+    const settings::StageSettings& settings = m_state.settings;
+    if (settings.backdrop) {
+        painter.fillRect(rect(), settings::toQColor(settings.backdropColour).value_or(Qt::white));
+    } else if (!m_translucent) {
+        // Every pixel the window keeps, whole, in the colour of its edge;
+        // the glyphs are then painted smooth inside it.
+        const QColor edge = m_outlineWidth > 0 ? outlineColour() : m_colour;
+        if (!m_nativeShapePath.isEmpty()) {
+            // Device pixels that the window keeps: its edges lie on device
+            // pixel boundaries, so the fill covers them exactly.
+            painter.fillPath(m_nativeShapePath, edge);
+        } else {
+            painter.setClipRegion(m_shape);
+            painter.fillRect(m_shape.boundingRect(), edge);
+            painter.setClipping(false);
+        }
     }
-    if (!m_nativeShapePath.isEmpty()) {
-        // Device pixels that the window keeps, whole: its edges lie on
-        // device pixel boundaries, so the fill covers them exactly.
-        painter.fillPath(m_nativeShapePath, m_colour);
-        return;
-    }
-    painter.setClipRegion(m_shape);
-    painter.fillRect(m_shape.boundingRect(), m_colour);
+    // Smooth edges; on a see-through window the outline is a soft halo.
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintInk(painter);
+}
+
+void StageWindow::paintInk(QPainter& painter) const
+{
+    auto paint = [&](const QPainterPath& path, qreal outline) {
+        if (outline > 0)
+            painter.strokePath(path, outlinePen(outlineColour(), outline));
+        painter.fillPath(path, m_colour);
+    };
+    paint(m_glyphs, m_outlineWidth);
+    if (!m_caption.isEmpty())
+        paint(m_caption, outlineWidthFor(0));
 }
 
 void StageWindow::mousePressEvent(QMouseEvent* event)
@@ -317,6 +394,10 @@ void StageWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_F1) {
+        platform::guarded(this, [this] { openHelp(); });
+        return;
+    }
     const QString text = event->text();
     if (text.isEmpty()) {
         QWidget::keyPressEvent(event); // the menu key arrives as a context menu event
@@ -328,7 +409,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         if (key == u'\r')
             showEntry();
         if (key == 27) {
-            endProgram(); // without storing the position
+            if (escapeEndsProgram())
+                endProgram(); // without storing the position
             return;
         }
         if (key == u' ') {
@@ -357,7 +439,38 @@ void StageWindow::contextMenuEvent(QContextMenuEvent* event)
         at = screen() ? screen()->geometry().topLeft() : QPoint(0, 0);
     else if (!hitsGlyph(event->pos()))
         return;
+    // The hint has been understood.
+    platform::guarded(this, [this] { hideFirstStartCaption(); });
     m_menu->popup(at);
+}
+
+bool StageWindow::escapeEndsProgram()
+{
+    if (!m_state.settings.backdrop)
+        return true;
+    // A child banging on the keyboard does not end the lesson: with the
+    // backdrop, Esc must come twice within a second.
+    constexpr qint64 kSecond = 1000;
+    if (m_lastEscape.isValid() && m_lastEscape.elapsed() <= kSecond)
+        return true;
+    m_lastEscape.start();
+    return false;
+}
+
+void StageWindow::startFirstStartCaption()
+{
+    constexpr int kMinute = 60 * 1000;
+    m_captionTimer.start(kMinute);
+}
+
+void StageWindow::hideFirstStartCaption()
+{
+    m_firstStart = false;
+    m_captionTimer.stop();
+    if (m_caption.isEmpty())
+        return;
+    m_caption = QPainterPath();
+    applyShape();
 }
 
 void StageWindow::buildMenu()
@@ -390,6 +503,8 @@ void StageWindow::buildMenu()
     colourMenu->addSeparator();
     m_chooseColourAction = command(colourMenu, menuicons::pickColour(), QStringLiteral("设置单一字体颜色"),
                                    &StageWindow::chooseSingleColour);
+    m_backdropAction = command(m_menu, QIcon(), QStringLiteral("幕布"), &StageWindow::toggleBackdrop);
+    m_backdropAction->setCheckable(true);
     m_menu->addSeparator();
 
     const std::pair<core::DeckKind, std::pair<QIcon, QString>> decks[] = {
@@ -421,6 +536,26 @@ void StageWindow::showColourMode()
     const bool random = m_state.settings.colourMode == settings::ColourMode::Random;
     m_randomColourAction->setChecked(random);
     m_singleColourAction->setChecked(!random);
+}
+
+void StageWindow::showBackdropState()
+{
+    m_backdropAction->setChecked(m_state.settings.backdrop);
+}
+
+// 幕布: a calm plain colour over the whole screen behind the glyphs. The
+// stage then takes every click, and nothing beneath can take the keyboard.
+void StageWindow::toggleBackdrop()
+{
+    settings::StageSettings& settings = m_state.settings;
+    settings.backdrop = !settings.backdrop;
+    showBackdropState();
+    m_lastEscape.invalidate();
+    applyShape();
+    if (settings.backdrop)
+        raise();
+    core::settingsFile(m_state).writeInteger(settings::keys::kColourSection, settings::keys::kBackdrop,
+                                             settings.backdrop ? 1 : 0);
 }
 
 void StageWindow::endProgram()
@@ -472,10 +607,11 @@ void StageWindow::useSingleColour()
 
 void StageWindow::chooseSingleColour()
 {
-    const std::optional<QColor> chosen = platform::effects().chooseColour(this, m_lastChosenColour);
+    // The chooser opens at the colour in force.
+    const QColor current = settings::toQColor(m_state.settings.singleColour).value_or(Qt::black);
+    const std::optional<QColor> chosen = platform::effects().chooseColour(this, current);
     if (!chosen)
         return;
-    m_lastChosenColour = *chosen;
     const settings::Colour colour = settings::fromQColor(*chosen);
     m_state.settings.singleColour = colour;
     core::settingsFile(m_state).writeString(settings::keys::kColourSection, settings::keys::kSingleColour,

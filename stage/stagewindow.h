@@ -1,12 +1,15 @@
 #pragma once
 
 #include "core/stagestate.h"
+#include "stage/entrylayout.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QPainterPath>
 #include <QRegion>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -47,6 +50,11 @@ public:
     // step cue.
     void showEntry();
 
+    // Draws the entry on screen again as the settings now say (its size,
+    // place, face, outline, backdrop), in the same colour and without a cue:
+    // the settings dialog shows its changes at once.
+    void redraw();
+
     // What is on screen now (for the dialogs and for tests).
     QColor windowColour() const { return m_colour; }
     const QRegion& shape() const { return m_shape; }
@@ -56,6 +64,13 @@ public:
     bool isTranslucent() const { return m_translucent; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
+    // Where the entry's characters stand and at what scale.
+    const EntryLayout& layout() const { return m_layout; }
+    // The outline round the strokes: its colour, and its width (0 when off).
+    QColor outlineColour() const;
+    qreal outlineWidth() const { return m_outlineWidth; }
+    // Whether the first start's hint is on screen.
+    bool showsFirstStartCaption() const { return !m_caption.isEmpty(); }
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -108,7 +123,15 @@ private:
 
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
+    void layOutEntry();
     void applyShape();
+    QRegion inkShape(QSize windowSize, qreal ratio) const;
+    void paintInk(QPainter& painter) const;
+    void toggleBackdrop();
+    void showBackdropState();
+    bool escapeEndsProgram();
+    void startFirstStartCaption();
+    void hideFirstStartCaption();
     void cutWindowToShape();
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
@@ -121,7 +144,8 @@ private:
     QColor m_colour;
     QString m_face;
     QFont m_font;
-    QPoint m_textPlace;
+    EntryLayout m_layout;
+    qreal m_outlineWidth = 0;
     QRegion m_shape;
     // m_shape found again on the device pixels: finer than m_shape scaled
     // up where a device pixel ratio above 1 puts several under each pixel.
@@ -131,6 +155,14 @@ private:
     QPainterPath m_nativeShapePath;
     // The glyphs' outlines as painted; m_shape is the pixels they cover.
     QPainterPath m_glyphs;
+    // The first start's hint beside the glyphs, part of the shape; empty
+    // once it has gone.
+    QPainterPath m_caption;
+    bool m_firstStart = false;
+    QTimer m_captionTimer;
+    // With the backdrop, Esc ends the program only when pressed again
+    // within a second of this.
+    QElapsedTimer m_lastEscape;
     // Painted smooth on a see-through window with only its input cut to the
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;
@@ -150,6 +182,7 @@ private:
     QColor m_lastChosenColour = Qt::black;
     // The help page, where no browser opens it; made on first need.
     HelpWindow* m_helpWindow = nullptr;
+    QAction* m_backdropAction = nullptr;
     std::function<void()> m_endProgram;
     StageDialogs m_dialogs;
 };

@@ -34,13 +34,13 @@ TEST_F(StartupReadTest, MissingFileGivesEveryDefault)
     EXPECT_EQ(cursor, -1);
     EXPECT_EQ(stage.fontFace, gbk(QStringLiteral("华文楷体")));
     EXPECT_EQ(stage.sizes, (std::array<qint32, 5> {600, 400, 260, 190, 105})); // One, Two, Three, Four, Many
-    EXPECT_EQ(stage.position(One), (Position {100, -100}));
-    EXPECT_EQ(stage.position(Two), (Position {-36, 50}));
-    EXPECT_EQ(stage.position(Three), (Position {-22, 120}));
-    EXPECT_EQ(stage.position(Many), (Position {0, 100}));
-    EXPECT_EQ(stage.position(Four), (Position {0, 200}));
+    EXPECT_EQ(stage.placement, Placement::FromCentre); // every position (0, 0): centred
+    EXPECT_EQ(stage.positions, decltype(stage.positions) {});
     EXPECT_EQ(stage.singleColour, rgb(128, 0, 128));
     EXPECT_EQ(stage.colourMode, ColourMode::Random);
+    EXPECT_TRUE(stage.outline);
+    EXPECT_FALSE(stage.backdrop);
+    EXPECT_EQ(stage.backdropColour, rgb(244, 240, 232));
     EXPECT_FALSE(QFile::exists(file.path())); // start-up writes nothing
 
     const StageSettings defaults = defaultStageSettings();
@@ -62,6 +62,33 @@ TEST_F(StartupReadTest, KeysFourAndFiveBelongToManyAndFour)
     EXPECT_EQ(stage.fontFace, "");
     EXPECT_EQ(stage.singleColour, rgb(1, 2, 3));
     EXPECT_EQ(stage.colourMode, ColourMode::Single);
+}
+
+// Positions written before entries were centred keep their meaning: a file
+// that holds any of them (and no "jz") reads as top-left corners, with the
+// old defaults for the keys it lacks.
+TEST_F(StartupReadTest, WhatStoredPositionsMean)
+{
+    struct Case {
+        const char16_t* text;
+        Placement placement;
+        Position one;
+    };
+    const Case cases[] = {
+        {u"[颜色]\nxuanze=2\n", Placement::FromCentre, {0, 0}},
+        {u"[字体位置]\ny5=7\n", Placement::FromTopLeft, {100, -100}},
+        {u"[字体位置]\nx1=3\ny1=4\n", Placement::FromTopLeft, {3, 4}},
+        {u"[字体位置]\njz=1\nx1=3\n", Placement::FromCentre, {3, 0}},
+        {u"[字体位置]\njz=0\n", Placement::FromTopLeft, {100, -100}},
+        {u"[字体位置]\njz=x\nx1=3\n", Placement::FromTopLeft, {3, -100}}, // malformed: as if absent
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());
+        folder.writeSettings(QString::fromUtf16(c.text));
+        read();
+        EXPECT_EQ(stage.placement, c.placement);
+        EXPECT_EQ(stage.position(One), c.one);
+    }
 }
 
 TEST_F(StartupReadTest, OnlyOneMeansRandom)
@@ -90,7 +117,7 @@ TEST_F(StartupReadTest, ColourThatIsNoColourStopsTheReadAfterTheFace)
     }
     EXPECT_EQ(cursor, -1);
     EXPECT_EQ(stage.size(One), 7);
-    EXPECT_EQ(stage.position(Three), (Position {-22, 120}));
+    EXPECT_EQ(stage.position(Three), (Position {0, 0})); // no position stored: centred
     EXPECT_EQ(stage.fontFace, "Face");
     EXPECT_EQ(stage.singleColour, 0u);
     EXPECT_EQ(stage.colourMode, ColourMode::Random);
@@ -101,18 +128,26 @@ TEST_F(StartupReadTest, DisplaySettingsAreWrittenInTheDialogsOrderAndReadBack)
     StageSettings written = defaultStageSettings();
     written.fontFace = QByteArray(40, 'F'); // longer than a font name may be
     written.size(Many) = -2147483647 - 1;
+    written.placement = Placement::FromTopLeft;
+    written.positions = topLeftDefaultPositions();
     written.position(Four) = {2147483647, -9};
+    written.outline = false;
+    written.backdropColour = rgb(1, 2, 3);
     writeDisplaySettings(file, written);
 
     EXPECT_EQ(folder.readFile(QStringLiteral("database/qrnv.ini")),
               gbk(QStringLiteral("[字体]\r\nzt=FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\r\n"
                                  "[字体大小]\r\n1=600\r\n2=400\r\n3=260\r\n4=-2147483648\r\n5=190\r\n"
                                  "[字体位置]\r\nx1=100\r\nx2=-36\r\nx3=-22\r\ny1=-100\r\ny2=50\r\ny3=120\r\n"
-                                 "x4=0\r\ny4=100\r\nx5=2147483647\r\ny5=-9\r\n")));
+                                 "x4=0\r\ny4=100\r\nx5=2147483647\r\ny5=-9\r\njz=0\r\n"
+                                 "[颜色]\r\nmiaobian=0\r\nmubuse=$00030201\r\n")));
     read();
     EXPECT_EQ(stage.fontFace, written.fontFace);
     EXPECT_EQ(stage.sizes, written.sizes);
+    EXPECT_EQ(stage.placement, written.placement);
     EXPECT_EQ(stage.positions, written.positions);
+    EXPECT_EQ(stage.outline, written.outline);
+    EXPECT_EQ(stage.backdropColour, written.backdropColour);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/fonts.h"
 #include "platform/gbk.h"
 #include "settings/startupread.h"
+#include "stage/entrylayout.h"
 #include "stage/glyphrenderer.h"
 
 #include <QFile>
@@ -16,17 +17,6 @@ namespace {
 
 const QString kPreferredKaiFace = QStringLiteral("AR PL KaitiM GB");
 
-// The outlines the stage fills for `entry` at the settings' size and place.
-QRectF inkOf(const QByteArray& entry, const settings::StageSettings& s, qreal dpi)
-{
-    const settings::WordClass wordClass = stage::wordClassOf(entry);
-    const QFont font = stage::drawingFont(stage::drawingFace(s.fontFace, {}), s.size(wordClass), dpi);
-    const settings::Position place = s.position(wordClass);
-    const QPainterPath outlines = stage::glyphPath(platform::gbk::decode(entry), font,
-                                                   QPointF(place.x, place.y));
-    return stage::emboldened(outlines, stage::emboldenWidth(font)).boundingRect();
-}
-
 bool preferredKaiFaceStandsIn()
 {
     return QFontInfo(QFont(QStringLiteral("华文楷体"))).family() == kPreferredKaiFace;
@@ -34,25 +24,50 @@ bool preferredKaiFaceStandsIn()
 
 } // namespace
 
-TEST(GlyphCell, EveryShippedEntryIsWholeOnAFullHdScreenAtTheShippedSettings)
+// At the shipped settings every entry of every shipped deck, outline
+// included, stays clear of every edge of the common screens and has its ink
+// in the middle.
+TEST(GlyphCell, EveryShippedEntryIsWholeAndCentredOnEveryScreenAtTheShippedSettings)
 {
     if (!preferredKaiFaceStandsIn())
         GTEST_SKIP() << "the data's Kai face is not drawn with " << kPreferredKaiFace.toStdString()
                      << " here (fonts-arphic-gkai00mp missing?)";
-    const settings::StageSettings defaults = settings::defaultStageSettings();
-    const QRectF screen(0, 0, 1920, 1080);
-    for (const char* deck : {"ziku.txt", "bjx.qrnv", "szj.qrnv", "qzw.qrnv"}) {
-        const QString path = QStringLiteral(QUENLO_SOURCE_DIR "/database/") + QLatin1String(deck);
-        const core::Deck entries = core::readDeckFile(path);
-        ASSERT_GT(entries.size(), 0) << deck;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const QByteArray entry = entries.at(i).toByteArray();
-            const QRectF ink = inkOf(entry, defaults, 96);
-            if (ink.isEmpty())
-                continue;
-            EXPECT_TRUE(screen.contains(ink))
-                << deck << " entry " << i << " " << platform::gbk::decode(entry).toStdString() << " ink at ("
-                << ink.left() << ", " << ink.top() << ") to (" << ink.right() << ", " << ink.bottom() << ")";
+    const settings::StageSettings shipped = settings::defaultStageSettings();
+    const QString face = stage::drawingFace(shipped.fontFace, {});
+    constexpr qreal kCentredWithin = 3; // pixels
+    for (const QSize screen : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080), QSize(3840, 2160)}) {
+        for (const char* deck : {"ziku.txt", "bjx.qrnv", "szj.qrnv", "qzw.qrnv"}) {
+            const QString path = QStringLiteral(QUENLO_SOURCE_DIR "/database/") + QLatin1String(deck);
+            const core::Deck entries = core::readDeckFile(path);
+            ASSERT_GT(entries.size(), 0) << deck;
+            for (qsizetype i = 0; i < entries.size(); ++i) {
+                const QByteArray entry = entries.at(i).toByteArray();
+                const settings::WordClass wordClass = stage::wordClassOf(entry);
+                const QFont font = stage::drawingFont(face, shipped.size(wordClass), 96);
+                const stage::EntryLayout layout = stage::layoutEntry(platform::gbk::decode(entry), font,
+                                                                     shipped.placement,
+                                                                     shipped.position(wordClass), screen);
+                // The pixels the shape would cover: the outlines' bounds with
+                // the outline round them.
+                const qreal outline = stage::outlineWidthFor(font.pixelSize() * layout.scale);
+                const QRect ink = layout.glyphs.boundingRect()
+                                      .adjusted(-outline, -outline, outline, outline)
+                                      .toAlignedRect();
+                if (ink.isEmpty())
+                    continue;
+                const auto where = [&] {
+                    return ::testing::Message()
+                           << screen.width() << "x" << screen.height() << " " << deck << " entry " << i << " "
+                           << platform::gbk::decode(entry).toStdString() << " ink at (" << ink.left() << ", "
+                           << ink.top() << ") to (" << ink.right() << ", " << ink.bottom() << ")";
+                };
+                EXPECT_TRUE(ink.left() > 0 && ink.top() > 0 && ink.right() < screen.width() - 1
+                            && ink.bottom() < screen.height() - 1)
+                    << where();
+                const QPointF offCentre = QRectF(ink).center() - QRectF(QPoint(0, 0), screen).center();
+                EXPECT_LE(std::abs(offCentre.x()), kCentredWithin) << where();
+                EXPECT_LE(std::abs(offCentre.y()), kCentredWithin) << where();
+            }
         }
     }
 }

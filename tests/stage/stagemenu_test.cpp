@@ -3,6 +3,7 @@
 
 #include "stage/commandline.h"
 #include "stage/helpwindow.h"
+#include "settings/colourtext.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -115,13 +116,14 @@ TEST_F(StageKeysTest, EscEndsWithoutStoringAndOtherKeysDoNothing)
 TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
 {
     QMenu* menu = form->stageMenu();
-    EXPECT_EQ(captions(menu),
-              (QStringList {QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"),
-                            QStringLiteral("-"), QStringLiteral("设置"), QStringLiteral("颜色设置"),
-                            QStringLiteral("-"), QStringLiteral("识字篇"), QStringLiteral("百家姓篇"),
-                            QStringLiteral("三字经篇"), QStringLiteral("千字文篇"), QStringLiteral("复习篇"),
-                            QStringLiteral("-"), QStringLiteral("学习记录"), QStringLiteral("帮助"),
-                            QStringLiteral("-"), QStringLiteral("关闭")}));
+    EXPECT_EQ(
+        captions(menu),
+        (QStringList {QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"),
+                      QStringLiteral("-"), QStringLiteral("设置"), QStringLiteral("颜色设置"),
+                      QStringLiteral("幕布"), QStringLiteral("-"), QStringLiteral("识字篇"),
+                      QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"), QStringLiteral("千字文篇"),
+                      QStringLiteral("复习篇"), QStringLiteral("-"), QStringLiteral("学习记录"),
+                      QStringLiteral("帮助"), QStringLiteral("-"), QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
     EXPECT_EQ(captions(colours), (QStringList {QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
@@ -169,10 +171,10 @@ TEST_F(StageKeysTest, ChosenSingleColourIsWrittenAsItsNameOrHex)
     choose->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[颜色]\r\ndanyi=$000080FF\r\n")));
     EXPECT_EQ(state().settings.singleColour, settings::rgb(255, 128, 0));
-    // The chooser starts on the colour last accepted, black the first time.
+    // The chooser opens at the single colour in force.
     EXPECT_EQ(
         recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
-        (QStringList {QStringLiteral("#000000"), QStringLiteral("#800080"), QStringLiteral("#800080")}));
+        (QStringList {QStringLiteral("#800080"), QStringLiteral("#800080"), QStringLiteral("#800080")}));
     EXPECT_EQ(shown(), QStringLiteral("大")); // nothing redrawn
 }
 
@@ -241,12 +243,13 @@ TEST_F(StageKeysTest, CloseThatCannotWriteShowsTheErrorAndGoesOn)
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=3\r\n")));
 }
 
-TEST_F(StageKeysTest, HelpOpensThePageWithTheChime)
+TEST_F(StageKeysTest, HelpOpensThePageWithTheChimeFromTheMenuAndWithF1)
 {
     action(QStringLiteral("帮助"))->trigger();
     EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("fenling.WAV")});
+    QTest::keyClick(form.get(), Qt::Key_F1);
     EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::Document),
-              QStringList {folder.path(QStringLiteral("database/help.htm"))});
+              QStringList(2, folder.path(QStringLiteral("database/help.htm"))));
     EXPECT_EQ(form->findChild<stage::HelpWindow*>(), nullptr) << "the browser showed it";
 }
 
@@ -339,6 +342,35 @@ TEST_F(StageKeysTest, EveryMenuCommandIsNamedInTheManualPageHelpTextAndHelpPage)
     EXPECT_GT(commands, 10) << "the menu was not found";
     for (const auto& [name, text] : documents)
         EXPECT_TRUE(text.contains(QStringLiteral("record.sqlite"))) << name;
+}
+
+// 幕布: the stage covers the screen, takes every click, and leaves only on
+// Esc pressed twice within a second; the switch is stored at once.
+TEST_F(StageKeysTest, TheBackdropTakesEveryClickAndNeedsEscTwice)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const QPoint beside(5, 5);
+    ASSERT_FALSE(form->shape().contains(beside));
+    action(QStringLiteral("幕布"))->trigger();
+    EXPECT_TRUE(action(QStringLiteral("幕布"))->isChecked());
+    EXPECT_EQ(form->shape(), QRegion(form->rect()));
+    EXPECT_TRUE(settingsBytes().contains("mubu=1"));
+    const QImage picture = form->grab().toImage();
+    EXPECT_EQ(picture.pixelColor(beside), *settings::toQColor(state().settings.backdropColour));
+
+    QTest::mouseClick(form.get(), Qt::LeftButton, {}, beside);
+    EXPECT_EQ(shown(), QStringLiteral("小"));
+    type(27);
+    EXPECT_EQ(programEnds, 0);
+    QTest::qWait(1100);
+    type(27);
+    EXPECT_EQ(programEnds, 0); // too late: this is a first press again
+    type(27);
+    EXPECT_EQ(programEnds, 1);
+
+    action(QStringLiteral("幕布"))->trigger();
+    EXPECT_FALSE(form->shape().contains(beside));
+    EXPECT_TRUE(settingsBytes().contains("mubu=0"));
 }
 
 TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)

@@ -4,9 +4,14 @@
 #include "platform/desktopwindow.h"
 #include "settings/stagesettings.h"
 #include "stage/glyphrenderer.h"
+#include "stage/readablecolours.h"
 
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <limits>
 
@@ -24,6 +29,17 @@ const std::vector<QString> kLibrary = {
 QPoint inside(const QRegion& shape)
 {
     return shape.begin()->center();
+}
+
+// The widest run of pixels of a shape: across the middle of its widest stroke.
+QRect widestRun(const QRegion& shape)
+{
+    QRect widest;
+    for (const QRect& rect : shape) {
+        if (rect.width() > widest.width())
+            widest = rect;
+    }
+    return widest;
 }
 } // namespace
 
@@ -51,6 +67,30 @@ TEST_F(StageTest, WithoutSettingsFileEveryDefaultAppliesAndEntryZeroComesFirst)
     EXPECT_EQ(s.size(settings::WordClass::One), 600);
     EXPECT_EQ(s.colourMode, settings::ColourMode::Random);
     EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("database/qrnv.ini")))); // start-up writes nothing
+}
+
+// A first start (no settings file yet) explains itself beside the glyphs,
+// until the first right click on them or for a minute.
+TEST_F(StageTest, OnlyAFirstStartShowsTheHintUntilTheFirstRightClick)
+{
+    writeLibrary(kLibrary);
+    start();
+    ASSERT_TRUE(form->showsFirstStartCaption());
+    const QRect glyphs = form->layout().glyphs.boundingRect().toAlignedRect();
+    EXPECT_GT(form->shape().boundingRect().height(), glyphs.height() + 20); // the hint is part of the shape
+    form->showEntry();
+    EXPECT_TRUE(form->showsFirstStartCaption());
+    const QPoint onGlyph = inside(form->shape());
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, onGlyph, form->mapToGlobal(onGlyph));
+    QApplication::sendEvent(form.get(), &rightClick);
+    EXPECT_TRUE(form->stageMenu()->isVisible());
+    form->stageMenu()->close();
+    EXPECT_FALSE(form->showsFirstStartCaption());
+
+    form.reset();
+    folder.writeSettings(QStringLiteral("[颜色]\nxuanze=1\n"));
+    start();
+    EXPECT_FALSE(form->showsFirstStartCaption());
 }
 
 TEST_F(StageTest, MissingLibraryKeepsTheBuiltInListDrawnAsTheSettingsSay)
@@ -127,6 +167,55 @@ TEST_F(StageTest, TheTextCellStartsAtTheClassPosition)
     // A position to the left of the screen cuts the glyphs off there.
     form->showEntry();
     EXPECT_EQ(form->shape().boundingRect().left(), 0);
+}
+
+// Where the settings file puts an entry: positions written before entries
+// were centred keep their top-left meaning; otherwise an entry is centred,
+// offset by its position, and drawn smaller when it would not fit.
+TEST_F(StageTest, EntriesStandCentredUnlessStoredPositionsSayOtherwise)
+{
+    struct Case {
+        const char16_t* settingsText; // nullptr: no settings file
+        QPoint offCentre;             // where the ink's middle lies from the screen's
+        bool centred;
+    };
+    const Case cases[] = {
+        {nullptr, {0, 0}, true},
+        {u"[颜色]\nxuanze=2\n", {0, 0}, true},                     // a file without positions
+        {u"[字体位置]\njz=1\nx1=100\ny1=-50\n", {100, -50}, true}, // offsets from the centre
+        {u"[字体大小]\n1=2000\n", {0, 0}, true},                   // too big: drawn smaller
+        {u"[字体位置]\njz=1\nx1=5000\n", {5000, 0}, true},         // pushed back inside
+        {u"[字体位置]\nx1=300\ny1=200\n", {}, false},              // written by earlier versions
+        {u"[字体位置]\njz=0\nx2=9\n", {}, false},                  // says so itself
+    };
+    for (const Case& c : cases) {
+        const QString text = c.settingsText ? QString::fromUtf16(c.settingsText) : QStringLiteral("none");
+        SCOPED_TRACE(text.toStdString());
+        form.reset();
+        QFile::remove(folder.path(QStringLiteral("database/qrnv.ini")));
+        writeLibrary({QStringLiteral("大")});
+        if (c.settingsText)
+            folder.writeSettings(text);
+        start();
+        const QRect window(QPoint(0, 0), form->size());
+        // The glyphs with their outline (a first start's hint aside).
+        const qreal outline = form->outlineWidth();
+        const QRectF ink = form->layout().glyphs.boundingRect().adjusted(-outline, -outline, outline,
+                                                                         outline);
+        if (!c.centred) {
+            EXPECT_EQ(state().settings.placement, settings::Placement::FromTopLeft);
+            continue;
+        }
+        EXPECT_EQ(state().settings.placement, settings::Placement::FromCentre);
+        EXPECT_TRUE(QRectF(window).marginsRemoved(QMarginsF(1, 1, 1, 1)).contains(ink));
+        const QPointF offCentre = ink.center() - QRectF(window).center();
+        if (c.offCentre.x() < window.width() / 2) {
+            EXPECT_NEAR(offCentre.x(), c.offCentre.x(), 3);
+            EXPECT_NEAR(offCentre.y(), c.offCentre.y(), 3);
+        } else {
+            EXPECT_NEAR(ink.right() - outline, window.width() - stage::kScreenMargin, 1);
+        }
+    }
 }
 
 TEST_F(StageTest, CounterOfKouIsAHoleInTheShape)
@@ -287,6 +376,42 @@ TEST_F(StageTest, DoubleClickStepsOnce)
     send(QEvent::MouseButtonRelease);
     EXPECT_EQ(shown(), QStringLiteral("大"));
     EXPECT_EQ(cursor(), 1);
+}
+
+// Every colour the random mode draws reaches 4.5:1 against its outline, and
+// the outline is drawn round the strokes, inside the window's shape.
+TEST(GlyphRules, EveryPaletteColourStandsOutFromItsOutline)
+{
+    EXPECT_NEAR(stage::contrastRatio(Qt::black, Qt::white), 21, 0.01);
+    EXPECT_NEAR(stage::contrastRatio(QColor(119, 119, 119), Qt::white), 4.48, 0.01);
+    EXPECT_EQ(stage::outlineColourFor(Qt::white), stage::outlineColourFor(QColor(254, 212, 0)));
+    EXPECT_EQ(stage::outlineColourFor(QColor(0, 0, 128)), QColor(Qt::white));
+    for (const QColor& fill : stage::randomPalette())
+        EXPECT_GE(stage::contrastRatio(fill, stage::outlineColourFor(fill)), 4.5)
+            << fill.name().toStdString();
+}
+
+TEST_F(StageTest, TheOutlineIsPartOfTheShapeAndCanBeSwitchedOff)
+{
+    writeLibrary({QStringLiteral("一"), QStringLiteral("一")});
+    folder.writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=$0000D4FE\n"));
+    start();
+    ASSERT_GT(form->outlineWidth(), 2);
+    const QRegion outlined = form->shape();
+    const QImage picture = form->grab().toImage();
+    // The stroke of 一: its middle in the fill, its edge in the outline.
+    const QRect stroke = outlined.boundingRect();
+    const QPoint middle = widestRun(outlined).center();
+    EXPECT_EQ(picture.pixelColor(middle), form->windowColour());
+    int edge = stroke.top();
+    while (!outlined.contains(QPoint(middle.x(), edge)))
+        ++edge;
+    EXPECT_EQ(picture.pixelColor(QPoint(middle.x(), edge + 1)), form->outlineColour());
+
+    state().settings.outline = false;
+    form->showEntry();
+    EXPECT_EQ(form->outlineWidth(), 0);
+    EXPECT_LT(form->shape().boundingRect().height(), stroke.height() - 4);
 }
 
 TEST(GlyphRules, WordClassByGbkLength)
