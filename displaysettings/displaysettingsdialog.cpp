@@ -9,10 +9,12 @@
 #include "platform/fonts.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
+#include "settings/colourtext.h"
 #include "settings/integertext.h"
 #include "settings/startupread.h"
 
 #include <QBitmap>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -20,8 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QToolButton>
 
 #include <algorithm>
@@ -42,9 +44,13 @@ constexpr std::array<WordClass, settings::kWordClassCount> kKeyOrder {One, Two, 
 // One step of the arrow pad, in pixels.
 constexpr qint32 kArrowStep = 5;
 
-// 369 x 420 pixels with the frame: the client area holds the panel
-// (8, 8, 345 x 377) with an 8-pixel margin all round.
-constexpr QSize kClientSize = platform::dialogClientSize(QSize(369, 420));
+// 369 x 456 pixels with the frame: the client area holds the panel
+// (8, 8, 345 x 413) with an 8-pixel margin all round.
+constexpr QSize kClientSize = platform::dialogClientSize(QSize(369, 456));
+
+// The sizes the stage can draw sensibly, in points.
+constexpr qint32 kSmallestSize = 12;
+constexpr qint32 kLargestSize = 2000;
 
 const QColor kPanelGreen {192, 220, 192};
 const QColor kTitleGreen {0, 128, 0};
@@ -59,15 +65,16 @@ struct Row {
     const char* labelName; // the caption above the size box
     const char16_t* sizeCaption;
     const char16_t* radioCaption;
+    const char16_t* className; // in messages
 };
 
 // The rows stand in the order One, Two, Three, Four, Many.
 constexpr std::array<Row, settings::kWordClassCount> kRows {{
-    {One, "sizeOneBox", "classOneRadio", "sizeOneCaption", u"单字：", u"单字位置设置"},
-    {Two, "sizeTwoBox", "classTwoRadio", "sizeTwoCaption", u"双字：", u"双字位置设置"},
-    {Three, "sizeThreeBox", "classThreeRadio", "sizeThreeCaption", u"三字：", u"三字位置设置"},
-    {Four, "sizeFourBox", "classFourRadio", "sizeFourCaption", u"四字：", u"四字位置设置"},
-    {Many, "sizeManyBox", "classManyRadio", "sizeManyCaption", u"多字：", u"多字位置设置"},
+    {One, "sizeOneBox", "classOneRadio", "sizeOneCaption", u"单字：", u"单字位置设置", u"单字"},
+    {Two, "sizeTwoBox", "classTwoRadio", "sizeTwoCaption", u"双字：", u"双字位置设置", u"双字"},
+    {Three, "sizeThreeBox", "classThreeRadio", "sizeThreeCaption", u"三字：", u"三字位置设置", u"三字"},
+    {Four, "sizeFourBox", "classFourRadio", "sizeFourCaption", u"四字：", u"四字位置设置", u"四字"},
+    {Many, "sizeManyBox", "classManyRadio", "sizeManyCaption", u"多字：", u"多字位置设置", u"多字"},
 }};
 
 QFont fontOf(const QString& family, int pixelHeight, bool bold = false)
@@ -162,15 +169,21 @@ bool isAsciiLetter(QChar c)
     return (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
 }
 
-// A size box's text as an integer, by the settings file's integer syntax.
-qint32 sizeFromText(const QString& text)
+// A size box's text as a size the stage can draw: an integer by the
+// settings file's integer syntax, within the sensible range.
+std::optional<qint32> sizeFromText(const QString& text)
 {
     const std::optional<QByteArray> bytes = platform::gbk::encode(text);
-    // A text with a character outside GBK is no integer either; the message
-    // names the text as the box shows it.
     if (!bytes)
-        throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return settings::toInteger(*bytes);
+        return std::nullopt;
+    try {
+        const qint32 size = settings::toInteger(*bytes);
+        if (size < kSmallestSize || size > kLargestSize)
+            return std::nullopt;
+        return size;
+    } catch (const platform::Error&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -179,6 +192,7 @@ DisplaySettingsDialog::DisplaySettingsDialog(settings::StageSettings current, se
                                              QWidget* parent)
     : QDialog(parent)
     , m_settings(std::move(current))
+    , m_openingSettings(m_settings)
     , m_file(file)
 {
     setObjectName(QStringLiteral("displaySettingsDialog"));
@@ -188,6 +202,8 @@ DisplaySettingsDialog::DisplaySettingsDialog(settings::StageSettings current, se
     buildPanel();
     setFocusOrder();
     loadSettings();
+    // Only what the user chooses is shown on the stage, not the filling.
+    connect(m_fontBox, &QComboBox::currentTextChanged, this, &DisplaySettingsDialog::previewFace);
 }
 
 // ---------------------------------------------------------------------------
@@ -197,7 +213,7 @@ void DisplaySettingsDialog::buildPanel()
 {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("panel"));
-    panel->setGeometry(8, 8, 345, 377);
+    panel->setGeometry(8, 8, 345, 413);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
     setColour(panel, QPalette::Window, kPanelGreen);
@@ -206,6 +222,25 @@ void DisplaySettingsDialog::buildPanel()
     buildPositionGroup(panel);
     buildFontGroup(panel);
     buildButtons(panel);
+    buildLookRow(panel);
+}
+
+// The look of the glyphs: the outline switch and the backdrop's colour.
+void DisplaySettingsDialog::buildLookRow(QWidget* panel)
+{
+    auto* outline = new QCheckBox(QStringLiteral("字加描边"), panel);
+    outline->setObjectName(QStringLiteral("outlineBox"));
+    outline->setGeometry(16, 376, 150, 22);
+    outline->setToolTip(QStringLiteral("每一笔加一圈深色或浅色的边，放在什么背景上都看得清"));
+    setColour(outline, QPalette::WindowText, kCaptionRed);
+    connect(outline, &QCheckBox::toggled, this, &DisplaySettingsDialog::previewOutline);
+
+    auto* backdrop = new QPushButton(QStringLiteral("幕布颜色…"), panel);
+    backdrop->setObjectName(QStringLiteral("backdropColourButton"));
+    backdrop->setGeometry(184, 372, 153, 28);
+    backdrop->setFocusPolicy(Qt::NoFocus);
+    backdrop->setToolTip(QStringLiteral("菜单里勾选“幕布”时，字后面铺满整个屏幕的颜色"));
+    connect(backdrop, &QPushButton::clicked, this, &DisplaySettingsDialog::chooseBackdropColour);
 }
 
 void DisplaySettingsDialog::buildSizeGroup(QWidget* panel)
@@ -223,6 +258,8 @@ void DisplaySettingsDialog::buildSizeGroup(QWidget* panel)
         box->setGeometry(16, top + 16, 129, 21);
         box->installEventFilter(this);
         sizeBox(row.wordClass) = box;
+        connect(box, &QLineEdit::textEdited, this,
+                [this, c = row.wordClass](const QString& text) { previewSize(c, text); });
         top += 40;
     }
 }
@@ -274,6 +311,15 @@ void DisplaySettingsDialog::buildArrowPad(QWidget* group)
             &DisplaySettingsDialog::moveRight);
     connect(addFlatButton(group, "downButton", {70, 224, 22, 33}), &QToolButton::clicked, this,
             &DisplaySettingsDialog::moveDown);
+
+    // Over the star's empty corner, bottom right.
+    auto* centre = new QToolButton(group);
+    centre->setObjectName(QStringLiteral("centreButton"));
+    centre->setText(QStringLiteral("居中"));
+    centre->setGeometry(108, 238, 48, 24);
+    centre->setFocusPolicy(Qt::NoFocus);
+    centre->setToolTip(QStringLiteral("把选中的一类字放回屏幕正中"));
+    connect(centre, &QToolButton::clicked, this, &DisplaySettingsDialog::centreSelectedClass);
 }
 
 void DisplaySettingsDialog::buildFontGroup(QWidget* panel)
@@ -328,6 +374,7 @@ void DisplaySettingsDialog::setFocusOrder()
     for (WordClass c : kKeyOrder)
         append(radioButton(c));
     append(m_fontBox);
+    append(findChild<QCheckBox*>(QStringLiteral("outlineBox")));
 }
 
 // ---------------------------------------------------------------------------
@@ -338,12 +385,13 @@ void DisplaySettingsDialog::loadSettings()
     platform::guarded(this, [this] {
         const settings::StageSettings& current = m_settings;
 
-        m_fontBox->addItems(platform::fontFamilies());
         m_openingFace = current.fontFace;
+        m_fontBox->addItems(platform::chineseFontFamilies());
         showFace(platform::gbk::decode(current.fontFace));
 
         for (WordClass c : kKeyOrder)
             sizeBox(c)->setText(QString::number(current.size(c)));
+        findChild<QCheckBox*>(QStringLiteral("outlineBox"))->setChecked(current.outline);
 
         // The pad starts out showing One's x, with "X:" and One selected.
         m_valueField->setText(QString::number(current.position(One).x));
@@ -394,12 +442,17 @@ bool DisplaySettingsDialog::filterSizeKey(QLineEdit* box, const QKeyEvent& key)
     return usedUp;
 }
 
-// There is no default and no cancel button: Enter and Esc press nothing.
+// There is no default button: Enter presses nothing. Esc leaves, as "离开" does.
 void DisplaySettingsDialog::keyPressEvent(QKeyEvent* event)
 {
     const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (isEnter || event->matches(QKeySequence::Cancel)) {
+    if (isEnter) {
         event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        leave();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -450,6 +503,40 @@ std::optional<settings::WordClass> DisplaySettingsDialog::selectedClass() const
     return std::nullopt;
 }
 
+// Whether the face is one the dialog offers, or the one it opened with.
+bool DisplaySettingsDialog::offersFace(const QString& face) const
+{
+    return m_fontBox->findText(face, Qt::MatchFixedString) >= 0
+           || face == platform::gbk::decode(m_openingFace);
+}
+
+// The message for the first field that the stage could not use, top to
+// bottom as the dialog shows them; nothing when every field is right.
+std::optional<QString> DisplaySettingsDialog::firstInvalidField() const
+{
+    for (const Row& row : kRows) {
+        const QString text = m_sizeBoxes[static_cast<int>(row.wordClass)]->text();
+        if (sizeFromText(text))
+            continue;
+        const QString name = QString::fromUtf16(row.className);
+        if (text.trimmed().isEmpty())
+            return QStringLiteral("请填写%1的字体大小：%2 到 %3 之间的整数。")
+                .arg(name)
+                .arg(kSmallestSize)
+                .arg(kLargestSize);
+        return QStringLiteral("%1的字体大小“%2”不对：请填 %3 到 %4 之间的整数。")
+            .arg(name, text)
+            .arg(kSmallestSize)
+            .arg(kLargestSize);
+    }
+    const QString face = m_fontBox->currentText();
+    if (face.isEmpty())
+        return QStringLiteral("请选择一种字体。");
+    if (!offersFace(face))
+        return QStringLiteral("字体“%1”不在列表里：请从列表中选择一种能显示汉字的字体。").arg(face);
+    return std::nullopt;
+}
+
 // The font box's text as GBK, or nothing when it holds a character that GBK
 // lacks. Unchanged text keeps the bytes the dialog opened with.
 std::optional<QByteArray> DisplaySettingsDialog::faceToStore() const
@@ -460,12 +547,17 @@ std::optional<QByteArray> DisplaySettingsDialog::faceToStore() const
     return platform::gbk::encode(text);
 }
 
-// "设置": the face, then each size at once as it is read, then all sixteen
-// keys. A size that is no integer stops it with what came before applied and
-// nothing written; so does a failed write. Only success closes the dialog.
+// "设置": every field checked, then the face and the sizes taken and every
+// key written. A field that is wrong stops it with a message and nothing
+// changed or written; a failed write stops it with the file's error. Only
+// success closes the dialog.
 void DisplaySettingsDialog::applyAndSave()
 {
     platform::guarded(this, [this] {
+        if (const std::optional<QString> problem = firstInvalidField()) {
+            platform::effects().showMessage(this, *problem);
+            return;
+        }
         const std::optional<QByteArray> face = faceToStore();
         if (!face) {
             // Stored as GBK, such a name would come back with '?' in place of
@@ -477,22 +569,88 @@ void DisplaySettingsDialog::applyAndSave()
             return;
         }
 
-        {
-            // What was taken reaches the stage even when a later size stops it.
-            const auto tellTheStage = qScopeGuard([this] { Q_EMIT settingsChanged(m_settings); });
-            m_settings.fontFace = *face;
-            for (WordClass c : kKeyOrder)
-                m_settings.size(c) = sizeFromText(sizeBox(c)->text());
-        }
+        m_settings.fontFace = *face;
+        for (WordClass c : kKeyOrder)
+            m_settings.size(c) = *sizeFromText(sizeBox(c)->text());
+        Q_EMIT settingsChanged(m_settings);
         settings::writeDisplaySettings(m_file, m_settings);
+        // Saved: leaving now keeps them.
+        m_openingSettings = m_settings;
         accept();
     });
 }
 
-// "离开": close; nothing is written and nothing undone.
+// "离开": close, with the settings the dialog opened with in force again.
 void DisplaySettingsDialog::leave()
 {
     platform::guarded(this, [this] { reject(); });
+}
+
+void DisplaySettingsDialog::reject()
+{
+    m_settings = m_openingSettings;
+    Q_EMIT settingsChanged(m_settings);
+    QDialog::reject();
+}
+
+// "居中": the selected class back in the middle of the screen. Positions
+// stored as top-left corners by earlier versions have no meaning from the
+// centre, so every class is centred then.
+void DisplaySettingsDialog::centreSelectedClass()
+{
+    platform::guarded(this, [this] {
+        const std::optional<WordClass> selected = selectedClass();
+        if (!selected)
+            return;
+        if (m_settings.placement == settings::Placement::FromTopLeft) {
+            m_settings.placement = settings::Placement::FromCentre;
+            m_settings.positions.fill({});
+        }
+        m_settings.position(*selected) = {};
+        m_valueField->setText(QStringLiteral("0"));
+        Q_EMIT settingsChanged(m_settings);
+    });
+}
+
+void DisplaySettingsDialog::chooseBackdropColour()
+{
+    platform::guarded(this, [this] {
+        const QColor current = settings::toQColor(m_settings.backdropColour).value_or(Qt::white);
+        const std::optional<QColor> chosen = platform::effects().chooseColour(this, current);
+        if (!chosen)
+            return;
+        m_settings.backdropColour = settings::fromQColor(*chosen);
+        Q_EMIT settingsChanged(m_settings);
+    });
+}
+
+// A size typed in shows on the stage as soon as it is one the stage can draw.
+void DisplaySettingsDialog::previewSize(WordClass c, const QString& text)
+{
+    const std::optional<qint32> size = sizeFromText(text);
+    if (!size || *size == m_settings.size(c))
+        return;
+    m_settings.size(c) = *size;
+    Q_EMIT settingsChanged(m_settings);
+}
+
+void DisplaySettingsDialog::previewFace(const QString& face)
+{
+    if (face.isEmpty() || !offersFace(face))
+        return;
+    const std::optional<QByteArray> bytes = faceToStore();
+    if (!bytes || *bytes == m_settings.fontFace)
+        return;
+    m_settings.fontFace = *bytes;
+    Q_EMIT settingsChanged(m_settings);
+}
+
+void DisplaySettingsDialog::previewOutline(bool on)
+{
+    if (on == m_settings.outline)
+        return;
+    m_settings.outline = on;
+    Q_EMIT settingsChanged(m_settings);
 }
 
 } // namespace displaysettings

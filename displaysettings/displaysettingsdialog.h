@@ -25,11 +25,13 @@ namespace displaysettings {
 // point size of each word class and the place where each class is drawn.
 //
 // It edits a copy of the stage's settings and writes them to `file`. Every
-// change is told at once through settingsChanged: an arrow press moves the
-// selected class; "设置" takes the face and the five sizes from the boxes
-// and writes face, sizes and positions to the settings file; "离开" and the
-// close box just close, undoing nothing. The stage shows the changes at its
-// next step.
+// change is told at once through settingsChanged, so that the stage shows
+// it while the dialog is open: a size that is in range, a face of the list,
+// an arrow press, 居中, the outline switch, the backdrop's colour. "设置"
+// checks every field, with a Chinese message for the first that is wrong,
+// and writes face, sizes, positions and the rest to the settings file;
+// "离开", Esc and the close box put back the settings the dialog opened
+// with.
 //
 // The controls carry object names that say what they are ("sizeOneBox",
 // "classManyRadio", "upButton", ...), so tests and readers can find them.
@@ -43,9 +45,12 @@ public:
     const settings::StageSettings& stageSettings() const { return m_settings; }
 
 Q_SIGNALS:
-    // The settings changed: an arrow moved a class, or "设置" took the face
-    // and sizes (also when it stopped half-way at a size that is no integer).
+    // The settings changed, or were put back as the dialog left.
     void settingsChanged(const settings::StageSettings& changed);
+
+public Q_SLOTS:
+    // Leaves: the settings the dialog opened with are in force again.
+    void reject() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +66,7 @@ private:
     void buildArrowPad(QWidget* group);
     void buildFontGroup(QWidget* panel);
     void buildButtons(QWidget* panel);
+    void buildLookRow(QWidget* panel);
     void setFocusOrder();
 
     // What the controls do. The arrows move the selected class.
@@ -70,19 +76,28 @@ private:
     void moveDown();
     void moveLeft();
     void moveRight();
-    void applyAndSave(); // "设置"
-    void leave();        // "离开"
+    void applyAndSave();        // "设置"
+    void leave();               // "离开"
+    void centreSelectedClass(); // "居中"
+    void chooseBackdropColour();
+    void previewSize(WordClass c, const QString& text);
+    void previewFace(const QString& face);
+    void previewOutline(bool on);
 
     void arrowStep(Axis axis, qint32 delta);
     void showFace(const QString& face);
     std::optional<WordClass> selectedClass() const;
     std::optional<QByteArray> faceToStore() const;
+    bool offersFace(const QString& face) const;
+    std::optional<QString> firstInvalidField() const;
 
     QLineEdit*& sizeBox(WordClass c) { return m_sizeBoxes[static_cast<int>(c)]; }
     QRadioButton*& radioButton(WordClass c) { return m_radioButtons[static_cast<int>(c)]; }
     QRadioButton* radioButton(WordClass c) const { return m_radioButtons[static_cast<int>(c)]; }
 
     settings::StageSettings m_settings;
+    // What "离开" puts back.
+    settings::StageSettings m_openingSettings;
     settings::SettingsFile& m_file;
     std::array<QLineEdit*, settings::kWordClassCount> m_sizeBoxes {};
     std::array<QRadioButton*, settings::kWordClassCount> m_radioButtons {};

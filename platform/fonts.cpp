@@ -3,7 +3,9 @@
 #include <QCollator>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
+#include <QRawFont>
 
 #include <algorithm>
 #include <optional>
@@ -91,6 +93,46 @@ const QStringList& fontFamilies()
         }
     }
     return *cachedFamilies();
+}
+
+namespace {
+
+// Whether a face draws the common Chinese characters itself, not through a
+// fallback face: it says it writes Simplified Chinese, or it has every one
+// of a handful of the commonest characters.
+bool drawsCommonChinese(const QString& family)
+{
+    const QString face = family.compare(u"Default", Qt::CaseInsensitive) == 0
+                             ? QFontInfo(QFont(defaultFaceName())).family()
+                             : family;
+    if (QFontDatabase::writingSystems(face).contains(QFontDatabase::SimplifiedChinese))
+        return true;
+    // The face's own glyphs: QFontMetrics would count those of fallback faces.
+    const QRawFont raw = QRawFont::fromFont(QFont(face));
+    if (!raw.isValid() || raw.familyName().compare(face, Qt::CaseInsensitive) != 0)
+        return false;
+    for (char32_t character : U"的一是人大") {
+        if (character != 0 && !raw.supportsCharacter(character))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString shippedFaceName()
+{
+    return QStringLiteral("华文楷体");
+}
+
+QStringList chineseFontFamilies()
+{
+    QStringList faces {shippedFaceName()};
+    for (const QString& family : fontFamilies()) {
+        if (family.compare(shippedFaceName(), Qt::CaseInsensitive) != 0 && drawsCommonChinese(family))
+            faces.append(family);
+    }
+    return faces;
 }
 
 bool standsInForNamedKaiFace(const QString& family)

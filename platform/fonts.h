@@ -9,6 +9,14 @@ namespace platform {
 // after the system announces a change of the installed fonts.
 const QStringList& fontFamilies();
 
+// The faces that can draw the common Chinese characters, as fontFamilies()
+// lists them, with the data's own Kai face first whether it is installed or
+// stands in for by another face.
+QStringList chineseFontFamilies();
+
+// The Kai face that the program's data and shipped settings name (华文楷体).
+QString shippedFaceName();
+
 // Makes the face names that the program's data and dialogs use resolve on
 // this desktop: the Kai faces map onto an installed Kai face when they are
 // missing, and "MS Sans Serif" onto the system's default sans face.

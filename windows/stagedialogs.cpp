@@ -38,7 +38,11 @@ stage::StageDialogs stageDialogs()
         core::StageState& state = stage.state();
         displaysettings::DisplaySettingsDialog dialog(state.settings, core::settingsFile(state), &stage);
         QObject::connect(&dialog, &displaysettings::DisplaySettingsDialog::settingsChanged, &stage,
-                         [&state](const settings::StageSettings& changed) { state.settings = changed; });
+                         [&stage](const settings::StageSettings& changed) {
+                             // Shown at once, while the dialog is open.
+                             stage.state().settings = changed;
+                             platform::guarded(&stage, [&stage] { stage.redraw(); });
+                         });
         dialog.exec();
     };
     dialogs.progress = [](stage::StageWindow& stage, core::Record& record) {

@@ -5,9 +5,11 @@
 #include "platform/fonts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFontDatabase>
+#include <QPushButton>
 #include <QWindow>
 
 #include <algorithm>
@@ -42,10 +44,10 @@ TEST_F(OpeningTest, ShowsTheDefaultSettings)
 {
     open();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("显示设置"));
-    // 369 x 420 with the classic frame (4-pixel borders, 19-pixel caption):
+    // 369 x 456 with the classic frame (4-pixel borders, 19-pixel caption):
     // the panel at (8, 8) has its margin on every side.
     ASSERT_NE(dialog->windowHandle(), nullptr);
-    EXPECT_EQ(dialog->windowHandle()->size(), QSize(361, 393));
+    EXPECT_EQ(dialog->windowHandle()->size(), QSize(361, 429));
     EXPECT_EQ(fontBox()->currentText(), QStringLiteral("华文楷体"));
     EXPECT_EQ(sizeBoxesTopToBottom(*dialog),
               QStringList({QStringLiteral("600"), QStringLiteral("400"), QStringLiteral("260"),
@@ -53,7 +55,8 @@ TEST_F(OpeningTest, ShowsTheDefaultSettings)
     EXPECT_TRUE(radio("classOneRadio")->isChecked());
     EXPECT_EQ(radio("classOneRadio")->text(), QStringLiteral("单字位置设置"));
     EXPECT_EQ(axis(), QStringLiteral("X:"));
-    EXPECT_EQ(value(), QStringLiteral("100"));
+    EXPECT_EQ(value(), QStringLiteral("0")); // centred
+    EXPECT_TRUE(control<QCheckBox>("outlineBox")->isChecked());
 }
 
 TEST_F(OpeningTest, ShowsGivenSettingsInTheirBoxes)
@@ -82,20 +85,31 @@ TEST_F(OpeningTest, ShowsGivenSettingsInTheirBoxes)
 
 TEST_F(OpeningTest, AFaceOfTheListShowsAsStoredAndIsHighlightedInTheList)
 {
-    current().fontFace = "default";
+    const QString face = platform::chineseFontFamilies().value(1);
+    if (face.isEmpty())
+        GTEST_SKIP() << "no installed face draws Chinese";
+    current().fontFace = face.toLower().toLatin1();
     open();
-    EXPECT_EQ(fontBox()->currentText(), QStringLiteral("default"));
-    EXPECT_EQ(fontBox()->currentIndex(), fontBox()->findText(QStringLiteral("Default")));
+    EXPECT_EQ(fontBox()->currentText(), face.toLower());
+    EXPECT_EQ(fontBox()->currentIndex(), 1);
 }
 
-TEST_F(OpeningTest, FontBoxListsTheInstalledFamiliesWithDefault)
+// Only faces that draw the common Chinese characters are offered, and the
+// shipped face always, first, even after another face was chosen.
+TEST_F(OpeningTest, FontBoxOffersTheShippedFaceAndOnlyFacesWithChinese)
 {
+    current().fontFace = "AR PL UKai CN";
     open();
     QStringList items;
     for (int i = 0; i < fontBox()->count(); ++i)
         items.append(fontBox()->itemText(i));
-    EXPECT_EQ(items, platform::fontFamilies());
-    EXPECT_TRUE(items.contains(QStringLiteral("Default")));
+    EXPECT_EQ(items.value(0), QStringLiteral("华文楷体"));
+    EXPECT_FALSE(items.contains(QStringLiteral("DejaVu Sans")));
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese)) {
+            EXPECT_TRUE(items.contains(family)) << family.toStdString();
+        }
+    }
     EXPECT_TRUE(fontBox()->isEditable());
 }
 
@@ -104,12 +118,12 @@ TEST_F(OpeningTest, FontBoxListsTheInstalledFamiliesWithDefault)
 // that is installed while the program runs.
 TEST_F(OpeningTest, FontListFollowsAChangeOfTheInstalledFonts)
 {
-    QFile source(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    QFile source(QStringLiteral("/usr/share/fonts/truetype/arphic-gkai00mp/gkai00mp.ttf"));
     if (!source.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "DejaVu Sans is not installed";
+        GTEST_SKIP() << "AR PL KaitiM GB is not installed (fonts-arphic-gkai00mp)";
     QByteArray data = source.readAll();
-    const QString oldName = QStringLiteral("DejaVu Sans");
-    const QString newName = QStringLiteral("Quenlo Test"); // as long, so the tables keep their sizes
+    const QString oldName = QStringLiteral("AR PL KaitiM GB");
+    const QString newName = QStringLiteral("Quenlo Test Kai"); // as long, so the tables keep their sizes
     auto utf16be = [](const QString& text) {
         QByteArray bytes;
         for (QChar c : text)
@@ -144,13 +158,22 @@ TEST_F(OpeningTest, EachOpeningStartsFromTheCurrentSettingsWithOneSelected)
     open();
     EXPECT_TRUE(radio("classOneRadio")->isChecked());
     EXPECT_EQ(axis(), QStringLiteral("X:"));
-    EXPECT_EQ(value(), QStringLiteral("100"));
-    EXPECT_EQ(current().position(WordClass::Three).y, 125);
+    EXPECT_EQ(value(), QStringLiteral("0"));
+    EXPECT_EQ(current().position(WordClass::Three).y, 5); // closed without leaving: kept
 }
 
 // ---------------------------------------------------------------------------
 
-class ArrowPadTest : public DialogTest {};
+// The pad over positions written by earlier versions: top-left corners.
+class ArrowPadTest : public DialogTest {
+protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        current().placement = settings::Placement::FromTopLeft;
+        current().positions = settings::topLeftDefaultPositions();
+    }
+};
 
 TEST_F(ArrowPadTest, EachButtonMovesTheSelectedClassOnItsAxis)
 {
@@ -200,10 +223,58 @@ TEST_F(ArrowPadTest, TwoPressesUpMoveTwoFrom50To40)
     EXPECT_EQ(axis(), QStringLiteral("Y:"));
     EXPECT_EQ(value(), QStringLiteral("40"));
 
-    // Leaving keeps the move in memory; the file is not written.
+    // Leaving puts it back; the file is not written.
     pressLeave();
-    EXPECT_EQ(current().position(WordClass::Two).y, 40);
+    EXPECT_EQ(current().position(WordClass::Two).y, 50);
     EXPECT_FALSE(settingsWritten());
+}
+
+// 居中 puts the selected class back in the middle; over top-left corners
+// written by earlier versions every class is centred from then on.
+TEST_F(ArrowPadTest, CentreCentresEveryClassOverOldPositionsThenOnlyTheSelectedOne)
+{
+    open();
+    press("centreButton");
+    EXPECT_EQ(current().placement, settings::Placement::FromCentre);
+    EXPECT_EQ(current().positions, decltype(current().positions) {});
+    EXPECT_EQ(value(), QStringLiteral("0"));
+    radio("classTwoRadio")->click();
+    pressRight(2);
+    radio("classOneRadio")->click();
+    pressUp();
+    press("centreButton");
+    EXPECT_EQ(current().position(WordClass::One), settings::Position {});
+    EXPECT_EQ(current().position(WordClass::Two), (settings::Position {10, 0}));
+    pressApply();
+    EXPECT_TRUE(settingsBytes().contains("jz=1"));
+}
+
+// Changes show on the stage while the dialog is open; leaving puts back what
+// it opened with, saving keeps them.
+TEST_F(ArrowPadTest, ChangesShowAtOnceAndLeavingPutsThemBack)
+{
+    const settings::StageSettings opening = current();
+    recorder->colourAnswers = {QColor(10, 20, 30)};
+    open();
+    QTest::keyClick(box("sizeTwoBox"), Qt::Key_Backspace); // 40: a size the stage can draw
+    control<QCheckBox>("outlineBox")->click();
+    control<QPushButton>("backdropColourButton")->click();
+    pressDown();
+    EXPECT_EQ(current().size(WordClass::Two), 40);
+    EXPECT_FALSE(current().outline);
+    EXPECT_EQ(current().backdropColour, settings::rgb(10, 20, 30));
+    EXPECT_EQ(current().position(WordClass::One).y, -95);
+    // The chooser opened at the backdrop colour in force.
+    EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::ColourChooser),
+              QStringList(QColor(244, 240, 232).name()));
+    QTest::keyClick(box("sizeTwoBox"), Qt::Key_Backspace); // 4: too small, not shown
+    EXPECT_EQ(current().size(WordClass::Two), 40);
+
+    pressLeave();
+    EXPECT_EQ(current().sizes, opening.sizes);
+    EXPECT_EQ(current().positions, opening.positions);
+    EXPECT_TRUE(current().outline);
+    EXPECT_EQ(current().backdropColour, opening.backdropColour);
 }
 
 TEST_F(ArrowPadTest, TwentyOnePressesLeftTakeOneFrom100ToMinus5)
@@ -317,7 +388,7 @@ TEST_F(DialogKeyboardTest, TabVisitsTheSizeBoxesTheSelectedRadioButtonAndTheFont
     EXPECT_EQ(tabRound(7), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
                                         QStringLiteral("sizeManyBox"), QStringLiteral("sizeFourBox"),
                                         QStringLiteral("classOneRadio"), QStringLiteral("fontBox"),
-                                        QStringLiteral("sizeOneBox")}));
+                                        QStringLiteral("outlineBox")}));
 
     QTest::mouseClick(radio("classManyRadio"), Qt::LeftButton);
     EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
@@ -325,19 +396,23 @@ TEST_F(DialogKeyboardTest, TabVisitsTheSizeBoxesTheSelectedRadioButtonAndTheFont
                                         QStringLiteral("classManyRadio"), QStringLiteral("fontBox")}));
 }
 
-TEST_F(DialogKeyboardTest, EnterAndEscPressNothing)
+TEST_F(DialogKeyboardTest, EnterPressesNothingAndEscLeaves)
 {
     open();
-    box("sizeOneBox")->setText(QStringLiteral("999"));
+    const int faces = fontBox()->count();
+    QTest::keyClicks(box("sizeOneBox"), QStringLiteral("9")); // 6009: out of range, not shown
     for (QWidget* target : std::initializer_list<QWidget*> {box("sizeOneBox"), fontBox(),
                                                             radio("classOneRadio"), dialog.get()}) {
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
             QTest::keyClick(target, key);
     }
     EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(fontBox()->count(), faces); // Enter added nothing to the list
+    QTest::keyClick(box("sizeOneBox"), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(current().size(WordClass::One), 600);
     EXPECT_FALSE(settingsWritten());
-    EXPECT_EQ(fontBox()->count(), platform::fontFamilies().size()); // Enter added nothing to the list
 }
 
 } // namespace
