@@ -116,21 +116,18 @@ TEST_F(ApplyTest, RefusesEveryInvalidFieldInChineseWithNothingChanged)
         QString message;
     };
     const QString kai = QStringLiteral("华文楷体");
+    const auto wrongSize = [](const char16_t* name, const QString& text) {
+        return QStringLiteral("%1的字体大小“%2”不对：请填 12 到 2000 之间的整数。")
+            .arg(QString::fromUtf16(name), text);
+    };
     const Case cases[] = {
-        {"sizeOneBox", QStringLiteral("0"), kai,
-         QStringLiteral("单字的字体大小“0”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeOneBox", QStringLiteral("11"), kai,
-         QStringLiteral("单字的字体大小“11”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeThreeBox", QStringLiteral("2001"), kai,
-         QStringLiteral("三字的字体大小“2001”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeThreeBox", QStringLiteral("2 60"), kai,
-         QStringLiteral("三字的字体大小“2 60”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeManyBox", QStringLiteral("-$10"), kai,
-         QStringLiteral("多字的字体大小“-$10”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeFourBox", QStringLiteral("３００"), kai,
-         QStringLiteral("四字的字体大小“３００”不对：请填 12 到 2000 之间的整数。")},
-        {"sizeTwoBox", QStringLiteral("300 "), kai,
-         QStringLiteral("双字的字体大小“300 ”不对：请填 12 到 2000 之间的整数。")},
+        {"sizeOneBox", QStringLiteral("0"), kai, wrongSize(u"单字", QStringLiteral("0"))},
+        {"sizeOneBox", QStringLiteral("11"), kai, wrongSize(u"单字", QStringLiteral("11"))},
+        {"sizeThreeBox", QStringLiteral("2001"), kai, wrongSize(u"三字", QStringLiteral("2001"))},
+        {"sizeThreeBox", QStringLiteral("2 60"), kai, wrongSize(u"三字", QStringLiteral("2 60"))},
+        {"sizeManyBox", QStringLiteral("-$10"), kai, wrongSize(u"多字", QStringLiteral("-$10"))},
+        {"sizeFourBox", QStringLiteral("３００"), kai, wrongSize(u"四字", QStringLiteral("３００"))},
+        {"sizeTwoBox", QStringLiteral("300 "), kai, wrongSize(u"双字", QStringLiteral("300 "))},
         {"sizeTwoBox", QString(), kai, QStringLiteral("请填写双字的字体大小：12 到 2000 之间的整数。")},
         {"sizeTwoBox", QStringLiteral("400"), QString(), QStringLiteral("请选择一种字体。")},
         {"sizeTwoBox", QStringLiteral("400"), QStringLiteral("DejaVu Sans"),

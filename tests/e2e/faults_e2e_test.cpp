@@ -51,7 +51,8 @@ using e2e::runTool;
 namespace {
 
 constexpr QRgb kGlyph = qRgb(255, 0, 0);
-const QString kSettings = QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"); // glyphs in red
+const QString kSettings = QStringLiteral(
+    "[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"); // glyphs all red: no outline
 
 QString xdotool(const QStringList& arguments)
 {

@@ -126,7 +126,7 @@ protected:
                                 QString::fromLatin1(GetParam().qtScaleFactor));
         run->folder().writeDeck(QStringLiteral("database/ziku.txt"),
                                 {QStringLiteral("口"), QStringLiteral("永")});
-        run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
+        run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
         run->start();
         ASSERT_TRUE(run->waitForColour(kGlyph)) << "the stage never showed its glyphs";
         QTest::qWait(300);

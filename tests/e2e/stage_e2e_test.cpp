@@ -89,7 +89,7 @@ protected:
     {
         run.folder().writeDeck(QStringLiteral("database/ziku.txt"), library);
         // One known colour, so that the glyphs' pixels can be told apart.
-        run.folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\n"));
+        run.folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
         run.start();
         ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage never showed its glyphs";
         shape = pixelsOf(grabScreen(), kGlyph);
