@@ -78,20 +78,20 @@ EntryLayout layoutEntry(const QString& text, const QFont& font, settings::Placem
 
     EntryLayout layout;
     QTransform toWindow;
+    QPointF anchor; // in the coordinates of the outlines at the origin
     if (placement == settings::Placement::FromTopLeft) {
         toWindow = QTransform::fromTranslate(place.x, place.y);
     } else {
         QRectF ink = glyphs.boundingRect();
         if (ink.isEmpty())
-            ink = QRectF(QPointF(0, 0), QSizeF(1, 1)); // nothing to fit: the mark goes to the place
+            ink = QRectF(0, 0, 1, 1); // nothing to fit: the mark stands at the place
         toWindow = centring(ink, place, windowSize, layout.scale);
+        anchor = ink.center();
     }
     layout.glyphs = toWindow.map(glyphs);
     for (const QRectF& cell : cells)
         layout.characterCells.append(toWindow.mapRect(cell));
-    layout.anchor = glyphs.isEmpty() && placement == settings::Placement::FromCentre
-                        ? toWindow.map(QPointF(0.5, 0.5)) - QPointF(24, 24)
-                        : toWindow.map(QPointF(0, 0));
+    layout.anchor = toWindow.map(anchor);
     return layout;
 }
 

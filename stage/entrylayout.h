@@ -13,9 +13,9 @@
 // decides it, for the glyphs and for whatever is drawn with them.
 namespace stage {
 
-// Room kept free between the ink, its outline included, and every edge of
-// the screen when entries are centred.
-inline constexpr qreal kScreenMargin = 24;
+// Room kept free between the strokes and every edge of the screen when
+// entries are centred: wide enough for the outline, corners included.
+inline constexpr qreal kScreenMargin = 48;
 
 // The width of the outline round the strokes of glyphs drawn `pixelSize`
 // pixels high: wide enough to read against any background, never so wide
@@ -32,7 +32,8 @@ struct EntryLayout {
     // The text cell of each character, in window coordinates and in the
     // order of the text.
     QList<QRectF> characterCells;
-    // Where a mark stands in for an entry without ink.
+    // Where a mark stands in for an entry without ink: the place from the
+    // top left, the middle of the entry from the centre.
     QPointF anchor;
 };
 

@@ -344,17 +344,16 @@ QRegion regionFromCoverage(const QImage& coverage, QPoint origin)
 
 } // namespace
 
-QPen outlinePen(const QColor& colour, qreal width)
+QPainterPath withOutline(const QPainterPath& glyphs, qreal width)
 {
-    return QPen(colour, 2 * width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    return emboldened(glyphs, 2 * width);
 }
 
-QRegion glyphRegion(const QPainterPath& path, QSize windowSize, qreal outlineWidth)
+QRegion glyphRegion(const QPainterPath& path, QSize windowSize)
 {
     if (path.isEmpty() || windowSize.isEmpty())
         return {};
-    const qreal reachOut = 1 + std::max<qreal>(0, outlineWidth);
-    const QRectF reach = path.controlPointRect().adjusted(-reachOut, -reachOut, reachOut, reachOut);
+    const QRectF reach = path.controlPointRect().adjusted(-1, -1, 1, 1);
     // Clipped while still in floating point: text placed near the 32-bit
     // limits reaches far beyond what integer rectangles hold.
     const QRectF window(QPointF(0, 0), QSizeF(windowSize));
@@ -369,8 +368,6 @@ QRegion glyphRegion(const QPainterPath& path, QSize windowSize, qreal outlineWid
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.translate(-area.topLeft());
         painter.fillPath(path, Qt::black);
-        if (outlineWidth > 0)
-            painter.strokePath(path, outlinePen(Qt::black, outlineWidth));
     }
     return regionFromCoverage(coverage, area.topLeft());
 }

@@ -5,7 +5,6 @@
 #include <QByteArrayView>
 #include <QFont>
 #include <QPainterPath>
-#include <QPen>
 #include <QRegion>
 #include <QSize>
 #include <QString>
@@ -67,14 +66,15 @@ TextCell textCell(const QFont& font);
 QPainterPath glyphPath(const QString& text, const QFont& font, QPointF topLeft);
 
 // The pixels covered by the filled path (by its own fill rule) within a
-// window of `windowSize`, with an outline of `outlineWidth` pixels round
-// every edge: the window's shape. Empty when nothing of the text falls
-// inside the window or the face draws no outlines.
-QRegion glyphRegion(const QPainterPath& path, QSize windowSize, qreal outlineWidth = 0);
+// window of `windowSize`: the window's shape. Empty when nothing of the text
+// falls inside the window or the face draws no outlines.
+QRegion glyphRegion(const QPainterPath& path, QSize windowSize);
 
-// The pen that draws an outline of `width` pixels outside (and inside) a
-// path's edges: round, so that corners keep their width.
-QPen outlinePen(const QColor& colour, qreal width);
+// The glyphs grown by `width` pixels on every side (into the counters too):
+// filled in a contrasting colour under the glyphs, it draws their outline.
+// Moving the outlines' points is far cheaper than stroking them, which
+// matters at every step.
+QPainterPath withOutline(const QPainterPath& glyphs, qreal width);
 
 // The shape of `text` as the stage draws it: the outlines in `font` with the
 // text cell's top-left corner at `topLeft`, emboldened where the face needs

@@ -193,6 +193,7 @@ void StageWindow::layOutEntry()
                            settings.position(wordClass), size());
     m_outlineWidth = settings.outline ? outlineWidthFor(m_font.pixelSize() * m_layout.scale) : 0;
     m_glyphs = m_layout.glyphs;
+    m_outlined = withOutline(m_glyphs, m_outlineWidth);
     if (m_caption.isEmpty() && !m_firstStart)
         return;
     m_firstStart = false;
@@ -205,6 +206,7 @@ void StageWindow::layOutEntry()
         m_glyphs.boundingRect().marginsAdded(
             QMarginsF(m_outlineWidth, m_outlineWidth, m_outlineWidth, m_outlineWidth)),
         size());
+    m_captionOutlined = withOutline(m_caption, outlineWidthFor(0));
     if (!m_captionTimer.isActive())
         startFirstStartCaption();
 }
@@ -214,10 +216,18 @@ void StageWindow::layOutEntry()
 QRegion StageWindow::inkShape(QSize windowSize, qreal ratio) const
 {
     const QTransform toDevice = QTransform::fromScale(ratio, ratio);
-    QRegion shape = glyphRegion(toDevice.map(m_glyphs), windowSize, m_outlineWidth * ratio);
+    QRegion shape = glyphRegion(toDevice.map(m_outlined), windowSize);
     if (!m_caption.isEmpty())
-        shape += glyphRegion(toDevice.map(m_caption), windowSize, outlineWidthFor(0) * ratio);
+        shape += glyphRegion(toDevice.map(m_captionOutlined), windowSize);
     return shape;
+}
+
+QPoint StageWindow::placeholderPlace() const
+{
+    if (m_state.settings.placement == settings::Placement::FromTopLeft)
+        return m_layout.anchor.toPoint();
+    constexpr int kMarkRadius = 24;
+    return m_layout.anchor.toPoint() - QPoint(kMarkRadius, kMarkRadius);
 }
 
 void StageWindow::applyShape()
@@ -226,9 +236,10 @@ void StageWindow::applyShape()
     m_shape = inkShape(size(), 1);
     if (m_glyphs.isEmpty() || m_shape.isEmpty()) {
         // Nothing to draw still leaves a mark to click.
-        m_shape = placeholderMark(m_layout.anchor.toPoint(), size());
+        m_shape = placeholderMark(placeholderPlace(), size());
         m_glyphs = QPainterPath();
         m_glyphs.addRegion(m_shape);
+        m_outlined = m_glyphs;
     }
     if (m_state.settings.backdrop)
         m_shape = QRegion(rect());
@@ -368,14 +379,14 @@ void StageWindow::paintEvent(QPaintEvent*)
 
 void StageWindow::paintInk(QPainter& painter) const
 {
-    auto paint = [&](const QPainterPath& path, qreal outline) {
-        if (outline > 0)
-            painter.strokePath(path, outlinePen(outlineColour(), outline));
-        painter.fillPath(path, m_colour);
+    auto paint = [&](const QPainterPath& glyphs, const QPainterPath& outlined, bool hasOutline) {
+        if (hasOutline)
+            painter.fillPath(outlined, outlineColour());
+        painter.fillPath(glyphs, m_colour);
     };
-    paint(m_glyphs, m_outlineWidth);
+    paint(m_glyphs, m_outlined, m_outlineWidth > 0);
     if (!m_caption.isEmpty())
-        paint(m_caption, outlineWidthFor(0));
+        paint(m_caption, m_captionOutlined, true);
 }
 
 void StageWindow::mousePressEvent(QMouseEvent* event)

@@ -126,6 +126,7 @@ private:
     void layOutEntry();
     void applyShape();
     QRegion inkShape(QSize windowSize, qreal ratio) const;
+    QPoint placeholderPlace() const;
     void paintInk(QPainter& painter) const;
     void toggleBackdrop();
     void showBackdropState();
@@ -155,9 +156,12 @@ private:
     QPainterPath m_nativeShapePath;
     // The glyphs' outlines as painted; m_shape is the pixels they cover.
     QPainterPath m_glyphs;
+    // The glyphs grown by their outline, painted under them.
+    QPainterPath m_outlined;
     // The first start's hint beside the glyphs, part of the shape; empty
     // once it has gone.
     QPainterPath m_caption;
+    QPainterPath m_captionOutlined;
     bool m_firstStart = false;
     QTimer m_captionTimer;
     // With the backdrop, Esc ends the program only when pressed again

@@ -5,7 +5,8 @@
 // translucent path starts xcompmgr (without shadows) for its own run. Each
 // of the 50 repetitions is one step; the median and the 95th percentile are
 // reported. The compositor's own frame comes on top of the translucent
-// figure and is not measured.
+// figure and is not measured. Each path runs with the glyphs' outline (as
+// shipped), without it, and with the backdrop (幕布) behind the glyphs.
 //
 //   xvfb-run -a -s "-screen 0 3840x2160x24 -dpi 96" build-release/bench/stage/click_bench
 //
@@ -63,8 +64,11 @@ struct StageUnderTest {
     testing_support::ScopedRecorder recorder;
     std::unique_ptr<stage::StageWindow> form;
 
-    StageUnderTest()
+    // `look` is the colour section's settings: the outline and backdrop switches.
+    explicit StageUnderTest(const QString& look)
     {
+        // A settings file, so that no first-start hint is drawn.
+        folder.writeSettings(QStringLiteral("[颜色]\n") + look);
         // One entry of each size class, in turn.
         folder.writeDeck(QStringLiteral("database/ziku.txt"),
                          {QStringLiteral("大"), QStringLiteral("爸爸"), QStringLiteral("你真棒"),
@@ -76,8 +80,12 @@ struct StageUnderTest {
     }
 };
 
-std::unique_ptr<StageUnderTest> g_plain;
-std::unique_ptr<StageUnderTest> g_translucent;
+// The looks measured, by the benchmark's argument.
+const char* const kLooks[] = {"miaobian=1\n", "miaobian=0\n", "miaobian=1\nmubu=1\n"};
+const char* const kLookNames[] = {"outline", "no outline", "outline, backdrop"};
+
+std::unique_ptr<StageUnderTest> g_plain[3];
+std::unique_ptr<StageUnderTest> g_translucent[3];
 std::unique_ptr<QProcess> g_compositor;
 
 void countRegion(benchmark::State& state, const QRegion& glyphs)
@@ -103,7 +111,8 @@ void clickToGlyph(benchmark::State& state, StageUnderTest& stage)
         countRegion(state, stage.form->shape());
     }
     state.SetLabel(std::to_string(stage.form->width()) + "x" + std::to_string(stage.form->height())
-                   + (stage.form->isTranslucent() ? " translucent" : " plain"));
+                   + (stage.form->isTranslucent() ? " translucent, " : " plain, ")
+                   + kLookNames[state.range(0)]);
 }
 
 void BM_ClickToGlyphPlain(benchmark::State& state)
@@ -112,14 +121,25 @@ void BM_ClickToGlyphPlain(benchmark::State& state)
         state.SkipWithError("a compositor runs: the plain path needs a screen without one");
         return;
     }
-    if (!g_plain)
-        g_plain = std::make_unique<StageUnderTest>();
-    clickToGlyph(state, *g_plain);
+    // Only one stage stands on the screen at a time.
+    const auto look = state.range(0);
+    for (auto& other : g_plain)
+        if (other && &other != &g_plain[look])
+            other.reset();
+    if (!g_plain[look])
+        g_plain[look] = std::make_unique<StageUnderTest>(QLatin1String(kLooks[look]));
+    clickToGlyph(state, *g_plain[look]);
 }
 
 void BM_ClickToGlyphTranslucent(benchmark::State& state)
 {
-    if (!g_translucent) {
+    const auto look = state.range(0);
+    for (auto& other : g_translucent)
+        if (other && &other != &g_translucent[look])
+            other.reset();
+    if (!g_translucent[look]) {
+        for (auto& plain : g_plain)
+            plain.reset();
         if (!platform::screenIsComposited()) {
             if (QStandardPaths::findExecutable(QStringLiteral("xcompmgr")).isEmpty()) {
                 state.SkipWithError("no compositor runs and xcompmgr is not installed");
@@ -132,13 +152,13 @@ void BM_ClickToGlyphTranslucent(benchmark::State& state)
             while (!platform::screenIsComposited() && timer.elapsed() < 5000)
                 QTest::qWait(50);
         }
-        g_translucent = std::make_unique<StageUnderTest>();
+        g_translucent[look] = std::make_unique<StageUnderTest>(QLatin1String(kLooks[look]));
     }
-    if (!g_translucent->form->isTranslucent()) {
+    if (!g_translucent[look]->form->isTranslucent()) {
         state.SkipWithError("the stage did not take the translucent path");
         return;
     }
-    clickToGlyph(state, *g_translucent);
+    clickToGlyph(state, *g_translucent[look]);
 }
 
 double percentile95(const std::vector<double>& values)
@@ -158,8 +178,8 @@ void oneStepPerRepetition(benchmark::internal::Benchmark* benchmark)
         ->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_ClickToGlyphPlain)->Apply(oneStepPerRepetition);
-BENCHMARK(BM_ClickToGlyphTranslucent)->Apply(oneStepPerRepetition);
+BENCHMARK(BM_ClickToGlyphPlain)->DenseRange(0, 2)->Apply(oneStepPerRepetition);
+BENCHMARK(BM_ClickToGlyphTranslucent)->DenseRange(0, 2)->Apply(oneStepPerRepetition);
 
 } // namespace
 
@@ -170,8 +190,10 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    g_plain.reset();
-    g_translucent.reset();
+    for (auto& stage : g_plain)
+        stage.reset();
+    for (auto& stage : g_translucent)
+        stage.reset();
     if (g_compositor) {
         g_compositor->terminate();
         g_compositor->waitForFinished(3000);

@@ -234,6 +234,8 @@ TEST_F(StageTest, WaylandInputRegionHoldsEveryStrokePixelInFewRectanglesAndKeeps
 {
     writeLibrary(
         {QStringLiteral("口"), QStringLiteral("好好学习天天向上"), QStringLiteral("春眠不觉晓处处闻啼鸟")});
+    // The region's coarsening, on the strokes alone.
+    folder.writeSettings(QStringLiteral("[颜色]\nmiaobian=0\n"));
     start();
     const auto nearStrokes = [](const QRegion& shape) {
         QRegion near;
