@@ -462,7 +462,7 @@ protected:
     {
         run = std::make_unique<ProgramRun>();
         run->folder().writeDeck(QStringLiteral("database/ziku.txt"), library);
-        run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
+        run->folder().writeSettings(e2e::kRedGlyphsAtTheEarlierPlace);
         run->start();
         ASSERT_TRUE(run->waitForColour(kGlyph)) << "the stage never showed its glyphs";
         screen = stillScreen();

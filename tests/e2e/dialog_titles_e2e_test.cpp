@@ -56,7 +56,7 @@ TEST_P(DialogTitles, AreExactlyTheDialogsOwn)
     const auto [name, downs, title] = GetParam();
     ProgramRun run;
     run.folder().writeDeck(QStringLiteral("database/ziku.txt"), {QStringLiteral("口")});
-    run.folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
+    run.folder().writeSettings(e2e::kRedGlyphsAtTheEarlierPlace);
     run.start();
     ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage never showed its glyphs";
     const QString stageWindow = run.windowId();

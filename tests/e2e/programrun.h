@@ -18,6 +18,13 @@ namespace e2e {
 // Runs an X11 tool (xdotool, xsetroot) and returns what it printed.
 QString runTool(const QString& program, const QStringList& arguments);
 
+// Settings that draw every entry in plain red, without the outline, so that
+// the glyphs' pixels can be told apart on the screen; the one-character
+// entries' place is the top-left corner an earlier version wrote, which
+// keeps the glyph where the tests' expected shapes put it.
+inline const QString kRedGlyphsAtTheEarlierPlace = QStringLiteral(
+    "[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n[字体位置]\nx1=100\ny1=-100\n");
+
 // The whole screen as the user sees it.
 QImage grabScreen();
 

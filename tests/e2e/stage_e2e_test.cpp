@@ -85,11 +85,11 @@ protected:
         runTool(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(kDesktop).name()});
     }
 
-    void startWith(const std::vector<QString>& library)
+    void startWith(const std::vector<QString>& library,
+                   const QString& settings = e2e::kRedGlyphsAtTheEarlierPlace)
     {
         run.folder().writeDeck(QStringLiteral("database/ziku.txt"), library);
-        // One known colour, so that the glyphs' pixels can be told apart.
-        run.folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
+        run.folder().writeSettings(settings);
         run.start();
         ASSERT_TRUE(run.waitForColour(kGlyph)) << "the stage never showed its glyphs";
         shape = pixelsOf(grabScreen(), kGlyph);
@@ -144,6 +144,24 @@ TEST_F(StageOnScreen, ClicksBesideTheStrokesDoNotStepAndOnAStrokeDo)
     QTest::qWait(300);
     EXPECT_EQ(pixelsOf(grabScreen(), kGlyph), big);
     EXPECT_LT(difference(big, expectedShape(QStringLiteral("大"), 800, {100, -100})), 50);
+}
+
+// Settings that name no place: a single character and a phrase too long for
+// the screen at its size both stand whole in the middle of the screen.
+TEST_F(StageOnScreen, EntriesWithoutAStoredPlaceStandWholeInTheMiddle)
+{
+    const QString tooLong = QStringLiteral("人之初性本善性相近习相远苟不教性乃迁教之道贵以专");
+    startWith({QStringLiteral("口"), tooLong}, QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    press(run.windowId(), QStringLiteral("Return"));
+    const QRegion phrase = run.waitForChange(kGlyph, shape);
+    for (const QRegion& entry : {shape, phrase}) {
+        const QRect ink = entry.boundingRect();
+        SCOPED_TRACE(testing::PrintToString(ink));
+        EXPECT_TRUE(screen.adjusted(1, 1, -1, -1).contains(ink)) << "a stroke touches an edge";
+        EXPECT_LE((ink.center() - screen.center()).manhattanLength(), 4);
+    }
+    EXPECT_GT(phrase.boundingRect().width(), screen.width() * 3 / 4) << "drawn smaller than it needs";
 }
 
 TEST_F(StageOnScreen, EnterStepsAndEscLeavesWithoutStoringThePosition)

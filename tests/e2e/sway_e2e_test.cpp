@@ -288,7 +288,7 @@ protected:
     {
         run = std::make_unique<ProgramRun>();
         run->folder().writeDeck(QStringLiteral("database/ziku.txt"), deck);
-        run->folder().writeSettings(QStringLiteral("[颜色]\nxuanze=2\ndanyi=clRed\nmiaobian=0\n"));
+        run->folder().writeSettings(e2e::kRedGlyphsAtTheEarlierPlace);
         sway->handToUser(run->folder().path());
         const QStringList command = sway->userCommand(
             {QStringLiteral("QT_QPA_PLATFORM=wayland"), run->folder().path(QStringLiteral("quenlo"))});

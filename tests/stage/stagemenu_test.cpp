@@ -1,9 +1,9 @@
 // The stage's keys and its right-button menu.
 #include "stagefixture.h"
 
+#include "settings/colourtext.h"
 #include "stage/commandline.h"
 #include "stage/helpwindow.h"
-#include "settings/colourtext.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
