@@ -38,6 +38,11 @@ void Record::judge(const QByteArray& entry, bool right, const QDateTime& when)
     post([entry, right, when](RecordDatabase& db) { db.recordJudgement(entry, right, when); });
 }
 
+void Record::undoLastJudgement(const QByteArray& entry)
+{
+    post([entry](RecordDatabase& db) { db.undoLastJudgement(entry); });
+}
+
 void Record::flush()
 {
     call<bool>([](RecordDatabase&) { return true; });

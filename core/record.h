@@ -41,6 +41,10 @@ public:
     void judge(const QByteArray& entry, bool right, const QDateTime& when);
     void judge(const QByteArray& entry, bool right) { judge(entry, right, QDateTime::currentDateTime()); }
 
+    // Takes back the latest judgement of `entry` made through this record
+    // (queued after the judgements before it).
+    void undoLastJudgement(const QByteArray& entry);
+
     // The answers come later on this object's thread, unless `receiver` is
     // gone by then. Nothing means the record can't be read.
     using DueEntries = std::optional<QList<QByteArray>>;

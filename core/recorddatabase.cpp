@@ -13,6 +13,7 @@
 #include <QStorageInfo>
 #include <QVariant>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -393,6 +394,8 @@ bool RecordDatabase::recover(const QSqlError& error, RecordFailureKind otherwise
     if (!isCorruption(error))
         return fail(error, otherwise);
     const QString aside = asideName(m_path);
+    // What could be taken back lived in the damaged file.
+    m_undo.clear();
     if (!QFile::rename(m_path, aside)) {
         fail(
             RecordFailureKind::CannotWrite,
@@ -483,8 +486,11 @@ QSqlError RecordDatabase::writeInTransaction(const Judgement& judgement)
     if (!exec(transaction, QStringLiteral("BEGIN IMMEDIATE")))
         return transaction.lastError();
     QSqlError error;
-    if (writeJudgement(judgement, error) && exec(transaction, QStringLiteral("COMMIT")))
+    m_written.reset();
+    if (writeJudgement(judgement, error) && exec(transaction, QStringLiteral("COMMIT"))) {
+        rememberForUndo();
         return {};
+    }
     if (!error.isValid())
         error = transaction.lastError();
     exec(transaction, QStringLiteral("ROLLBACK"));
@@ -535,7 +541,88 @@ bool RecordDatabase::writeJudgement(const Judgement& judgement, QSqlError& error
         error = add.lastError();
         return false;
     }
+    m_written = Undo {judgement.entry, itemId, add.lastInsertId().toLongLong(),
+                      state.isNew() ? std::nullopt : std::optional<ItemState>(state)};
     return true;
+}
+
+void RecordDatabase::rememberForUndo()
+{
+    // Only the adult's last few slips are ever taken back.
+    constexpr size_t kept = 1000;
+    if (m_undo.size() == kept)
+        m_undo.erase(m_undo.begin());
+    m_undo.push_back(*m_written);
+}
+
+bool RecordDatabase::undoLastJudgement(const QByteArray& entry)
+{
+    // A judgement still waiting for a full disk or a lock is the latest one
+    // of its entry: it is simply never written.
+    const auto waiting = std::find_if(
+        m_unwritten.rbegin(), m_unwritten.rend(),
+        [&entry](const Judgement& judgement) { return judgement.entry == entry; });
+    if (waiting != m_unwritten.rend()) {
+        m_unwritten.erase(std::next(waiting).base());
+        return true;
+    }
+    const auto last = std::find_if(m_undo.rbegin(), m_undo.rend(),
+                                   [&entry](const Undo& undo) { return undo.entry == entry; });
+    if (last == m_undo.rend())
+        return false;
+    const Undo taken = *last;
+    const Read<bool> takeBack = [this, &taken](QSqlError& error) { return undo(taken, error); };
+    const std::optional<bool> undone = readChecked(takeBack, RecordFailureKind::CannotWrite, false);
+    // Kept to be tried again only when a full disk or a lock stopped it; a
+    // damaged record set aside holds none of these judgements any more.
+    if (undone || !m_failure || !isPassing(m_failure->kind)) {
+        const auto again = std::find_if(m_undo.rbegin(), m_undo.rend(), [&taken](const Undo& undo) {
+            return undo.judgementId == taken.judgementId;
+        });
+        if (again != m_undo.rend())
+            m_undo.erase(std::next(again).base());
+    }
+    return undone.value_or(false);
+}
+
+// Deletes the judgement and puts its item back as it was, in one
+// transaction: true when it was taken back, false when another program has
+// judged the item since, nothing with `error` on a failure.
+std::optional<bool> RecordDatabase::undo(const Undo& undo, QSqlError& error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery transaction(db);
+    if (!exec(transaction, QStringLiteral("BEGIN IMMEDIATE"))) {
+        error = transaction.lastError();
+        return std::nullopt;
+    }
+    QSqlQuery remove(db);
+    remove.prepare(QStringLiteral("DELETE FROM judgement WHERE id = ? AND NOT EXISTS"
+                                  " (SELECT 1 FROM judgement WHERE item_id = ? AND id > ?)"));
+    remove.addBindValue(undo.judgementId);
+    remove.addBindValue(undo.itemId);
+    remove.addBindValue(undo.judgementId);
+    bool done = remove.exec();
+    const bool removed = done && remove.numRowsAffected() == 1;
+    QSqlQuery restore(db);
+    if (done && removed && !undo.before) {
+        restore.prepare(QStringLiteral("DELETE FROM item WHERE id = ?"));
+        restore.addBindValue(undo.itemId);
+        done = restore.exec();
+    } else if (done && removed) {
+        restore.prepare(updateItemSql());
+        for (const QVariant& value : itemValues(*undo.before))
+            restore.addBindValue(value);
+        restore.addBindValue(undo.itemId);
+        done = restore.exec();
+    }
+    if (done && exec(transaction, QStringLiteral("COMMIT")))
+        return removed;
+    error = restore.lastError().isValid()  ? restore.lastError()
+            : remove.lastError().isValid() ? remove.lastError()
+                                           : transaction.lastError();
+    exec(transaction, QStringLiteral("ROLLBACK"));
+    return std::nullopt;
 }
 
 template <typename Result>
@@ -684,6 +771,7 @@ bool RecordDatabase::clear()
         exec(q, QStringLiteral("ROLLBACK"));
         return std::nullopt;
     };
+    m_undo.clear();
     return readChecked(clearAll, RecordFailureKind::CannotWrite, true).value_or(false);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/schedule.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace core {
 
@@ -92,6 +95,11 @@ public:
     bool retryUnwritten();
     bool hasUnwritten() const { return !m_unwritten.empty(); }
 
+    // Takes back the latest judgement of `entry` written by this object:
+    // deletes it and puts the item's schedule back as it was before it. False
+    // when there is none to take back.
+    bool undoLastJudgement(const QByteArray& entry);
+
     // Every item due on `today` or before: the most overdue first, then the
     // most often wrong. Nothing when the record can't be read.
     std::optional<QList<QByteArray>> reviewDeck(QDate today);
@@ -116,7 +124,6 @@ private:
     Opening prepareConnection(QSqlError& error);
     void closeConnection();
     bool recover(const QSqlError& error, RecordFailureKind otherwise);
-    bool setDamagedAside();
     bool writeWaiting();
     // The error of a failed write; an invalid error when it was written.
     QSqlError writeInTransaction(const Judgement& judgement);
@@ -133,6 +140,18 @@ private:
     bool fail(const QSqlError& error, RecordFailureKind otherwise);
     void fail(RecordFailureKind kind, const QString& reason);
 
+    // What each judgement written by this object replaced, latest last.
+    struct Undo {
+        QByteArray entry;
+        qint64 itemId = -1;
+        qint64 judgementId = -1;
+        std::optional<ItemState> before; // none: the judgement made the item
+    };
+    std::optional<bool> undo(const Undo& undo, QSqlError& error);
+    void rememberForUndo();
+
+    std::vector<Undo> m_undo;
+    std::optional<Undo> m_written; // of the transaction under way
     QString m_path;
     QString m_connection;
     bool m_open = false;

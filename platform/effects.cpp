@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -100,6 +101,16 @@ public:
         return QMessageBox::question(parent, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No)
                == QMessageBox::Yes;
+    }
+
+    std::optional<QString> askText(QWidget* parent, const QString& label, const QString& initial) override
+    {
+        bool accepted = false;
+        const QString text = QInputDialog::getText(parent, applicationTitle(), label, QLineEdit::Normal,
+                                                   initial, &accepted);
+        if (!accepted)
+            return std::nullopt;
+        return text;
     }
 
     SoundPlayer& sounds() { return m_sounds; }

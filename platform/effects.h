@@ -40,6 +40,9 @@ public:
                                                   const QString& filter) = 0;
     // A question with Yes and No under the application title; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // A line of text to type under the application title, starting on
+    // `initial`. Nothing on cancel.
+    virtual std::optional<QString> askText(QWidget* parent, const QString& label, const QString& initial) = 0;
 };
 
 // The effects in use. Until a test installs its own, the desktop's.

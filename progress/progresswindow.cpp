@@ -166,6 +166,12 @@ QStringList ProgressWindow::mostWrongShown() const
     return m_mostWrong->property("entries").toStringList();
 }
 
+void ProgressWindow::setChildName(const QString& name)
+{
+    m_childName = name;
+    setWindowTitle(QStringLiteral("学习记录 - %1").arg(name));
+}
+
 QString ProgressWindow::mostWrongText() const
 {
     return m_mostWrong->text();
@@ -173,8 +179,10 @@ QString ProgressWindow::mostWrongText() const
 
 void ProgressWindow::exportCsv()
 {
+    const QString fileName = m_childName.isEmpty() ? QStringLiteral("学习记录.csv")
+                                                   : QStringLiteral("学习记录-%1.csv").arg(m_childName);
     const std::optional<QString> path = platform::effects().chooseSaveFile(
-        this, QDir::home().filePath(QStringLiteral("学习记录.csv")), QStringLiteral("CSV 文件 (*.csv)"));
+        this, QDir::home().filePath(fileName), QStringLiteral("CSV 文件 (*.csv)"));
     if (!path)
         return;
     m_record.exportCsv(*path, this, [this](bool exported) {

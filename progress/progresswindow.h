@@ -27,6 +27,9 @@ class ProgressWindow : public QDialog {
 public:
     ProgressWindow(core::Record& record, QWidget* parent, QDate today = QDate::currentDate());
 
+    // Names the child whose record this is, in the title and the CSV file.
+    void setChildName(const QString& name);
+
     // What is shown (for tests).
     QString countsText() const;
     QStringList mostWrongShown() const;
@@ -48,6 +51,7 @@ private:
 
     core::Record& m_record;
     QDate m_today;
+    QString m_childName;
     QLabel* m_known = nullptr;
     QLabel* m_learning = nullptr;
     QLabel* m_due = nullptr;

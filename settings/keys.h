@@ -8,6 +8,9 @@ inline constexpr char kSizeSection[] = "\xD7\xD6\xCC\xE5\xB4\xF3\xD0\xA1";  // �
 inline constexpr char kPlaceSection[] = "\xD7\xD6\xCC\xE5\xCE\xBB\xD6\xC3"; // 字体位置
 inline constexpr char kFontSection[] = "\xD7\xD6\xCC\xE5";                  // 字体
 inline constexpr char kColourSection[] = "\xD1\xD5\xC9\xAB";                // 颜色
+inline constexpr char kOrderSection[] = "\xCB\xB3\xD0\xF2";                 // 顺序
+// The places of the classic texts, one section per child: 位置1, 位置2, ...
+inline constexpr char kDeckPlacesSection[] = "\xCE\xBB\xD6\xC3"; // 位置
 
 inline constexpr char kStartPosition[] = "qswz";
 inline constexpr char kFontFace[] = "zt";
@@ -20,6 +23,7 @@ inline constexpr char kCentredPlaces[] = "jz";
 inline constexpr char kOutline[] = "miaobian";
 inline constexpr char kBackdrop[] = "mubu";
 inline constexpr char kBackdropColour[] = "mubuse";
+inline constexpr char kShuffleLibrary[] = "sjsx"; // 随机顺序: 1 on, anything else off
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";

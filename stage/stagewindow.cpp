@@ -15,9 +15,11 @@
 #include "stage/menuicons.h"
 #include "stage/readablecolours.h"
 #include "stage/soundcues.h"
+#include "stage/stagecaptions.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,6 +28,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QTransform>
 #include <QWindow>
 #include <QtMath>
@@ -91,6 +94,8 @@ void StageWindow::readStartup()
     if (!state.settingsFile)
         return; // not even opened; the error has been shown
     platform::guarded(this, [&state, libraryRead] {
+        // Whose record the judgements go to, whatever else fails.
+        state.children = core::Children::read(*state.settingsFile);
         preloadSoundCues();
         if (!libraryRead) {
             // The built-in list is shown as the stored settings say. The stored
@@ -101,6 +106,13 @@ void StageWindow::readStartup()
             return;
         }
         settings::readStartupSettings(*state.settingsFile, state.cursor, state.settings);
+        // The start position counts entries in the library file's order.
+        const qint32 start = state.cursor;
+        core::setLibraryShuffled(state, state.settingsFile->readInteger(settings::keys::kOrderSection,
+                                                                        settings::keys::kShuffleLibrary, 0)
+                                            == 1);
+        core::restorePlace(state, start);
+        core::readDeckPlaces(*state.settingsFile, state.places, state.children.currentNumber());
         playCue(SoundCue::Chime);
     });
 }
@@ -115,7 +127,8 @@ core::Record* StageWindow::learningRecord()
     m_recordConnected = true;
     platform::guarded(this, [this, &state] {
         if (!state.record)
-            state.record = std::make_unique<core::Record>(platform::userFilePath(u"record.sqlite"));
+            state.record = std::make_unique<core::Record>(
+                platform::userFilePath(core::recordFileName(state.children.currentNumber())));
         // The record tells each kind of failure once, on this thread and
         // never before this connection is made; the stage goes on without it.
         connect(state.record.get(), &core::Record::failed, this, &StageWindow::showRecordFailure);
@@ -135,9 +148,76 @@ void StageWindow::judge(bool right)
 {
     if (m_judgedThisShowing || m_entry.isEmpty())
         return;
+    core::StageState& state = m_state;
+    const bool inReview = state.deckKind == core::DeckKind::Review && state.review;
+    // A review records each of its entries once, even when the adult goes back.
+    if (inReview && !state.review->markJudged(state.cursor))
+        return;
     m_judgedThisShowing = true;
-    if (core::Record* record = learningRecord())
+    if (core::Record* record = learningRecord()) {
         record->judge(m_entry, right);
+        ++m_judgedThisRun[m_entry];
+    }
+    if (inReview && state.review->isComplete())
+        finishReview();
+    countDueEntries(false);
+}
+
+void StageWindow::finishReview()
+{
+    // The judgement's cue is not cut off: the deck before comes back silently.
+    core::endReview(m_state);
+    m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    stepTo(false);
+    showCaption(QStringLiteral("今天的复习完成了！"));
+}
+
+void StageWindow::takeBackJudgement()
+{
+    const auto judged = m_judgedThisRun.find(m_entry);
+    core::Record* record = m_state.record.get();
+    if (judged == m_judgedThisRun.end() || judged.value() == 0 || !record)
+        return;
+    record->undoLastJudgement(m_entry);
+    --judged.value();
+    m_judgedThisShowing = false;
+    if (m_state.deckKind == core::DeckKind::Review && m_state.review)
+        m_state.review->unmarkJudged(m_state.cursor);
+}
+
+void StageWindow::stepBackWithoutJudging()
+{
+    core::DeckCursor back = m_state.cursor;
+    if (core::stepCursorBack(back))
+        return; // the first entry shows: nothing to go back to
+    m_state.cursor = back;
+    showEntry();
+}
+
+void StageWindow::showCaption(const QString& text)
+{
+    if (!m_passingCaptionTimer) {
+        m_passingCaptionTimer = new QTimer(this);
+        m_passingCaptionTimer->setSingleShot(true);
+        connect(m_passingCaptionTimer, &QTimer::timeout, this, [this] {
+            m_captionText.clear();
+            platform::guarded(this, [this] { redraw(); });
+        });
+    }
+    m_captionText = text;
+    m_passingCaptionTimer->start(std::chrono::seconds(5));
+    redraw();
+}
+
+QPainterPath StageWindow::smallTexts(const QRectF& glyphs) const
+{
+    QPainterPath texts;
+    const int height = captionPixelHeight(size());
+    if (!m_counterText.isEmpty())
+        texts.addPath(placedBeside(captionOutlines(m_counterText, m_face, height), glyphs, size()));
+    if (!m_captionText.isEmpty())
+        texts.addPath(placedBelow(captionOutlines(m_captionText, m_face, height), glyphs, size()));
+    return texts;
 }
 
 QColor StageWindow::nextColour()
@@ -162,12 +242,26 @@ QColor StageWindow::nextColour()
 
 void StageWindow::showEntry()
 {
+    // A review does not wrap around: past its last entry the deck shown
+    // before it comes back.
+    if (core::reviewAtLastEntry(m_state)) {
+        core::endReview(m_state);
+        m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    }
+    stepTo(true);
+}
+
+void StageWindow::stepTo(bool withCue)
+{
     m_colour = nextColour();
     const qsizetype index = core::nextIndex(m_state);
     const core::StageState& state = m_state;
+    const bool inReview = state.deckKind == core::DeckKind::Review && state.review;
+    m_counterText = inReview && index >= 0 ? state.review->progressText(index) : QString();
     drawEntry(index >= 0 ? state.deck.at(index) : QByteArrayView());
     m_judgedThisShowing = false;
-    playCue(SoundCue::Step);
+    if (withCue)
+        playCue(SoundCue::Step);
 }
 
 void StageWindow::redraw()
@@ -193,6 +287,7 @@ void StageWindow::layOutEntry()
                            settings.position(wordClass), size());
     m_outlineWidth = settings.outline ? outlineWidthFor(m_font.pixelSize() * m_layout.scale) : 0;
     m_glyphs = m_layout.glyphs;
+    m_glyphs.addPath(smallTexts(m_layout.glyphs.boundingRect()));
     m_outlined = withOutline(m_glyphs, m_outlineWidth);
     if (m_caption.isEmpty() && !m_firstStart)
         return;
@@ -317,7 +412,10 @@ void StageWindow::showEvent(QShowEvent* event)
     // Before the window is mapped, so that no compositor ever shadows it.
     platform::setPlainForCompositors(windowHandle());
     // Drawn before the window first appears, so the unshaped window is never seen.
-    platform::guarded(this, [this] { showEntry(); });
+    platform::guarded(this, [this] {
+        showEntry();
+        countDueEntries(true); // a review that waits is announced once
+    });
 }
 
 bool StageWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
@@ -405,6 +503,14 @@ void StageWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Undo)) {
+        platform::guarded(this, [this] { takeBackJudgement(); });
+        return;
+    }
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Backspace) {
+        platform::guarded(this, [this] { stepBackWithoutJudging(); });
+        return;
+    }
     if (event->key() == Qt::Key_F1) {
         platform::guarded(this, [this] { openHelp(); });
         return;
@@ -529,8 +635,13 @@ void StageWindow::buildMenu()
         connect(action, &QAction::triggered, this,
                 [this, kind = kind] { platform::guarded(this, [this, kind] { showDeck(kind); }); });
     }
-    command(m_menu, menuicons::review(), QStringLiteral("复习篇"), &StageWindow::showReviewDeck);
+    m_reviewAction = command(m_menu, menuicons::review(), QStringLiteral("复习篇"),
+                             &StageWindow::showReviewDeck);
+    m_shuffleAction = command(m_menu, QIcon(), QStringLiteral("随机顺序"),
+                              &StageWindow::toggleShuffledLibrary);
+    m_shuffleAction->setCheckable(true);
     m_menu->addSeparator();
+    m_childrenMenu = m_menu->addMenu(QStringLiteral("孩子"));
     command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::openProgress);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::openHelp);
     m_menu->addSeparator();
@@ -540,6 +651,129 @@ void StageWindow::buildMenu()
 void StageWindow::prepareMenu()
 {
     m_chooseColourAction->setEnabled(m_singleColourAction->isChecked());
+    m_shuffleAction->setChecked(m_state.shuffleLibrary);
+    listChildren();
+    countDueEntries(false);
+}
+
+void StageWindow::countDueEntries(bool announce)
+{
+    // A record that was never written has nothing due: it is not made for this.
+    if (!m_state.record
+        && !QFile::exists(platform::userFilePath(core::recordFileName(m_state.children.currentNumber()))))
+        return;
+    core::Record* record = learningRecord();
+    if (!record)
+        return;
+    // A record that can't be read counts nothing here: its failure is told
+    // on its own, and 复习篇 says so when it is chosen.
+    record->reviewDeck(QDate::currentDate(), this, [this, announce](const core::Record::DueEntries& due) {
+        platform::guarded(this,
+                          [this, announce, count = due ? due->size() : 0] { showDueCount(count, announce); });
+    });
+}
+
+void StageWindow::showDueCount(qsizetype due, bool announce)
+{
+    m_reviewAction->setText(due > 0 ? QStringLiteral("复习篇（%1）").arg(due) : QStringLiteral("复习篇"));
+    if (announce && due > 0 && m_state.deckKind != core::DeckKind::Review)
+        showCaption(QStringLiteral("今天有 %1 个要复习").arg(due));
+}
+
+void StageWindow::listChildren()
+{
+    m_childrenMenu->clear();
+    const core::Children& children = m_state.children;
+    for (const core::Child& child : children.all()) {
+        QAction* item = m_childrenMenu->addAction(platform::gbk::decode(child.name));
+        item->setCheckable(true);
+        item->setChecked(child.number == children.currentNumber());
+        connect(item, &QAction::triggered, this, [this, number = child.number] {
+            platform::guarded(this, [this, number] { switchToChild(number); });
+            regainKeyboard();
+        });
+    }
+    m_childrenMenu->addSeparator();
+    const std::pair<QString, void (StageWindow::*)()> commands[] = {
+        {QStringLiteral("新建…"), &StageWindow::addChild},
+        {QStringLiteral("改名…"), &StageWindow::renameChild},
+        {QStringLiteral("删除…"), &StageWindow::removeChild},
+    };
+    for (const auto& [text, handler] : commands) {
+        QAction* item = m_childrenMenu->addAction(text);
+        connect(item, &QAction::triggered, this, [this, handler = handler] {
+            platform::guarded(this, [this, handler] { (this->*handler)(); });
+            regainKeyboard();
+        });
+    }
+    m_childrenMenu->actions().back()->setEnabled(children.all().size() > 1);
+}
+
+void StageWindow::closeRecord()
+{
+    // Writes what is queued for the child before; the next judgement opens
+    // the new child's record.
+    m_state.record.reset();
+    m_recordConnected = false;
+    m_judgedThisRun.clear();
+}
+
+void StageWindow::switchToChild(int number)
+{
+    if (number == m_state.children.currentNumber())
+        return;
+    closeRecord();
+    core::switchChild(m_state, number);
+    m_addAction->setEnabled(m_state.deckKind == core::DeckKind::Library);
+    showEntry();
+    showCaption(platform::gbk::decode(m_state.children.current().name));
+}
+
+std::optional<QByteArray> StageWindow::askChildName(const QString& question, const QByteArray& initial)
+{
+    const std::optional<QString> typed = platform::effects().askText(this, question,
+                                                                     platform::gbk::decode(initial));
+    if (!typed || typed->trimmed().isEmpty())
+        return std::nullopt;
+    const std::optional<QByteArray> name = platform::gbk::encode(typed->trimmed());
+    if (!name)
+        platform::effects().showMessage(this, QStringLiteral("名字里有程序不能保存的字，请换一个名字。"));
+    return name;
+}
+
+void StageWindow::addChild()
+{
+    const std::optional<QByteArray> name = askChildName(QStringLiteral("新孩子的名字："), {});
+    if (!name)
+        return;
+    switchToChild(m_state.children.add(core::settingsFile(m_state), *name));
+}
+
+void StageWindow::renameChild()
+{
+    const core::Child child = m_state.children.current();
+    const std::optional<QByteArray> name = askChildName(
+        QStringLiteral("“%1”的新名字：").arg(platform::gbk::decode(child.name)), child.name);
+    if (name)
+        m_state.children.rename(core::settingsFile(m_state), child.number, *name);
+}
+
+void StageWindow::removeChild()
+{
+    core::Children& children = m_state.children;
+    const core::Child child = children.current();
+    if (children.all().size() <= 1)
+        return;
+    const QString name = platform::gbk::decode(child.name);
+    if (!platform::effects().confirm(
+            this, QStringLiteral("删除“%1”吗？%1的学习记录会改名保存在原来的文件夹里，不会丢掉。").arg(name)))
+        return;
+    const int next = children.all().front().number == child.number ? children.all()[1].number
+                                                                   : children.all().front().number;
+    switchToChild(next);
+    core::keepRecordAside(platform::userFilePath(core::recordFileName(child.number)));
+    children.remove(core::settingsFile(m_state), child.number);
+    m_state.otherChildrenPlaces.erase(child.number);
 }
 
 void StageWindow::showColourMode()
@@ -632,7 +866,7 @@ void StageWindow::chooseSingleColour()
 void StageWindow::showDeck(core::DeckKind kind)
 {
     playCue(SoundCue::Chime);
-    core::loadDeck(m_state, kind);
+    core::switchDeck(m_state, kind);
     m_addAction->setEnabled(kind == core::DeckKind::Library);
     showEntry();
 }
@@ -663,9 +897,18 @@ void StageWindow::showDueEntries(const std::optional<QList<QByteArray>>& due)
         return;
     }
     playCue(SoundCue::Chime);
-    core::loadReviewDeck(m_state, *due);
+    core::startReview(m_state, *due, QDate::currentDate());
     m_addAction->setEnabled(false);
     showEntry();
+}
+
+void StageWindow::toggleShuffledLibrary()
+{
+    // Stays on the entry showing: the next step goes on in the new order.
+    core::setLibraryShuffled(m_state, !m_state.shuffleLibrary);
+    m_shuffleAction->setChecked(m_state.shuffleLibrary);
+    core::settingsFile(m_state).writeInteger(settings::keys::kOrderSection, settings::keys::kShuffleLibrary,
+                                             m_state.shuffleLibrary ? 1 : 0);
 }
 
 void StageWindow::openProgress()
@@ -696,8 +939,9 @@ void StageWindow::showHelpWindow(const QString& page)
 
 void StageWindow::rememberPlaceAndClose()
 {
-    core::settingsFile(m_state).writeInteger(settings::keys::kStartSection, settings::keys::kStartPosition,
-                                             core::startPositionToStore(m_state.cursor));
+    // The start position is only ever the library's; the other decks keep
+    // theirs apart, for each child.
+    core::storePlaces(m_state);
     endProgram();
 }
 

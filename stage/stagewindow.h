@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QHash>
 #include <QPainterPath>
 #include <QRegion>
 #include <QString>
@@ -15,6 +16,7 @@
 #include <functional>
 
 class QAction;
+class QTimer;
 class QMenu;
 
 namespace stage {
@@ -71,6 +73,9 @@ public:
     qreal outlineWidth() const { return m_outlineWidth; }
     // Whether the first start's hint is on screen.
     bool showsFirstStartCaption() const { return !m_caption.isEmpty(); }
+    // The small texts beside the entry: the review's "3 / 8" and a caption.
+    const QString& counterText() const { return m_counterText; }
+    const QString& captionText() const { return m_captionText; }
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -116,6 +121,18 @@ private:
     void chooseSingleColour();
     void showDeck(core::DeckKind kind);
     void showReviewDeck();
+    void toggleShuffledLibrary();
+    // The 孩子 submenu.
+    void listChildren();
+    void switchToChild(int number);
+    void addChild();
+    void renameChild();
+    void removeChild();
+    std::optional<QByteArray> askChildName(const QString& question, const QByteArray& initial);
+    void closeRecord();
+    // 复习篇（8）: the count is asked of the record, which answers later.
+    void countDueEntries(bool announce);
+    void showDueCount(qsizetype due, bool announce);
     void openProgress();
     void openHelp();
     void showHelpWindow(const QString& page);
@@ -137,6 +154,12 @@ private:
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
     void judge(bool right);
+    void stepTo(bool withCue);
+    void stepBackWithoutJudging();
+    void takeBackJudgement();
+    void finishReview();
+    void showCaption(const QString& text);
+    QPainterPath smallTexts(const QRectF& glyphs) const;
     void showRecordFailure(const QString& message);
     void showDueEntries(const std::optional<QList<QByteArray>>& due);
 
@@ -182,6 +205,15 @@ private:
     QAction* m_randomColourAction = nullptr;
     QAction* m_singleColourAction = nullptr;
     QAction* m_chooseColourAction = nullptr;
+    QAction* m_shuffleAction = nullptr;
+    QAction* m_reviewAction = nullptr;
+    QMenu* m_childrenMenu = nullptr;
+    // The review's "3 / 8" and a passing caption, drawn beside the entry.
+    QString m_counterText;
+    QString m_captionText;
+    QTimer* m_passingCaptionTimer = nullptr;
+    // Judgements made in this run, per entry: what Ctrl+Z may take back.
+    QHash<QByteArray, int> m_judgedThisRun;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     // The help page, where no browser opens it; made on first need.

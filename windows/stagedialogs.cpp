@@ -3,6 +3,7 @@
 #include "core/stagestate.h"
 #include "displaysettings/displaysettingsdialog.h"
 #include "libraryeditor/libraryeditor.h"
+#include "platform/gbk.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
 #include "positionpicker/positionpicker.h"
@@ -15,7 +16,10 @@ stage::StageDialogs stageDialogs()
     stage::StageDialogs dialogs;
     dialogs.libraryEditor = [](stage::StageWindow& stage) {
         core::StageState& state = stage.state();
-        const core::Deck* library = state.deckKind == core::DeckKind::Library ? &state.deck : nullptr;
+        // A shuffled library is shown, not stored, in the day's order: the
+        // editor then reads the file.
+        const bool inFileOrder = state.deckKind == core::DeckKind::Library && state.libraryOrder.empty();
+        const core::Deck* library = inFileOrder ? &state.deck : nullptr;
         libraryeditor::LibraryEditor dialog(platform::dataPath(core::deckFileName(core::DeckKind::Library)),
                                             library, &stage);
         // The stage shows its present glyphs until its next step, which then
@@ -47,6 +51,7 @@ stage::StageDialogs stageDialogs()
     };
     dialogs.progress = [](stage::StageWindow& stage, core::Record& record) {
         progress::ProgressWindow dialog(record, &stage);
+        dialog.setChildName(platform::gbk::decode(stage.state().children.current().name));
         dialog.exec();
     };
     return dialogs;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 using core::Deck;
@@ -338,4 +339,150 @@ TEST(DeckFormat, FindEntryHandsOnEveryEntryThatBeginsWithTheByteAndNoOther)
     }
     EXPECT_EQ(Deck().findEntry(0, 1, "a", lengthByThree), -1);
     EXPECT_EQ(deck.findEntry(5, 5, "a", lengthByThree), -1);
+}
+
+namespace {
+
+// A library of ten single letters and a surnames deck of four, in a folder.
+struct TwoDecks {
+    TwoDecks()
+    {
+        library = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+        folder.writeFile(QStringLiteral("database/ziku.txt"), Deck::toFileBytes(library));
+        folder.writeFile(QStringLiteral("database/bjx.qrnv"), Deck::toFileBytes({"w", "x", "y", "z"}));
+        core::loadDeck(state, core::DeckKind::Library);
+    }
+    // Steps `count` times and returns the entry then showing.
+    QByteArray step(int count = 1)
+    {
+        qsizetype index = -1;
+        for (int i = 0; i < count; ++i)
+            index = core::nextIndex(state);
+        return state.deck.at(index).toByteArray();
+    }
+    ProgramFolder folder;
+    Entries library;
+    core::StageState state;
+};
+
+} // namespace
+
+// Each deck keeps its place: switching away and back shows the same entry,
+// in file order or shuffled, and the start position is only the library's.
+TEST(Places, SwitchingDecksAndBackReturnsToTheEntryShowing)
+{
+    struct Case {
+        const char* name;
+        bool shuffled;
+        int libraryShown; // steps in the library before switching
+        int surnamesShown;
+    };
+    const Case cases[] = {
+        {"in file order", false, 4, 2},
+        {"at the first entries", false, 1, 1},
+        {"shuffled", true, 7, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TwoDecks decks;
+        core::setLibraryShuffled(decks.state, c.shuffled);
+        const QByteArray libraryEntry = decks.step(c.libraryShown);
+        const qint32 libraryPlace = core::placeOfShowing(decks.state);
+        EXPECT_EQ(decks.library[size_t(libraryPlace + 1)], libraryEntry); // counted in file order
+
+        core::switchDeck(decks.state, core::DeckKind::Surnames);
+        const QByteArray surname = decks.step(c.surnamesShown);
+        EXPECT_EQ(core::libraryPlace(decks.state), libraryPlace);
+
+        core::switchDeck(decks.state, core::DeckKind::Library);
+        EXPECT_EQ(decks.step(), libraryEntry);
+        core::switchDeck(decks.state, core::DeckKind::Surnames);
+        EXPECT_EQ(decks.step(), surname);
+    }
+}
+
+TEST(Places, ClassicPlacesAreStoredPerChildAndReadBack)
+{
+    TwoDecks decks;
+    core::switchDeck(decks.state, core::DeckKind::Surnames);
+    decks.step(3); // y shows
+    settings::SettingsFile file(decks.folder.path(QStringLiteral("database/qrnv.ini")));
+    core::writeDeckPlaces(file, core::placesNow(decks.state), 2);
+    EXPECT_EQ(decks.folder.readFile(QStringLiteral("database/qrnv.ini")),
+              testing_support::gbk(QStringLiteral("[位置2]\r\nziku=-2\r\nbjx=1\r\n")));
+
+    core::DeckPlaces again;
+    core::readDeckPlaces(file, again, 2);
+    EXPECT_EQ(again.placeOf(core::DeckKind::Surnames), 1);
+    EXPECT_EQ(again.placeOf(core::DeckKind::Library), -2);
+    EXPECT_FALSE(again.has(core::DeckKind::ThreeCharacter));
+    core::readDeckPlaces(file, again, 1); // another child's section: nothing
+    EXPECT_EQ(again.placeOf(core::DeckKind::Surnames), 1);
+}
+
+TEST(Shuffle, OneOrderADayWithEveryEntryOnce)
+{
+    const QDate day(2026, 12, 10);
+    const std::vector<qsizetype> order = core::shuffledOrder(1000, day);
+    EXPECT_EQ(order, core::shuffledOrder(1000, day));
+    EXPECT_NE(order, core::shuffledOrder(1000, day.addDays(1)));
+    std::vector<qsizetype> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    for (qsizetype i = 0; i < 1000; ++i)
+        ASSERT_EQ(sorted[size_t(i)], i);
+    EXPECT_NE(std::vector<qsizetype>(order.begin(), order.begin() + 10),
+              (std::vector<qsizetype> {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_TRUE(core::shuffledOrder(0, day).empty());
+}
+
+TEST(Shuffle, SwitchingTheOrderStaysOnTheEntryAndTheLibraryFileIsKept)
+{
+    TwoDecks decks;
+    const QByteArray showing = decks.step(6);
+    core::setLibraryShuffled(decks.state, true);
+    EXPECT_EQ(decks.state.deck.size(), 10);
+    EXPECT_NE(decks.state.deck.entries(), decks.library);
+    EXPECT_EQ(decks.state.deck.at(decks.state.cursor), showing);
+    core::reloadLibrary(decks.state); // the editor closed: still shuffled
+    EXPECT_EQ(decks.state.libraryOrder, core::shuffledOrder(10, QDate::currentDate()));
+    EXPECT_EQ(decks.state.deck.at(decks.state.cursor), showing);
+    core::setLibraryShuffled(decks.state, false);
+    EXPECT_EQ(decks.state.deck.entries(), decks.library);
+    EXPECT_EQ(decks.state.deck.at(decks.state.cursor), showing);
+}
+
+// A review shows its entries once each, in order, and ends after the last;
+// left part way, it is taken up again at its place the same day.
+TEST(Review, RecordsEachEntryOnceAndDoesNotWrap)
+{
+    TwoDecks decks;
+    decks.step(3);
+    const QDate today(2026, 12, 10);
+    core::startReview(decks.state, {"x", "y", "z"}, today);
+    EXPECT_EQ(decks.step(), "x");
+    ASSERT_TRUE(decks.state.review);
+    core::ReviewSession& review = *decks.state.review;
+    EXPECT_EQ(review.progressText(0), QStringLiteral("1 / 3"));
+    EXPECT_TRUE(review.markJudged(0));
+    EXPECT_FALSE(review.markJudged(0)); // never twice
+    EXPECT_EQ(decks.step(), "y");
+    EXPECT_FALSE(core::reviewAtLastEntry(decks.state));
+
+    core::switchDeck(decks.state, core::DeckKind::Surnames); // left part way
+    core::startReview(decks.state, {"z"}, today);
+    EXPECT_EQ(decks.step(), "y");
+    EXPECT_EQ(decks.step(), "z");
+    EXPECT_TRUE(core::reviewAtLastEntry(decks.state));
+    EXPECT_TRUE(review.markJudged(1));
+    review.unmarkJudged(1); // taken back: may be judged again
+    EXPECT_TRUE(review.markJudged(1));
+    EXPECT_TRUE(review.markJudged(2));
+    EXPECT_TRUE(review.isComplete());
+
+    core::endReview(decks.state); // back to the deck shown before, at its place
+    EXPECT_EQ(decks.state.deckKind, core::DeckKind::Surnames);
+    EXPECT_EQ(decks.step(), "w");
+    EXPECT_FALSE(decks.state.review);
+    core::startReview(decks.state, {"z"}, today); // a finished review begins anew
+    EXPECT_EQ(decks.step(), "z");
 }

@@ -339,3 +339,36 @@ TEST_F(RecordDatabaseTest, ARecordOfEveryEarlierVersionIsBroughtUpToDate)
 }
 
 } // namespace
+
+// Taking back a judgement deletes it and puts the item's schedule back
+// exactly; only this object's judgements, latest first, can be taken back.
+TEST_F(RecordDatabaseTest, TakingBackAJudgementRestoresTheScheduleAsItWas)
+{
+    const QString itemRow = QStringLiteral(
+        "SELECT stability || ' ' || difficulty || ' ' || last_review || ' ' ||"
+        " due_day || ' ' || right_count || ' ' || wrong_count || ' ' ||"
+        " right_streak FROM item");
+    const QString judgements = QStringLiteral("SELECT COUNT(*) FROM judgement");
+    {
+        RecordDatabase db(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(db.recordJudgement(gbk(u"大"), true, at(0)));
+    }
+    const QVariant afterFirst = inspect(path, itemRow);
+    RecordDatabase db(path);
+    ASSERT_TRUE(db.open());
+    EXPECT_FALSE(db.undoLastJudgement(gbk(u"大"))); // another run's judgement stays
+
+    ASSERT_TRUE(db.recordJudgement(gbk(u"大"), false, at(3)));
+    ASSERT_TRUE(db.recordJudgement(gbk(u"小"), true, at(3)));
+    EXPECT_NE(inspect(path, itemRow), afterFirst);
+    EXPECT_TRUE(db.undoLastJudgement(gbk(u"大")));
+    EXPECT_EQ(inspect(path, itemRow), afterFirst);
+    EXPECT_EQ(inspect(path, judgements).toInt(), 2);
+
+    EXPECT_TRUE(db.undoLastJudgement(gbk(u"小"))); // its first: the item goes
+    EXPECT_EQ(inspect(path, QStringLiteral("SELECT COUNT(*) FROM item")).toInt(), 1);
+    EXPECT_EQ(inspect(path, judgements).toInt(), 1);
+    EXPECT_FALSE(db.undoLastJudgement(gbk(u"小")));
+    EXPECT_TRUE(db.reviewDeck(day0.addDays(30))->contains(gbk(u"大")));
+}

@@ -345,17 +345,17 @@ TEST_F(HelpPageTest, RunsNoScriptAndFetchesNothing)
 
 TEST_F(HelpPageTest, ExplainsEveryCommandKeyAndFile)
 {
-    const char* const topics[] = {// the stage menu
-                                  "添加", "定位指针", "设置", "颜色设置", "字体颜色随机", "字体单一颜色",
-                                  "设置单一字体颜色", "识字篇", "百家姓篇", "三字经篇", "千字文篇", "帮助",
-                                  "关闭",
-                                  // the keys
-                                  "Enter", "空格", "Esc", ">0<", "已到最前面！",
-                                  // the dialogs
-                                  "添加字", "插入字", "删除字", "离开了", "双击", "显示设置", "字体大小选择",
-                                  "字体位置设置", "字体类型选择", "离开",
-                                  // the files
-                                  "database", "Sound", "ziku.txt", "qrnv.ini", "GBK"};
+    const char* const topics[] = {
+        // the stage menu
+        "添加", "定位指针", "设置", "颜色设置", "字体颜色随机", "字体单一颜色", "设置单一字体颜色", "识字篇",
+        "百家姓篇", "三字经篇", "千字文篇", "复习篇", "随机顺序", "帮助", "关闭",
+        // the keys
+        "Enter", "空格", "Esc", ">0<", "已到最前面！", "BackSpace", ">Z<", "今天的复习完成了！",
+        // the dialogs
+        "添加字", "插入字", "删除字", "离开了", "双击", "显示设置", "字体大小选择", "字体位置设置",
+        "字体类型选择", "离开",
+        // the files
+        "database", "Sound", "ziku.txt", "qrnv.ini", "GBK"};
     for (const char* topic : topics)
         EXPECT_TRUE(html.contains(QString::fromUtf8(topic))) << topic;
 }

@@ -172,12 +172,16 @@ TEST_F(StageOnScreen, EnterStepsAndEscLeavesWithoutStoringThePosition)
     press(stageWindow, QStringLiteral("Return"));
     const QRegion one = run.waitForChange(kGlyph, shape);
     EXPECT_LT(difference(one, expectedShape(QStringLiteral("一"), 800, {100, -100})), 50);
+    // Left goes back without a judgement: no record is made.
+    press(stageWindow, QStringLiteral("Left"));
+    EXPECT_LT(difference(run.waitForChange(kGlyph, one), shape), 50);
 
     press(stageWindow, QStringLiteral("Escape"));
     ASSERT_TRUE(run.waitForExit()) << "the program did not end";
     EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit) << "the program crashed on its way out";
     EXPECT_EQ(run.process().exitCode(), 0);
     EXPECT_EQ(run.folder().readFile(QStringLiteral("database/qrnv.ini")), settingsBefore);
+    EXPECT_TRUE(run.folder().readFile(QStringLiteral("database/record.sqlite")).isEmpty());
 }
 
 TEST_F(StageOnScreen, EveryStepIsHeard)

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using testing_support::gbk;
 
 namespace {
@@ -118,12 +120,13 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
     QMenu* menu = form->stageMenu();
     EXPECT_EQ(
         captions(menu),
-        (QStringList {QStringLiteral("添加"), QStringLiteral("-"), QStringLiteral("定位指针"),
-                      QStringLiteral("-"), QStringLiteral("设置"), QStringLiteral("颜色设置"),
-                      QStringLiteral("幕布"), QStringLiteral("-"), QStringLiteral("识字篇"),
+        (QStringList {QStringLiteral("添加"),     QStringLiteral("-"),        QStringLiteral("定位指针"),
+                      QStringLiteral("-"),        QStringLiteral("设置"),     QStringLiteral("颜色设置"),
+                      QStringLiteral("幕布"),     QStringLiteral("-"),        QStringLiteral("识字篇"),
                       QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"), QStringLiteral("千字文篇"),
-                      QStringLiteral("复习篇"), QStringLiteral("-"), QStringLiteral("学习记录"),
-                      QStringLiteral("帮助"), QStringLiteral("-"), QStringLiteral("关闭")}));
+                      QStringLiteral("复习篇"),   QStringLiteral("随机顺序"), QStringLiteral("-"),
+                      QStringLiteral("孩子"),     QStringLiteral("学习记录"), QStringLiteral("帮助"),
+                      QStringLiteral("-"),        QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
     EXPECT_EQ(captions(colours), (QStringList {QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
@@ -180,6 +183,8 @@ TEST_F(StageKeysTest, ChosenSingleColourIsWrittenAsItsNameOrHex)
 
 TEST_F(StageKeysTest, DeckCommandsSwitchAndBack)
 {
+    type(u'\r');
+    recorder->clear();
     action(QStringLiteral("百家姓篇"))->trigger();
     EXPECT_EQ(shown(), QStringLiteral("赵钱孙李"));
     EXPECT_EQ(cursor(), 0);
@@ -191,9 +196,61 @@ TEST_F(StageKeysTest, DeckCommandsSwitchAndBack)
     form->showEntry();
     EXPECT_EQ(shown(), QStringLiteral("赵钱孙李")); // wraps after the last line
 
-    action(QStringLiteral("识字篇"))->trigger();
-    EXPECT_EQ(shown(), QStringLiteral("大"));
+    type(u'\r');
+    action(QStringLiteral("识字篇"))->trigger(); // each deck at its place
+    EXPECT_EQ(shown(), QStringLiteral("小"));
     EXPECT_TRUE(action(QStringLiteral("添加"))->isEnabled());
+    action(QStringLiteral("百家姓篇"))->trigger();
+    EXPECT_EQ(shown(), QStringLiteral("周吴郑王"));
+}
+
+// Left and BackSpace go back one entry without a judgement or a sound; at the
+// first entry they do nothing at all.
+TEST_F(StageKeysTest, LeftAndBackSpaceGoBackWithoutJudging)
+{
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Backspace}) {
+        form->showEntry();
+        form->showEntry();
+        recorder->clear();
+        press(key);
+        EXPECT_EQ(shown(), QStringLiteral("小"));
+        EXPECT_EQ(recorder->sounds(), QStringList {QStringLiteral("xiayige.wav")});
+        press(key);
+        recorder->clear();
+        press(key);
+        EXPECT_EQ(shown(), QStringLiteral("大"));
+        EXPECT_TRUE(recorder->events.empty());
+        EXPECT_EQ(cursor(), 0);
+        EXPECT_FALSE(state().record); // nothing judged, nothing opened
+    }
+}
+
+// 随机顺序 stays on the entry showing, goes on in the order of the day, and
+// is remembered; the start position still counts the library file's lines.
+TEST_F(StageKeysTest, ShuffledOrderStaysOnTheEntryAndIsRemembered)
+{
+    form->showEntry();
+    form->showEntry(); // 多
+    action(QStringLiteral("随机顺序"))->trigger();
+    form->prepareMenu();
+    EXPECT_TRUE(action(QStringLiteral("随机顺序"))->isChecked());
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[顺序]\r\nsjsx=1\r\n")));
+    EXPECT_EQ(shown(), QStringLiteral("多"));
+    const std::vector<qsizetype> order = core::shuffledOrder(8, QDate::currentDate());
+    const auto at = std::find(order.begin(), order.end(), 2) - order.begin();
+    form->showEntry();
+    EXPECT_EQ(shown(), kLibrary[size_t(order[size_t(at + 1) % 8])]);
+    const QString showing = shown();
+    action(QStringLiteral("关闭"))->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[顺序]\r\nsjsx=1\r\n[起始位置]\r\nqswz=%1\r\n")
+                                       .arg(order[size_t(at + 1) % 8] - 1)));
+    form.reset();
+    start();
+    EXPECT_EQ(shown(), showing);
+    action(QStringLiteral("随机顺序"))->trigger();
+    EXPECT_EQ(shown(), showing);
+    form->showEntry();
+    EXPECT_EQ(shown(), kLibrary[size_t(order[size_t(at + 1) % 8] + 1) % 8]);
 }
 
 TEST_F(StageKeysTest, DeckThatCannotBeOpenedLeavesTheDeckEmptyAndDrawsNothing)
@@ -230,6 +287,23 @@ TEST_F(StageKeysTest, CloseOnEntryZeroStoresMinusOne)
 {
     action(QStringLiteral("关闭"))->trigger();
     EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=-1\r\n")));
+}
+
+// Closed on a classic text, the start position stays the library's; the
+// classic's own place is kept apart and found again.
+TEST_F(StageKeysTest, CloseOnAClassicKeepsTheLibrarysStartPosition)
+{
+    form->showEntry();
+    form->showEntry();
+    action(QStringLiteral("百家姓篇"))->trigger();
+    form->showEntry();
+    action(QStringLiteral("关闭"))->trigger();
+    EXPECT_EQ(settingsBytes(), gbk(QStringLiteral("[起始位置]\r\nqswz=1\r\n[位置1]\r\nbjx=0\r\n")));
+    form.reset();
+    start();
+    EXPECT_EQ(shown(), QStringLiteral("多"));
+    action(QStringLiteral("百家姓篇"))->trigger();
+    EXPECT_EQ(shown(), QStringLiteral("周吴郑王"));
 }
 
 TEST_F(StageKeysTest, CloseThatCannotWriteShowsTheErrorAndGoesOn)
@@ -381,7 +455,7 @@ TEST_F(StageKeysTest, DialogCommandsOpenTheirDialogsModally)
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("定位指针"))), QStringLiteral("选择"));
     EXPECT_TRUE(recorder->sounds().isEmpty());
     EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("添加"))), QStringLiteral("添加字"));
-    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("学习记录"))), QStringLiteral("学习记录"));
+    EXPECT_EQ(titleOfDialogOpenedBy(action(QStringLiteral("学习记录"))), QStringLiteral("学习记录 - 孩子1"));
     EXPECT_EQ(recorder->sounds().value(0), QStringLiteral("fenling.WAV"));
 }
 

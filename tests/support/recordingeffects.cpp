@@ -4,6 +4,20 @@
 
 namespace testing_support {
 
+namespace {
+
+// The next answer given to a chooser; nothing left means cancel.
+template <typename Answer> std::optional<Answer> nextAnswer(std::deque<std::optional<Answer>>& answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    std::optional<Answer> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 void RecordingEffects::showMessage(QWidget*, const QString& text)
 {
     events.push_back({Kind::Message, text});
@@ -33,11 +47,7 @@ void RecordingEffects::openDocument(const QString& path, std::function<void()> n
 std::optional<QString> RecordingEffects::chooseSaveFile(QWidget*, const QString& suggested, const QString&)
 {
     events.push_back({Kind::SaveFileChooser, suggested});
-    if (saveFileAnswers.empty())
-        return std::nullopt;
-    std::optional<QString> answer = saveFileAnswers.front();
-    saveFileAnswers.pop_front();
-    return answer;
+    return nextAnswer(saveFileAnswers);
 }
 
 bool RecordingEffects::confirm(QWidget*, const QString& text)
@@ -50,14 +60,16 @@ bool RecordingEffects::confirm(QWidget*, const QString& text)
     return answer;
 }
 
+std::optional<QString> RecordingEffects::askText(QWidget*, const QString& label, const QString&)
+{
+    events.push_back({Kind::TextQuestion, label});
+    return nextAnswer(textAnswers);
+}
+
 std::optional<QColor> RecordingEffects::chooseColour(QWidget*, const QColor& initial)
 {
     events.push_back({Kind::ColourChooser, initial.name()});
-    if (colourAnswers.empty())
-        return std::nullopt;
-    std::optional<QColor> answer = colourAnswers.front();
-    colourAnswers.pop_front();
-    return answer;
+    return nextAnswer(colourAnswers);
 }
 
 QStringList RecordingEffects::texts(Kind kind) const

@@ -17,7 +17,16 @@ namespace testing_support {
 // Effects that record what the program asked for and answer at once.
 class RecordingEffects final : public platform::Effects {
 public:
-    enum class Kind { Message, Error, Sound, Document, ColourChooser, SaveFileChooser, Confirmation };
+    enum class Kind {
+        Message,
+        Error,
+        Sound,
+        Document,
+        ColourChooser,
+        SaveFileChooser,
+        Confirmation,
+        TextQuestion
+    };
     struct Event {
         Kind kind;
         QString text; // message text, sound or document path, chooser's initial colour name
@@ -30,6 +39,7 @@ public:
     std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override;
     std::optional<QString> chooseSaveFile(QWidget*, const QString& suggested, const QString& filter) override;
     bool confirm(QWidget*, const QString& text) override;
+    std::optional<QString> askText(QWidget*, const QString& label, const QString& initial) override;
 
     // Texts of the events of one kind, in order.
     QStringList texts(Kind kind) const;
@@ -49,6 +59,8 @@ public:
     // Whether documents open; when not, openDocument reports it at once, as
     // a desktop without a web browser does.
     bool documentsOpen = true;
+    // Answers of the text questions; nothing left means cancel.
+    std::deque<std::optional<QString>> textAnswers;
     // Called while a message or error box would be open, e.g. to check state.
     std::function<void(const QString&)> onBox;
 };
