@@ -334,6 +334,24 @@ void DisplaySettingsDialog::buildFontGroup(QWidget* panel)
     m_fontBox->setEditable(true);
     // The typed text is the face; the list itself never grows.
     m_fontBox->setInsertPolicy(QComboBox::NoInsert);
+
+    buildStarBurstBox(group);
+}
+
+// Its own key, written as soon as it changes: "设置" and "离开" leave it be.
+void DisplaySettingsDialog::buildStarBurstBox(QWidget* group)
+{
+    auto* box = new QCheckBox(QStringLiteral("答对时放星星"), group);
+    box->setObjectName(QStringLiteral("starBurstBox"));
+    box->setGeometry(16, 86, 137, 21);
+    box->setChecked(m_settings.starBurst);
+    connect(box, &QCheckBox::toggled, this, [this](bool on) {
+        platform::guarded(this, [this, on] {
+            m_settings.starBurst = on;
+            Q_EMIT settingsChanged(m_settings);
+            settings::writeStarBurst(m_file, on);
+        });
+    });
 }
 
 void DisplaySettingsDialog::buildButtons(QWidget* panel)
@@ -374,6 +392,7 @@ void DisplaySettingsDialog::setFocusOrder()
     for (WordClass c : kKeyOrder)
         append(radioButton(c));
     append(m_fontBox);
+    append(findChild<QCheckBox*>(QStringLiteral("starBurstBox")));
     append(findChild<QCheckBox*>(QStringLiteral("outlineBox")));
 }
 

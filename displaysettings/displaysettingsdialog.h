@@ -65,6 +65,7 @@ private:
     void buildPositionGroup(QWidget* panel);
     void buildArrowPad(QWidget* group);
     void buildFontGroup(QWidget* panel);
+    void buildStarBurstBox(QWidget* group);
     void buildButtons(QWidget* panel);
     void buildLookRow(QWidget* panel);
     void setFocusOrder();

@@ -50,6 +50,8 @@ struct StageSettings {
     // A calm plain colour over the whole screen behind the glyphs (幕布).
     bool backdrop = false;
     Colour backdropColour = 0;
+    // Whether a right answer sets off a burst of stars around the glyphs.
+    bool starBurst = true;
 
     qint32& size(WordClass c) { return sizes[static_cast<int>(c)]; }
     qint32 size(WordClass c) const { return sizes[static_cast<int>(c)]; }

@@ -141,6 +141,7 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
         readY(file, settings, defaults, c);
 
     settings.fontFace = file.readString(keys::kFontSection, keys::kFontFace, defaults.fontFace);
+    settings.starBurst = file.readInteger(keys::kRewardSection, keys::kStarBurst, 1) != 0;
 
     // Throws for a text that is not a colour; the colour mode is then left unread.
     settings.singleColour = textToColour(
@@ -181,6 +182,11 @@ void writeDisplaySettings(SettingsFile& file, const StageSettings& settings)
                       settings.placement == Placement::FromCentre ? 1 : 0);
     file.writeInteger(keys::kColourSection, keys::kOutline, settings.outline ? 1 : 0);
     file.writeString(keys::kColourSection, keys::kBackdropColour, colourToText(settings.backdropColour));
+}
+
+void writeStarBurst(SettingsFile& file, bool on)
+{
+    file.writeInteger(keys::kRewardSection, keys::kStarBurst, on ? 1 : 0);
 }
 
 } // namespace settings

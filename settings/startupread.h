@@ -41,4 +41,8 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings);
 // outline switch and the backdrop's colour. Throws at the first failed write.
 void writeDisplaySettings(SettingsFile& file, const StageSettings& settings);
 
+// Writes whether a right answer sets off the stars: a key of its own,
+// written as soon as the check box changes.
+void writeStarBurst(SettingsFile& file, bool on);
+
 } // namespace settings

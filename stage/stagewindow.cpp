@@ -16,6 +16,7 @@
 #include "stage/readablecolours.h"
 #include "stage/soundcues.h"
 #include "stage/stagecaptions.h"
+#include "stage/starburst.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -62,6 +63,9 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
         QCoreApplication::quit();
     };
     buildMenu();
+    m_starBurst = new StarBurst(this);
+    connect(m_starBurst, &StarBurst::frameChanged, this,
+            [this] { platform::guarded(this, [this] { applyShape(); }); });
 
     m_state.deck = core::Deck::fromEntries(core::builtInEntries());
     m_state.deckKind = core::DeckKind::Library;
@@ -242,6 +246,7 @@ QColor StageWindow::nextColour()
 
 void StageWindow::showEntry()
 {
+    m_starBurst->stop(); // the next step never waits for the stars
     // A review does not wrap around: past its last entry the deck shown
     // before it comes back.
     if (core::reviewAtLastEntry(m_state)) {
@@ -314,6 +319,9 @@ QRegion StageWindow::inkShape(QSize windowSize, qreal ratio) const
     QRegion shape = glyphRegion(toDevice.map(m_outlined), windowSize);
     if (!m_caption.isEmpty())
         shape += glyphRegion(toDevice.map(m_captionOutlined), windowSize);
+    const QPainterPath stars = m_starBurst->stars();
+    if (!stars.isEmpty())
+        shape += glyphRegion(toDevice.map(stars), windowSize);
     return shape;
 }
 
@@ -323,6 +331,11 @@ QPoint StageWindow::placeholderPlace() const
         return m_layout.anchor.toPoint();
     constexpr int kMarkRadius = 24;
     return m_layout.anchor.toPoint() - QPoint(kMarkRadius, kMarkRadius);
+}
+
+bool StageWindow::starBurstRunning() const
+{
+    return m_starBurst->isRunning();
 }
 
 void StageWindow::applyShape()
@@ -473,6 +486,12 @@ void StageWindow::paintEvent(QPaintEvent*)
     // Smooth edges; on a see-through window the outline is a soft halo.
     painter.setRenderHint(QPainter::Antialiasing);
     paintInk(painter);
+    // Gold over whatever the window kept of them.
+    const QPainterPath stars = m_starBurst->stars();
+    if (!stars.isEmpty()) {
+        painter.setRenderHint(QPainter::Antialiasing, m_translucent);
+        painter.fillPath(stars, QColor(255, 196, 0));
+    }
 }
 
 void StageWindow::paintInk(QPainter& painter) const
@@ -532,6 +551,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         }
         if (key == u' ') {
             playCue(SoundCue::Applause);
+            if (m_state.settings.starBurst)
+                m_starBurst->start(m_outlined.boundingRect().toAlignedRect());
             judge(true);
         }
         if (key >= u'0' && key <= u'9') {

@@ -18,11 +18,13 @@
 class QAction;
 class QTimer;
 class QMenu;
+class QPainter;
 
 namespace stage {
 
 class HelpWindow;
 class StageWindow;
+class StarBurst;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -76,6 +78,8 @@ public:
     // The small texts beside the entry: the review's "3 / 8" and a caption.
     const QString& counterText() const { return m_counterText; }
     const QString& captionText() const { return m_captionText; }
+    // Whether the stars of a right answer are flying now.
+    bool starBurstRunning() const;
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -151,6 +155,7 @@ private:
     void startFirstStartCaption();
     void hideFirstStartCaption();
     void cutWindowToShape();
+    void paintGlyphs(QPainter& painter);
     bool hitsGlyph(QPointF at) const;
     void regainKeyboard();
     void judge(bool right);
@@ -177,7 +182,8 @@ private:
     // m_nativeShape in device-independent coordinates, to paint exactly
     // the device pixels that the window keeps.
     QPainterPath m_nativeShapePath;
-    // The glyphs' outlines as painted; m_shape is the pixels they cover.
+    // The glyphs' outlines as painted, and the pixels they cover; m_shape
+    // adds the stars of a burst.
     QPainterPath m_glyphs;
     // The glyphs grown by their outline, painted under them.
     QPainterPath m_outlined;
@@ -190,6 +196,7 @@ private:
     // With the backdrop, Esc ends the program only when pressed again
     // within a second of this.
     QElapsedTimer m_lastEscape;
+    StarBurst* m_starBurst = nullptr;
     // Painted smooth on a see-through window with only its input cut to the
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;

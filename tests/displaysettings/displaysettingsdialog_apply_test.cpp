@@ -3,6 +3,7 @@
 
 #include "settings/keys.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QTimer>
 
@@ -245,6 +246,28 @@ TEST_F(LeaveTest, TheCloseBoxDoesTheSame)
     editEverything();
     dialog->close();
     expectEverythingPutBack();
+}
+
+} // namespace
+
+namespace {
+
+// The stars' check box is its own key: written as it changes, whatever
+// button closes the dialog.
+TEST_F(ApplyTest, TheStarsCheckBoxWritesItsOwnKeyAtOnce)
+{
+    open();
+    QCheckBox* stars = control<QCheckBox>("starBurstBox");
+    ASSERT_TRUE(stars->isChecked());
+    stars->click();
+    EXPECT_FALSE(current().starBurst);
+    EXPECT_EQ(fileLines(settingsBytes()),
+              (QStringList {QStringLiteral("[奖励]"), QStringLiteral("xingxing=0")}));
+    stars->click();
+    pressLeave();
+    EXPECT_TRUE(current().starBurst);
+    EXPECT_EQ(fileLines(settingsBytes()),
+              (QStringList {QStringLiteral("[奖励]"), QStringLiteral("xingxing=1")}));
 }
 
 } // namespace

@@ -385,10 +385,11 @@ protected:
 TEST_F(DialogKeyboardTest, TabVisitsTheSizeBoxesTheSelectedRadioButtonAndTheFontBox)
 {
     open();
-    EXPECT_EQ(tabRound(7), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
+    EXPECT_EQ(tabRound(9), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),
                                         QStringLiteral("sizeManyBox"), QStringLiteral("sizeFourBox"),
                                         QStringLiteral("classOneRadio"), QStringLiteral("fontBox"),
-                                        QStringLiteral("outlineBox")}));
+                                        QStringLiteral("starBurstBox"), QStringLiteral("outlineBox"),
+                                        QStringLiteral("sizeOneBox")}));
 
     QTest::mouseClick(radio("classManyRadio"), Qt::LeftButton);
     EXPECT_EQ(tabRound(6), QStringList({QStringLiteral("sizeTwoBox"), QStringLiteral("sizeThreeBox"),

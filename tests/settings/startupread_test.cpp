@@ -151,3 +151,19 @@ TEST_F(StartupReadTest, DisplaySettingsAreWrittenInTheDialogsOrderAndReadBack)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StartupReadTest, TheStarsAreOnUnlessTheirKeySaysZero)
+{
+    read();
+    EXPECT_TRUE(stage.starBurst) << "no key";
+    const std::pair<const char*, bool> cases[] = {{"0", false}, {"1", true}, {"word", true}, {"", true}};
+    for (const auto& [text, on] : cases) {
+        file.writeString("\xBD\xB1\xC0\xF8", "xingxing", text);
+        read();
+        EXPECT_EQ(stage.starBurst, on) << text;
+    }
+}
+
+} // namespace

@@ -285,3 +285,35 @@ TEST_F(StageRecordTest, EachChildHasTheirOwnRecordAndPlaces)
     start();
     EXPECT_EQ(listed().size(), 5); // 孩子1 alone again
 }
+
+// Space sets off stars around the glyphs, part of the window's shape; the
+// next step ends them at once, and they end by themselves within 0.8 s.
+// Switched off in the settings file, Space shows nothing.
+TEST_F(StageRecordTest, ARightAnswerSetsOffStarsThatNeverHoldUpTheNextStep)
+{
+    for (const bool on : {true, false}) {
+        folder.writeSettings(on ? QStringLiteral("[奖励]\nxingxing=1\n")
+                                : QStringLiteral("[奖励]\nxingxing=0\n"));
+        start();
+        const QRegion glyphs = form->shape();
+        type(u' ');
+        EXPECT_EQ(form->starBurstRunning(), on);
+        EXPECT_EQ(form->shape() != glyphs, on);
+        EXPECT_TRUE(glyphs.subtracted(form->shape()).isEmpty());
+        if (!on)
+            continue;
+
+        type(u'\r');
+        EXPECT_FALSE(form->starBurstRunning());
+        const QRegion nextGlyphs = form->shape();
+        for (int i = 0; i < 4; ++i)
+            type(u'\r'); // round the four entries to the same one again
+        EXPECT_EQ(form->shape(), nextGlyphs);
+
+        type(u' ');
+        QTest::qWait(850);
+        EXPECT_FALSE(form->starBurstRunning());
+        EXPECT_EQ(form->shape(), nextGlyphs);
+        form.reset();
+    }
+}
