@@ -1,5 +1,6 @@
 #include "platform/effects.h"
 
+#include "platform/desktopvoicerecorder.h"
 #include "platform/guard.h"
 #include "platform/soundplayer.h"
 
@@ -113,10 +114,20 @@ public:
         return text;
     }
 
+    VoiceRecorder& voiceRecorder() override
+    {
+        // Made on first use: it needs the application object.
+        if (!m_voice)
+            m_voice = makeDesktopVoiceRecorder();
+        return *m_voice;
+    }
+
     SoundPlayer& sounds() { return m_sounds; }
+    void releaseVoice() { m_voice.reset(); }
 
 private:
     SoundPlayer m_sounds;
+    std::unique_ptr<VoiceRecorder> m_voice;
 };
 
 DesktopEffects& desktopEffects()
@@ -125,7 +136,10 @@ DesktopEffects& desktopEffects()
     static const bool releasedWithTheApplication = [] {
         // The sounds go while the application object is still there: freed
         // later, at the program's exit, they wait for it for ever.
-        qAddPostRoutine([] { desktopEffects().sounds().releaseAtExit(); });
+        qAddPostRoutine([] {
+            desktopEffects().releaseVoice();
+            desktopEffects().sounds().releaseAtExit();
+        });
         return true;
     }();
     Q_UNUSED(releasedWithTheApplication);

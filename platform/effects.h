@@ -11,6 +11,8 @@ class QWidget;
 
 namespace platform {
 
+class VoiceRecorder;
+
 // Everything the program does that a test cannot watch on screen goes through
 // this seam: message boxes, sounds, opening a document, the colour chooser.
 // The program uses the desktop implementation; tests install a recorder that
@@ -43,6 +45,8 @@ public:
     // A line of text to type under the application title, starting on
     // `initial`. Nothing on cancel.
     virtual std::optional<QString> askText(QWidget* parent, const QString& label, const QString& initial) = 0;
+    // The microphone and the parent's recordings.
+    virtual VoiceRecorder& voiceRecorder() = 0;
 };
 
 // The effects in use. Until a test installs its own, the desktop's.

@@ -12,6 +12,7 @@ inline constexpr char kOrderSection[] = "\xCB\xB3\xD0\xF2";                 // �
 // The places of the classic texts, one section per child: 位置1, 位置2, ...
 inline constexpr char kDeckPlacesSection[] = "\xCE\xBB\xD6\xC3"; // 位置
 inline constexpr char kRewardSection[] = "\xBD\xB1\xC0\xF8";     // 奖励
+inline constexpr char kVoiceSection[] = "\xC2\xBC\xD2\xF4";      // 录音
 
 inline constexpr char kStartPosition[] = "qswz";
 inline constexpr char kFontFace[] = "zt";
@@ -26,6 +27,7 @@ inline constexpr char kBackdrop[] = "mubu";
 inline constexpr char kBackdropColour[] = "mubuse";
 inline constexpr char kShuffleLibrary[] = "sjsx"; // 随机顺序: 1 on, anything else off
 inline constexpr char kStarBurst[] = "xingxing";  // 1 on, 0 off
+inline constexpr char kReadAloud[] = "zidong";    // 1 on, 0 off
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";

@@ -30,6 +30,8 @@ constexpr MenuCommand kMenu[] = {
     {u"千字文篇", "the Thousand Character Classic"},
     {u"复习篇", "the entries due for review today"},
     {u"随机顺序", "the library in an order shuffled once a day"},
+    {u"录音", "record your own voice reading the entry (or hold R); V plays it"},
+    {u"自动朗读", "play the recording at each new entry"},
     {u"孩子", "the children: each has a record and places of their own"},
     {u"学习记录", "progress: known, learning, due; export as CSV, clear"},
     {u"帮助", "the help page (in the program's own window without a browser)"},

@@ -13,6 +13,7 @@
 #include "stage/glyphrenderer.h"
 #include "stage/helpwindow.h"
 #include "stage/menuicons.h"
+#include "stage/parentvoice.h"
 #include "stage/readablecolours.h"
 #include "stage/soundcues.h"
 #include "stage/stagecaptions.h"
@@ -62,6 +63,10 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
         close();
         QCoreApplication::quit();
     };
+    m_voice = new ParentVoice(this, [this](const QString& message) {
+        platform::effects().showMessage(this, message);
+        regainKeyboard();
+    });
     buildMenu();
     m_starBurst = new StarBurst(this);
     connect(m_starBurst, &StarBurst::frameChanged, this,
@@ -118,6 +123,13 @@ void StageWindow::readStartup()
         core::restorePlace(state, start);
         core::readDeckPlaces(*state.settingsFile, state.places, state.children.currentNumber());
         playCue(SoundCue::Chime);
+    });
+    platform::guarded(this, [this] {
+        const bool readAloud = m_state.settingsFile->readInteger(settings::keys::kVoiceSection,
+                                                                 settings::keys::kReadAloud, 0)
+                               != 0;
+        m_voice->setReadsAloud(readAloud);
+        m_readAloudAction->setChecked(readAloud);
     });
 }
 
@@ -267,6 +279,7 @@ void StageWindow::stepTo(bool withCue)
     m_judgedThisShowing = false;
     if (withCue)
         playCue(SoundCue::Step);
+    m_voice->entryShown(m_entry);
 }
 
 void StageWindow::redraw()
@@ -539,8 +552,15 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event); // the menu key arrives as a context menu event
         return;
     }
-    const char16_t key = text.front().unicode();
+    const char16_t key = text.front().toLower().unicode();
+    if (event->isAutoRepeat() && key == u'r')
+        return; // still held down
     platform::guarded(this, [this, key] {
+        // R held down records the entry, V plays it back.
+        if (key == u'r')
+            startRecording();
+        if (key == u'v')
+            m_voice->play(m_entry);
         // Each test is made on the same character, one after another.
         if (key == u'\r')
             showEntry();
@@ -568,6 +588,36 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
             showEntry();
         }
     });
+}
+
+void StageWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    // Releasing R keeps the recording.
+    if (event->key() == Qt::Key_R && !event->isAutoRepeat())
+        platform::guarded(this, [this] { m_voice->stopRecording(); });
+    QWidget::keyReleaseEvent(event);
+}
+
+void StageWindow::startRecording()
+{
+    const QRect glyphs = m_outlined.boundingRect().toAlignedRect();
+    m_voice->startRecording(m_entry, mapToGlobal(QPoint(glyphs.left(), glyphs.bottom() + 12)));
+}
+
+void StageWindow::toggleRecording()
+{
+    if (m_voice->isRecording())
+        m_voice->stopRecording();
+    else
+        startRecording();
+}
+
+void StageWindow::switchReadingAloud()
+{
+    const bool on = m_readAloudAction->isChecked();
+    m_voice->setReadsAloud(on);
+    core::settingsFile(m_state).writeInteger(settings::keys::kVoiceSection, settings::keys::kReadAloud,
+                                             on ? 1 : 0);
 }
 
 void StageWindow::contextMenuEvent(QContextMenuEvent* event)
@@ -662,6 +712,12 @@ void StageWindow::buildMenu()
                               &StageWindow::toggleShuffledLibrary);
     m_shuffleAction->setCheckable(true);
     m_menu->addSeparator();
+    m_recordAction = command(m_menu, QIcon(), QStringLiteral("录音"), &StageWindow::toggleRecording);
+    m_recordAction->setCheckable(true);
+    m_readAloudAction = command(m_menu, QIcon(), QStringLiteral("自动朗读"),
+                                &StageWindow::switchReadingAloud);
+    m_readAloudAction->setCheckable(true);
+    m_menu->addSeparator();
     m_childrenMenu = m_menu->addMenu(QStringLiteral("孩子"));
     command(m_menu, menuicons::record(), QStringLiteral("学习记录"), &StageWindow::openProgress);
     command(m_menu, menuicons::help(), QStringLiteral("帮助"), &StageWindow::openHelp);
@@ -675,6 +731,9 @@ void StageWindow::prepareMenu()
     m_shuffleAction->setChecked(m_state.shuffleLibrary);
     listChildren();
     countDueEntries(false);
+    // Checked while a recording runs: choosing it again stops it.
+    m_recordAction->setEnabled(!m_entry.isEmpty());
+    m_recordAction->setChecked(m_voice->isRecording());
 }
 
 void StageWindow::countDueEntries(bool announce)

@@ -25,6 +25,7 @@ namespace stage {
 class HelpWindow;
 class StageWindow;
 class StarBurst;
+class ParentVoice;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -80,6 +81,8 @@ public:
     const QString& captionText() const { return m_captionText; }
     // Whether the stars of a right answer are flying now.
     bool starBurstRunning() const;
+    // The parent's recordings of the entries.
+    ParentVoice& parentVoice() { return *m_voice; }
 
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
@@ -107,6 +110,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -140,6 +144,9 @@ private:
     void openProgress();
     void openHelp();
     void showHelpWindow(const QString& page);
+    void toggleRecording();
+    void switchReadingAloud();
+    void startRecording();
     void rememberPlaceAndClose();
 
     QColor nextColour();
@@ -197,6 +204,7 @@ private:
     // within a second of this.
     QElapsedTimer m_lastEscape;
     StarBurst* m_starBurst = nullptr;
+    ParentVoice* m_voice = nullptr;
     // Painted smooth on a see-through window with only its input cut to the
     // glyphs, where a compositor draws the screen.
     bool m_translucent = false;
@@ -221,6 +229,8 @@ private:
     QTimer* m_passingCaptionTimer = nullptr;
     // Judgements made in this run, per entry: what Ctrl+Z may take back.
     QHash<QByteArray, int> m_judgedThisRun;
+    QAction* m_recordAction = nullptr;
+    QAction* m_readAloudAction = nullptr;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     // The help page, where no browser opens it; made on first need.

@@ -125,6 +125,7 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
                       QStringLiteral("幕布"),     QStringLiteral("-"),        QStringLiteral("识字篇"),
                       QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"), QStringLiteral("千字文篇"),
                       QStringLiteral("复习篇"),   QStringLiteral("随机顺序"), QStringLiteral("-"),
+                      QStringLiteral("录音"),     QStringLiteral("自动朗读"), QStringLiteral("-"),
                       QStringLiteral("孩子"),     QStringLiteral("学习记录"), QStringLiteral("帮助"),
                       QStringLiteral("-"),        QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();

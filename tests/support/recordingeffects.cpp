@@ -1,5 +1,7 @@
 #include "tests/support/recordingeffects.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace testing_support {
@@ -17,6 +19,42 @@ template <typename Answer> std::optional<Answer> nextAnswer(std::deque<std::opti
 }
 
 } // namespace
+
+void FakeVoiceRecorder::start(const QString& path)
+{
+    if (isRecording())
+        return;
+    started.append(path);
+    if (!failAtStart.isEmpty()) {
+        Q_EMIT failed(failAtStart);
+        return;
+    }
+    recordingPath = path;
+    Q_EMIT levelChanged(0.5);
+}
+
+void FakeVoiceRecorder::stop()
+{
+    if (isRecording())
+        ++stops;
+}
+
+void FakeVoiceRecorder::succeed(const QByteArray& bytes)
+{
+    const QString path = std::exchange(recordingPath, QString());
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    file.close();
+    Q_EMIT finished(path);
+}
+
+void FakeVoiceRecorder::fail(const QString& message)
+{
+    recordingPath.clear();
+    Q_EMIT failed(message);
+}
 
 void RecordingEffects::showMessage(QWidget*, const QString& text)
 {

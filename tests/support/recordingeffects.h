@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/effects.h"
+#include "platform/voicerecorder.h"
 #include "tests/support/guiprinters.h"
 
 #include <QColor>
@@ -13,6 +14,27 @@
 #include <vector>
 
 namespace testing_support {
+
+// A microphone that records nothing: a test says how each recording ends.
+class FakeVoiceRecorder final : public platform::VoiceRecorder {
+public:
+    void start(const QString& path) override;
+    void stop() override;
+    bool isRecording() const override { return !recordingPath.isEmpty(); }
+    void play(const QString& path) override { played.append(path); }
+
+    // Ends the recording running as the real recorder would: writes
+    // `bytes` to its file and reports it, or reports `message`.
+    void succeed(const QByteArray& bytes = "OggS");
+    void fail(const QString& message);
+
+    QString recordingPath; // while recording
+    QStringList started;   // every start, by path
+    int stops = 0;
+    QStringList played;
+    // Set: start() fails at once with this message (no microphone).
+    QString failAtStart;
+};
 
 // Effects that record what the program asked for and answer at once.
 class RecordingEffects final : public platform::Effects {
@@ -40,6 +62,7 @@ public:
     std::optional<QString> chooseSaveFile(QWidget*, const QString& suggested, const QString& filter) override;
     bool confirm(QWidget*, const QString& text) override;
     std::optional<QString> askText(QWidget*, const QString& label, const QString& initial) override;
+    FakeVoiceRecorder& voiceRecorder() override { return voice; }
 
     // Texts of the events of one kind, in order.
     QStringList texts(Kind kind) const;
@@ -63,6 +86,7 @@ public:
     std::deque<std::optional<QString>> textAnswers;
     // Called while a message or error box would be open, e.g. to check state.
     std::function<void(const QString&)> onBox;
+    FakeVoiceRecorder voice;
 };
 
 // Installs a RecordingEffects for the lifetime of the object.
