@@ -63,7 +63,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-arphic-gkai00mp | fonts-arphic-ukai, xdg-utils, qt6-translations-l10n, libqt6sql6-sqlite")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+# The parent's recordings are Ogg/Opus through GStreamer; without them the
+# rest works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pulseaudio | pipewire-pulse, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 # File times from the last commit: see CPackProjectConfig.cmake.in.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake.in
                ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)

@@ -8,7 +8,9 @@
 #include "platform/effects.h"
 #include "platform/gbk.h"
 #include "platform/guard.h"
+#include "platform/voicerecorder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -248,6 +250,49 @@ void LibraryEditor::buildButtons()
                &LibraryEditor::deleteHighlightedEntry);
     makeButton(u"leaveButton", QRect(168, 368, 137, 41), u" 离开了", u"leave.png",
                &LibraryEditor::saveAndLeave);
+    buildRecordingButton();
+}
+
+// Below the picture: enabled when the highlighted entry has the parent's
+// recording, which it deletes.
+void LibraryEditor::buildRecordingButton()
+{
+    m_deleteRecordingButton = new QToolButton(this);
+    m_deleteRecordingButton->setObjectName(QStringLiteral("deleteRecordingButton"));
+    m_deleteRecordingButton->setGeometry(176, 164, 121, 24);
+    m_deleteRecordingButton->setText(QStringLiteral("删除录音"));
+    m_deleteRecordingButton->setFocusPolicy(Qt::NoFocus);
+    m_deleteRecordingButton->setEnabled(false);
+    connect(m_deleteRecordingButton, &QToolButton::clicked, this, &LibraryEditor::deleteHighlightedRecording);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &LibraryEditor::showWhetherRecorded);
+}
+
+QString LibraryEditor::highlightedRecording() const
+{
+    const int row = highlightedRow();
+    return row >= 0 ? platform::recordingFile(m_model->entry(row)) : QString();
+}
+
+void LibraryEditor::showWhetherRecorded()
+{
+    const QString recording = highlightedRecording();
+    m_deleteRecordingButton->setEnabled(!recording.isEmpty() && QFileInfo::exists(recording));
+}
+
+void LibraryEditor::deleteHighlightedRecording()
+{
+    platform::guarded(this, [this] {
+        const QString recording = highlightedRecording();
+        if (recording.isEmpty() || !QFileInfo::exists(recording))
+            return;
+        const QString entry = platform::gbk::decode(m_model->entry(highlightedRow()));
+        if (!platform::effects().confirm(this, QStringLiteral("删除“%1”的录音吗？").arg(entry)))
+            return;
+        if (!QFile::remove(recording))
+            platform::effects().showMessage(this, QStringLiteral("无法删除录音：%1").arg(recording));
+        showWhetherRecorded();
+    });
 }
 
 void LibraryEditor::makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,

@@ -9,6 +9,7 @@
 
 class QLineEdit;
 class QListView;
+class QToolButton;
 
 namespace core {
 class Deck;
@@ -51,13 +52,14 @@ Q_SIGNALS:
 
     // What the controls do.
 public Q_SLOTS:
-    void rememberHighlight();      // the user highlights an entry
-    void addTypedEntry();          // " 添加字": append the typed text
-    void insertTypedEntry();       // "插入字": insert the typed text at MarkedIndex
-    void deleteHighlightedEntry(); // "删除字": remove the highlighted entry
-    void moveEntryUp();            // up arrow: move the entry at MarkedIndex up
-    void moveEntryDown();          // down arrow: move it down
-    void saveAndLeave();           // " 离开了": save the library and close
+    void rememberHighlight();          // the user highlights an entry
+    void addTypedEntry();              // " 添加字": append the typed text
+    void insertTypedEntry();           // "插入字": insert the typed text at MarkedIndex
+    void deleteHighlightedEntry();     // "删除字": remove the highlighted entry
+    void moveEntryUp();                // up arrow: move the entry at MarkedIndex up
+    void moveEntryDown();              // down arrow: move it down
+    void saveAndLeave();               // " 离开了": save the library and close
+    void deleteHighlightedRecording(); // "删除录音": the parent's recording of the highlighted entry
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -67,6 +69,9 @@ private:
     void buildHeadings();
     void buildList();
     void buildButtons();
+    void buildRecordingButton();
+    QString highlightedRecording() const;
+    void showWhetherRecorded();
     void makeButton(QStringView name, const QRect& place, QStringView caption, QStringView picture,
                     void (LibraryEditor::*handler)());
     void loadLibrary();
@@ -86,6 +91,7 @@ private:
     QString m_libraryPath;
     const core::Deck* m_stageDeck;
     LibraryModel* m_model;
+    QToolButton* m_deleteRecordingButton = nullptr;
     QListView* m_list;
     QLineEdit* m_textField;
     int m_markedIndex = 0;

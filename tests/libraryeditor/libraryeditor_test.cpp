@@ -6,6 +6,7 @@
 #include "platform/gbk.h"
 #include "platform/guard.h"
 #include "platform/programdir.h"
+#include "platform/voicerecorder.h"
 #include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
@@ -14,6 +15,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
@@ -542,3 +544,35 @@ TEST_F(LibraryEditorTest, StageKeepsItsGlyphsUntilItsNextStepInTheShortenedLibra
     EXPECT_EQ(stageWindow.shownEntry(), gbk(library[0]));
     editor.reset(); // before its parent, the stage
 }
+
+namespace {
+
+// The parent's recordings: the button is enabled on an entry that has one,
+// and deletes it once the user agrees.
+TEST_F(LibraryEditorTest, TheHighlightedEntrysRecordingIsDeletedWhenTheUserAgrees)
+{
+    writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+    const QString recording = platform::recordingFile(testing_support::gbk(QStringLiteral("小")));
+    QDir().mkpath(QFileInfo(recording).path());
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    open();
+    QToolButton* deleteRecording = button("deleteRecordingButton");
+    EXPECT_FALSE(deleteRecording->isEnabled()) << "nothing highlighted";
+    highlight(0);
+    EXPECT_FALSE(deleteRecording->isEnabled()) << "大 has no recording";
+    highlight(1);
+    ASSERT_TRUE(deleteRecording->isEnabled());
+
+    for (const bool agree : {false, true}) {
+        recorder->confirmAnswers = {agree};
+        deleteRecording->click();
+        EXPECT_EQ(QFileInfo::exists(recording), !agree);
+        EXPECT_EQ(deleteRecording->isEnabled(), !agree);
+    }
+    EXPECT_EQ(recorder->texts(testing_support::RecordingEffects::Kind::Confirmation),
+              QStringList(2, QStringLiteral("删除“小”的录音吗？")));
+}
+
+} // namespace
