@@ -305,10 +305,9 @@ TEST_P(Faults, SayWhatFailedAndKeepEveryFileWhole)
     case Command::JudgeAndReview:
         press(*stage, QStringLiteral("space"));
         more(answerMessageBoxes(run.process(), 1500)); // what the record says
-        // 复习篇, sixth from the bottom: 关闭, 帮助, 学习记录, 孩子, 随机顺序.
-        openFromMenu(*stage,
-                     {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"),
-                      QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
+        // 复习篇, eighth from the bottom: 关闭, 帮助, 学习记录, 孩子, 自动朗读,
+        // 录音, 随机顺序.
+        openFromMenu(*stage, QStringList(8, QStringLiteral("Up")) << QStringLiteral("Return"));
         break;
     }
     if (fault.killed) {
