@@ -28,6 +28,8 @@ inline constexpr char kBackdropColour[] = "mubuse";
 inline constexpr char kShuffleLibrary[] = "sjsx"; // 随机顺序: 1 on, anything else off
 inline constexpr char kStarBurst[] = "xingxing";  // 1 on, 0 off
 inline constexpr char kReadAloud[] = "zidong";    // 1 on, 0 off
+// In the font section: 1 prints the pinyin above the characters, 0 not.
+inline constexpr char kShowPinyin[] = "pinyin";
 
 inline constexpr char kDefaultFontFace[] = "\xBB\xAA\xCE\xC4\xBF\xAC\xCC\xE5"; // 华文楷体
 inline constexpr char kDefaultSingleColour[] = "clPurple";

@@ -52,6 +52,8 @@ struct StageSettings {
     Colour backdropColour = 0;
     // Whether a right answer sets off a burst of stars around the glyphs.
     bool starBurst = true;
+    // The pinyin above each character; off until the user turns it on.
+    bool showPinyin = false;
 
     qint32& size(WordClass c) { return sizes[static_cast<int>(c)]; }
     qint32 size(WordClass c) const { return sizes[static_cast<int>(c)]; }

@@ -142,6 +142,7 @@ void readDisplaySettings(const SettingsFile& file, StageSettings& settings)
 
     settings.fontFace = file.readString(keys::kFontSection, keys::kFontFace, defaults.fontFace);
     settings.starBurst = file.readInteger(keys::kRewardSection, keys::kStarBurst, 1) != 0;
+    settings.showPinyin = file.readInteger(keys::kFontSection, keys::kShowPinyin, 0) == 1;
 
     // Throws for a text that is not a colour; the colour mode is then left unread.
     settings.singleColour = textToColour(

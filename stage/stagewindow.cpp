@@ -14,6 +14,7 @@
 #include "stage/helpwindow.h"
 #include "stage/menuicons.h"
 #include "stage/parentvoice.h"
+#include "stage/pinyinlabels.h"
 #include "stage/readablecolours.h"
 #include "stage/soundcues.h"
 #include "stage/stagecaptions.h"
@@ -77,6 +78,7 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     readStartup();
     showColourMode();
     showBackdropState();
+    m_pinyinAction->setChecked(m_state.settings.showPinyin);
 
     m_captionTimer.setSingleShot(true);
     connect(&m_captionTimer, &QTimer::timeout, this,
@@ -306,6 +308,9 @@ void StageWindow::layOutEntry()
     m_outlineWidth = settings.outline ? outlineWidthFor(m_font.pixelSize() * m_layout.scale) : 0;
     m_glyphs = m_layout.glyphs;
     m_glyphs.addPath(smallTexts(m_layout.glyphs.boundingRect()));
+    if (settings.showPinyin)
+        m_glyphs.addPath(
+            pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font, m_layout.scale));
     m_outlined = withOutline(m_glyphs, m_outlineWidth);
     if (m_caption.isEmpty() && !m_firstStart)
         return;
@@ -579,6 +584,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
             playCue(SoundCue::Wrong);
             judge(false);
         }
+        if (key == u'p' || key == u'P')
+            togglePinyin();
         if (key == u'0') {
             if (core::stepBack(m_state)) {
                 platform::effects().showMessage(this, QStringLiteral("已到最前面！"));
@@ -693,6 +700,10 @@ void StageWindow::buildMenu()
                                    &StageWindow::chooseSingleColour);
     m_backdropAction = command(m_menu, QIcon(), QStringLiteral("幕布"), &StageWindow::toggleBackdrop);
     m_backdropAction->setCheckable(true);
+    m_pinyinAction = command(m_menu, QIcon(), QStringLiteral("拼音"), &StageWindow::togglePinyin);
+    m_pinyinAction->setCheckable(true);
+    m_pinyinAction->setShortcut(QKeySequence(Qt::Key_P));
+    m_pinyinAction->setShortcutContext(Qt::WidgetShortcut);
     m_menu->addSeparator();
 
     const std::pair<core::DeckKind, std::pair<QIcon, QString>> decks[] = {
@@ -1023,6 +1034,16 @@ void StageWindow::rememberPlaceAndClose()
     // theirs apart, for each child.
     core::storePlaces(m_state);
     endProgram();
+}
+
+void StageWindow::togglePinyin()
+{
+    core::StageState& state = m_state;
+    state.settings.showPinyin = !state.settings.showPinyin;
+    m_pinyinAction->setChecked(state.settings.showPinyin);
+    redraw();
+    core::settingsFile(m_state).writeInteger(settings::keys::kFontSection, settings::keys::kShowPinyin,
+                                             state.settings.showPinyin ? 1 : 0);
 }
 
 void StageWindow::mouseReleaseEvent(QMouseEvent* event)

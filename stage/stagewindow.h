@@ -67,6 +67,8 @@ public:
     const QRegion& nativeShape() const { return m_nativeShape; }
     // Whether the glyphs are painted smooth on a see-through window.
     bool isTranslucent() const { return m_translucent; }
+    // Whether the pinyin stands above the characters.
+    bool showsPinyin() const { return m_state.settings.showPinyin; }
     QByteArray shownEntry() const { return m_entry; }
     const QFont& drawnFont() const { return m_font; }
     // Where the entry's characters stand and at what scale.
@@ -148,6 +150,7 @@ private:
     void switchReadingAloud();
     void startRecording();
     void rememberPlaceAndClose();
+    void togglePinyin();
 
     QColor nextColour();
     void drawEntry(QByteArrayView entry);
@@ -231,6 +234,7 @@ private:
     QHash<QByteArray, int> m_judgedThisRun;
     QAction* m_recordAction = nullptr;
     QAction* m_readAloudAction = nullptr;
+    QAction* m_pinyinAction = nullptr;
     // The colour chooser starts on the colour last accepted in this run.
     QColor m_lastChosenColour = Qt::black;
     // The help page, where no browser opens it; made on first need.

@@ -3,7 +3,9 @@
 
 #include "settings/colourtext.h"
 #include "stage/commandline.h"
+#include "stage/glyphrenderer.h"
 #include "stage/helpwindow.h"
+#include "stage/pinyinlabels.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -122,12 +124,12 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
         captions(menu),
         (QStringList {QStringLiteral("添加"),     QStringLiteral("-"),        QStringLiteral("定位指针"),
                       QStringLiteral("-"),        QStringLiteral("设置"),     QStringLiteral("颜色设置"),
-                      QStringLiteral("幕布"),     QStringLiteral("-"),        QStringLiteral("识字篇"),
-                      QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"), QStringLiteral("千字文篇"),
-                      QStringLiteral("复习篇"),   QStringLiteral("随机顺序"), QStringLiteral("-"),
-                      QStringLiteral("录音"),     QStringLiteral("自动朗读"), QStringLiteral("-"),
-                      QStringLiteral("孩子"),     QStringLiteral("学习记录"), QStringLiteral("帮助"),
-                      QStringLiteral("-"),        QStringLiteral("关闭")}));
+                      QStringLiteral("幕布"),     QStringLiteral("拼音"),     QStringLiteral("-"),
+                      QStringLiteral("识字篇"),   QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"),
+                      QStringLiteral("千字文篇"), QStringLiteral("复习篇"),   QStringLiteral("随机顺序"),
+                      QStringLiteral("-"),        QStringLiteral("录音"),     QStringLiteral("自动朗读"),
+                      QStringLiteral("-"),        QStringLiteral("孩子"),     QStringLiteral("学习记录"),
+                      QStringLiteral("帮助"),     QStringLiteral("-"),        QStringLiteral("关闭")}));
     QMenu* colours = action(QStringLiteral("颜色设置"))->menu();
     ASSERT_NE(colours, nullptr);
     EXPECT_EQ(captions(colours), (QStringList {QStringLiteral("字体颜色随机"), QStringLiteral("字体单一颜色"),
@@ -141,6 +143,42 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
     EXPECT_TRUE(action(QStringLiteral("字体颜色随机"))->isChecked());
     EXPECT_FALSE(action(QStringLiteral("字体单一颜色"))->isChecked());
     EXPECT_FALSE(action(QStringLiteral("设置单一字体颜色"))->isEnabled());
+    EXPECT_TRUE(action(QStringLiteral("拼音"))->isCheckable());
+    EXPECT_FALSE(action(QStringLiteral("拼音"))->isChecked());
+}
+
+// The key and the item turn the pinyin on and off alike, store it at once,
+// and the labels stand in the shape above the glyphs, leaving them as they were.
+TEST_F(StageKeysTest, PinyinKeyAndItemToggleTheLabelsAndTheSettingKeepsThem)
+{
+    // Without the outline, so that the labels' own shape is what they add.
+    folder.writeSettings(QStringLiteral("[颜色]\nmiaobian=0\n"));
+    start();
+    const QRegion plain = form->shape();
+    const QRegion labels = stage::glyphRegion(stage::pinyinOverCells(shown(), form->layout().characterCells,
+                                                                     form->drawnFont(), form->layout().scale),
+                                              form->size());
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_FALSE(labels.intersects(plain));
+
+    const auto toggles = {std::function<void()>([this] { type(u'p'); }),
+                          std::function<void()>([this] { action(QStringLiteral("拼音"))->trigger(); })};
+    for (const auto& toggle : toggles) {
+        toggle();
+        EXPECT_TRUE(form->showsPinyin());
+        EXPECT_TRUE(action(QStringLiteral("拼音"))->isChecked());
+        EXPECT_TRUE(settingsBytes().endsWith(gbk(QStringLiteral("[字体]\r\npinyin=1\r\n"))));
+        EXPECT_EQ(form->shape(), plain.united(labels));
+        toggle();
+        EXPECT_FALSE(form->showsPinyin());
+        EXPECT_TRUE(settingsBytes().endsWith(gbk(QStringLiteral("[字体]\r\npinyin=0\r\n"))));
+        EXPECT_EQ(form->shape(), plain);
+    }
+    type(u'P');
+    start(); // the next run shows it from the start
+    EXPECT_EQ(form->shape(), plain.united(labels));
+    EXPECT_TRUE(form->showsPinyin());
+    EXPECT_TRUE(action(QStringLiteral("拼音"))->isChecked());
 }
 
 TEST_F(StageKeysTest, ColourModeCommandsWriteAtOnceAndOnlyOnChange)

@@ -43,7 +43,7 @@ protected:
         for (const QString& line : lines) {
             const QStringList fields = line.split(u',');
             result.append(fields.value(1) + u' '
-                          + (fields.value(2) == QStringLiteral("对") ? QStringLiteral("right")
+                          + (fields.value(3) == QStringLiteral("对") ? QStringLiteral("right")
                                                                      : QStringLiteral("wrong")));
         }
         return result;

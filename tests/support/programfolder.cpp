@@ -16,6 +16,10 @@ ProgramFolder::ProgramFolder()
         throw std::runtime_error("cannot make a temporary folder");
     QDir(m_dir.path()).mkpath(QStringLiteral("database"));
     QDir(m_dir.path()).mkpath(QStringLiteral("Sound"));
+    // The shipped stroke and reading files, which the program only reads,
+    // stand in the folder as they do beside the installed program.
+    for (const char* name : {"database/pinyin.bin", "database/strokes.bin"})
+        QFile::link(QStringLiteral(QUENLO_SOURCE_DIR "/") + QLatin1String(name), path(QLatin1String(name)));
     platform::setProgramDir(m_dir.path());
 }
 

@@ -12,7 +12,8 @@ namespace testing_support {
 
 // A temporary program folder with "database" and "Sound" subfolders, made the
 // program directory for the lifetime of the object. Tests never touch the
-// repository's data.
+// repository's data; the shipped stroke and reading files, which the program
+// only reads, are linked into "database".
 class ProgramFolder {
 public:
     ProgramFolder();
