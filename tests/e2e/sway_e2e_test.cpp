@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -97,7 +98,8 @@ public:
                      + QByteArray::number(scale)
                      + "\n"
                        "default_border none\n"
-                       "bar {\n    position bottom\n    status_command echo quenlo-bar\n}\n");
+                       "bar {\n    id "
+                     + barId().toUtf8() + "\n    position bottom\n    status_command echo quenlo-bar\n}\n");
         config.close();
         handToUser(m_dir.path());
 
@@ -136,7 +138,14 @@ public:
             m_sway.kill();
             m_sway.waitForFinished(3000);
         }
+        // A bar whose sway has gone may stay behind and spin: end this
+        // session's own, named after its folder.
+        QProcess::execute(QStringLiteral("pkill"),
+                          {QStringLiteral("-f"), QStringLiteral("swaybar -b ") + barId()});
     }
+
+    // The bar's name, this session's alone.
+    QString barId() const { return QStringLiteral("quenlo-") + QFileInfo(m_dir.path()).fileName(); }
 
     bool isReady() const { return m_ready; }
     QString failure() const { return m_failure; }
