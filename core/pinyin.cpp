@@ -365,4 +365,11 @@ const PinyinData& PinyinData::shipped()
     return data;
 }
 
+QString pinyinLine(const QString& entry)
+{
+    QStringList syllables = pinyinOf(entry);
+    syllables.removeAll(QString());
+    return syllables.join(u' ');
+}
+
 } // namespace core

@@ -53,4 +53,9 @@ inline QStringList pinyinOf(const QString& entry)
     return PinyinData::shipped().pinyinOf(entry);
 }
 
+// The pinyin of an entry as one line, as the parent reads it beside the
+// entry: its syllables separated by blanks, characters without a reading
+// left out ("1天" reads "tiān"). Empty when nothing of it is Chinese.
+QString pinyinLine(const QString& entry);
+
 } // namespace core

@@ -1,6 +1,7 @@
 #include "core/recorddatabase.h"
 
 #include "core/csv.h"
+#include "core/pinyin.h"
 #include "core/schedule.h"
 #include "platform/textencoding.h"
 
@@ -736,8 +737,9 @@ bool RecordDatabase::exportCsv(const QString& path)
         // UTF-8 with a byte-order mark: spreadsheet programs take a file
         // without one for the system's own code page.
         file.write(QByteArrayLiteral("\xEF\xBB\xBF"));
-        file.write(
-            csv::row({QStringLiteral("时间"), QStringLiteral("条目"), QStringLiteral("判断")}).toUtf8());
+        file.write(csv::row({QStringLiteral("时间"), QStringLiteral("条目"), QStringLiteral("拼音"),
+                             QStringLiteral("判断")})
+                       .toUtf8());
         QSqlQuery q(QSqlDatabase::database(m_connection, false));
         q.setForwardOnly(true);
         q.prepare(QStringLiteral("SELECT judgement.at, item.text, judgement.right FROM judgement"
@@ -747,7 +749,7 @@ bool RecordDatabase::exportCsv(const QString& path)
                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             const QString entry = platform::textencoding::displayText(row.value(1).toByteArray());
             const QString verdict = row.value(2).toInt() ? QStringLiteral("对") : QStringLiteral("错");
-            file.write(csv::row({time, entry, verdict}).toUtf8());
+            file.write(csv::row({time, entry, pinyinLine(entry), verdict}).toUtf8());
         });
         // A read that stopped part way must not leave a short file behind.
         if (!read) {

@@ -1,5 +1,6 @@
 #include "positionpicker/decklistmodel.h"
 
+#include "core/pinyin.h"
 #include "platform/gbk.h"
 
 #include <algorithm>
@@ -7,9 +8,10 @@
 
 namespace positionpicker {
 
-DeckListModel::DeckListModel(core::Deck deck, QObject* parent)
+DeckListModel::DeckListModel(core::Deck deck, bool withPinyin, QObject* parent)
     : QAbstractListModel(parent)
     , m_deck(std::move(deck))
+    , m_withPinyin(withPinyin)
 {
 }
 
@@ -25,7 +27,11 @@ QVariant DeckListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    return platform::gbk::decode(m_deck.at(index.row()));
+    const QString entry = platform::gbk::decode(m_deck.at(index.row()));
+    if (!m_withPinyin)
+        return entry;
+    const QString pinyin = core::pinyinLine(entry);
+    return pinyin.isEmpty() ? entry : entry + QStringLiteral("  ") + pinyin;
 }
 
 Qt::ItemFlags DeckListModel::flags(const QModelIndex& index) const

@@ -32,7 +32,8 @@ bool designatesEntry(core::DeckCursor cursor, qsizetype deckSize)
 
 } // namespace
 
-PositionPicker::PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage)
+PositionPicker::PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage,
+                               bool withPinyin)
     : QDialog(stage, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , m_stage(stage)
 {
@@ -40,7 +41,7 @@ PositionPicker::PositionPicker(const core::Deck& deck, core::DeckCursor cursor, 
     setFixedSize(kClientSize);
     buildControls();
     placeOverStage();
-    fillList(deck, cursor);
+    fillList(deck, cursor, withPinyin);
 }
 
 PositionPicker::~PositionPicker() = default;
@@ -70,10 +71,10 @@ void PositionPicker::placeOverStage()
     setGeometry(place);
 }
 
-void PositionPicker::fillList(const core::Deck& deck, core::DeckCursor cursor)
+void PositionPicker::fillList(const core::Deck& deck, core::DeckCursor cursor, bool withPinyin)
 {
-    platform::guarded(this, [this, &deck, cursor] {
-        m_entries = new DeckListModel(deck, this);
+    platform::guarded(this, [this, &deck, cursor, withPinyin] {
+        m_entries = new DeckListModel(deck, withPinyin, this);
         m_entryList->setModel(m_entries);
         // A cursor before the first entry (after "0" reached the front) or
         // past the end of a shortened library highlights nothing, and the

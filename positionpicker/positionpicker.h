@@ -15,11 +15,12 @@ class PickerList;
 // double-clicks (entryChosen), to which the stage then jumps. It has no buttons and no default or cancel key:
 // a double-click in the list is its way to close. It closes accepted after a jump and rejected when it closed
 // without one (nothing highlighted, or the window manager's close command). It opens centred over `stage`.
+// With `withPinyin` each entry's pinyin stands beside it.
 class PositionPicker : public QDialog {
     Q_OBJECT
 
 public:
-    PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage);
+    PositionPicker(const core::Deck& deck, core::DeckCursor cursor, QWidget* stage, bool withPinyin = false);
     ~PositionPicker() override;
 
 Q_SIGNALS:
@@ -33,7 +34,7 @@ protected:
 private:
     void buildControls();
     void placeOverStage();
-    void fillList(const core::Deck& deck, core::DeckCursor cursor);
+    void fillList(const core::Deck& deck, core::DeckCursor cursor, bool withPinyin);
     void jumpToChosenEntry();
 
     QWidget* m_stage;

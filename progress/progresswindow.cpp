@@ -1,5 +1,6 @@
 #include "progress/progresswindow.h"
 
+#include "core/pinyin.h"
 #include "core/record.h"
 #include "platform/effects.h"
 #include "platform/guard.h"
@@ -56,6 +57,22 @@ QString unbreakable(const QString& entry, int count)
         joined += QString::fromUcs4(&character, 1);
     }
     return joined;
+}
+
+// The entries in rows of a table, each (`cells`: with its count) over its
+// pinyin in small type.
+QString entriesWithPinyin(const QStringList& cells, const QStringList& pinyin)
+{
+    constexpr int perRow = 6;
+    QString html = QStringLiteral("<table cellspacing=\"10\">");
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i % perRow == 0)
+            html += i == 0 ? QStringLiteral("<tr>") : QStringLiteral("</tr><tr>");
+        html += QStringLiteral("<td align=\"center\">%1<br><span style=\"font-size:18px; "
+                               "font-weight:normal\">%2</span></td>")
+                    .arg(cells.at(i).toHtmlEscaped(), pinyin.at(i).toHtmlEscaped());
+    }
+    return html + QStringLiteral("</tr></table>");
 }
 
 } // namespace
@@ -133,6 +150,7 @@ void ProgressWindow::showStatistics(const std::optional<core::Statistics>& stats
 {
     QStringList entries;
     QStringList shown;
+    QStringList pinyin;
     if (!stats) {
         // Zeros would read as facts: say that there are none to show.
         m_known->setText(QStringLiteral("学习记录无法读取"));
@@ -147,12 +165,20 @@ void ProgressWindow::showStatistics(const std::optional<core::Statistics>& stats
         m_chart->setDays(stats->lastDays);
         for (const core::WrongCount& wrong : stats->mostWrong) {
             entries.append(platform::textencoding::displayText(wrong.entry));
+            pinyin.append(core::pinyinLine(entries.back()));
             shown.append(unbreakable(entries.back(), wrong.wrong));
         }
-        m_mostWrong->setText(shown.isEmpty() ? QStringLiteral("还没有认错的字")
-                                             : shown.join(QStringLiteral("　")));
+        if (shown.isEmpty()) {
+            m_mostWrong->setTextFormat(Qt::PlainText);
+            m_mostWrong->setText(QStringLiteral("还没有认错的字"));
+        } else {
+            m_mostWrong->setTextFormat(Qt::RichText);
+            m_mostWrong->setText(entriesWithPinyin(shown, pinyin));
+        }
     }
     m_mostWrong->setProperty("entries", entries);
+    m_mostWrong->setProperty("cells", shown);
+    m_mostWrong->setProperty("pinyin", pinyin);
     Q_EMIT statisticsShown();
 }
 
@@ -174,7 +200,12 @@ void ProgressWindow::setChildName(const QString& name)
 
 QString ProgressWindow::mostWrongText() const
 {
-    return m_mostWrong->text();
+    return m_mostWrong->property("cells").toStringList().join(QChar(0x3000));
+}
+
+QStringList ProgressWindow::mostWrongPinyinShown() const
+{
+    return m_mostWrong->property("pinyin").toStringList();
 }
 
 void ProgressWindow::exportCsv()

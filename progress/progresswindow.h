@@ -33,7 +33,10 @@ public:
     // What is shown (for tests).
     QString countsText() const;
     QStringList mostWrongShown() const;
+    // The often-wrong entries with their counts, as the window lays them out.
     QString mostWrongText() const;
+    // The pinyin under each of them, in the same order.
+    QStringList mostWrongPinyinShown() const;
     const DailyChart& chart() const { return *m_chart; }
 
 Q_SIGNALS:

@@ -24,6 +24,7 @@ constexpr MenuCommand kMenu[] = {
     {u"  字体单一颜色", "one colour for every entry"},
     {u"  设置单一字体颜色", "choose that colour"},
     {u"幕布", "a calm colour over the whole screen behind the entry"},
+    {u"拼音", "the pinyin above each character (or press P)"},
     {u"识字篇", "the library, from its first entry"},
     {u"百家姓篇", "the Hundred Family Surnames"},
     {u"三字经篇", "the Three Character Classic"},

@@ -30,7 +30,8 @@ stage::StageDialogs stageDialogs()
         dialog.exec();
     };
     dialogs.positionPicker = [](stage::StageWindow& stage) {
-        positionpicker::PositionPicker dialog(stage.state().deck, stage.state().cursor, &stage);
+        positionpicker::PositionPicker dialog(stage.state().deck, stage.state().cursor, &stage,
+                                              stage.state().settings.showPinyin);
         QObject::connect(&dialog, &positionpicker::PositionPicker::entryChosen, &stage,
                          [&stage](qsizetype index) {
                              core::jumpTo(stage.state(), index);

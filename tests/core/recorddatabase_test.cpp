@@ -3,6 +3,7 @@
 #include "core/schedule.h"
 #include "platform/gbk.h"
 #include "tests/core/entries.h"
+#include "tests/support/programfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +50,8 @@ QVariant inspect(const QString& path, const QString& sql)
 
 class RecordDatabaseTest : public ::testing::Test {
 protected:
+    // Where the export finds the shipped reading file.
+    testing_support::ProgramFolder folder;
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("record.sqlite"));
 };
@@ -150,15 +153,19 @@ TEST_F(RecordDatabaseTest, CsvExportQuotesFieldsAndClearEmptiesTheRecord)
     db.recordJudgement(gbk(u"人"), false, at(1, 18));
     db.recordJudgement(gbk(u"红") + platform::gbk::foreignRun(QStringLiteral("🍎").toUtf8()), false,
                        at(1, 19));
-    EXPECT_EQ(db.statistics(at(1).date())->mostWrong.size(), 2);
+    db.recordJudgement(gbk(u"ab1"), false, at(1, 20));
+    db.recordJudgement(gbk(u"银行"), true, at(1, 20));
+    EXPECT_EQ(db.statistics(at(1).date())->mostWrong.size(), 3);
     const QString csvPath = dir.filePath(QStringLiteral("record.csv"));
     ASSERT_TRUE(db.exportCsv(csvPath));
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    const QByteArray expected = QStringLiteral("\uFEFF时间,条目,判断\r\n"
-                                               "2026-03-01 09:00:00,\"大,\"\"小\"\"\",对\r\n"
-                                               "2026-03-02 18:00:00,人,错\r\n"
-                                               "2026-03-02 19:00:00,红🍎,错\r\n")
+    const QByteArray expected = QStringLiteral("\uFEFF时间,条目,拼音,判断\r\n"
+                                               "2026-03-01 09:00:00,\"大,\"\"小\"\"\",dà xiǎo,对\r\n"
+                                               "2026-03-02 18:00:00,人,rén,错\r\n"
+                                               "2026-03-02 19:00:00,红🍎,hóng,错\r\n"
+                                               "2026-03-02 20:00:00,ab1,,错\r\n"
+                                               "2026-03-02 20:00:00,银行,yín háng,对\r\n")
                                     .toUtf8();
     EXPECT_EQ(csv.readAll(), expected);
 

@@ -427,3 +427,27 @@ TEST_F(PickerTest, ARealDoubleClickFromTheDisplayJumps)
 }
 
 } // namespace
+
+TEST_F(PickerTest, WithThePinyinOnEachRowShowsItsPinyinBesideTheEntry)
+{
+    startShowing(
+        {QStringLiteral("银行"), QStringLiteral("第1"), QStringLiteral("ab"), QStringLiteral("一个")}, 0);
+    const struct {
+        bool withPinyin;
+        QStringList rows;
+    } cases[] = {
+        {false,
+         {QStringLiteral("银行"), QStringLiteral("第1"), QStringLiteral("ab"), QStringLiteral("一个")}},
+        {true,
+         {QStringLiteral("银行  yín háng"), QStringLiteral("第1  dì"), QStringLiteral("ab"),
+          QStringLiteral("一个  yí gè")}},
+    };
+    for (const auto& expected : cases) {
+        PositionPicker picker(state().deck, state().cursor, stageForm.get(), expected.withPinyin);
+        QAbstractItemModel* rows = listOf(picker)->model();
+        QStringList shownRows;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            shownRows.append(rows->index(row, 0).data().toString());
+        EXPECT_EQ(shownRows, expected.rows) << "with pinyin " << expected.withPinyin;
+    }
+}

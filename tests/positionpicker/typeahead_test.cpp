@@ -31,8 +31,8 @@ protected:
     void load(const QByteArray& fileBytes)
     {
         deck = core::Deck::fromFileBytes(fileBytes);
-        fastRows = std::make_unique<positionpicker::DeckListModel>(deck);
-        plainRows = std::make_unique<positionpicker::DeckListModel>(deck);
+        fastRows = std::make_unique<positionpicker::DeckListModel>(deck, false);
+        plainRows = std::make_unique<positionpicker::DeckListModel>(deck, false);
         fast = std::make_unique<positionpicker::PickerList>(13);
         plain = std::make_unique<QListView>();
         plain->setSelectionMode(QAbstractItemView::SingleSelection);

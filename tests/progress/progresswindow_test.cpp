@@ -3,6 +3,7 @@
 #include "platform/gbk.h"
 #include "progress/dailychart.h"
 #include "progress/progresswindow.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/recordingeffects.h"
 
 #include <QFile>
@@ -40,6 +41,7 @@ protected:
         record.flush();
     }
 
+    testing_support::ProgramFolder folder; // with the shipped reading file
     // Lets the window show what the record answered.
     void settle()
     {
@@ -73,6 +75,23 @@ TEST_F(ProgressWindowTest, ShowsTheCountsTheDaysAndTheTwentyMostOftenWrong)
     ASSERT_EQ(days.size(), 30);
     EXPECT_EQ(days.back().day, today);
     EXPECT_EQ(days.back().right, 10);
+}
+
+TEST_F(ProgressWindowTest, EachOftenWrongEntryHasItsPinyinUnderIt)
+{
+    const QDateTime now = QDateTime(today, QTime(11, 0));
+    for (int w = 0; w < 30; ++w)
+        record.judge(gbk(QStringLiteral("银行")), false, now);
+    record.flush();
+    progress::ProgressWindow window(record, nullptr, today);
+    settle();
+    const QStringList entries = window.mostWrongShown();
+    const QStringList pinyin = window.mostWrongPinyinShown();
+    ASSERT_EQ(pinyin.size(), entries.size());
+    EXPECT_EQ(entries.front(), QStringLiteral("银行"));
+    EXPECT_EQ(pinyin.front(), QStringLiteral("yín háng"));
+    EXPECT_EQ(pinyin.at(entries.indexOf(QStringLiteral("开"))), QStringLiteral("kāi"));
+    EXPECT_EQ(pinyin.at(entries.indexOf(QStringLiteral("怀"))), QStringLiteral("huái"));
 }
 
 TEST_F(ProgressWindowTest, ExportsWhereChosenAndClearsOnlyWhenConfirmed)
