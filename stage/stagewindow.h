@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -21,6 +22,8 @@ namespace stage {
 
 class HelpWindow;
 class StageWindow;
+class StrokeAnimation;
+class TracingPractice;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -72,6 +75,11 @@ public:
     // Whether the first start's hint is on screen.
     bool showsFirstStartCaption() const { return !m_caption.isEmpty(); }
 
+    // 笔顺: the entry's writing under way, or null.
+    const StrokeAnimation* strokeAnimation() const { return m_writing.get(); }
+    // 描红: the entry being traced, or null.
+    const TracingPractice* tracingPractice() const { return m_tracing.get(); }
+
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
     // Sets the items' state as it is just before the menu opens.
@@ -96,6 +104,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -127,7 +136,15 @@ private:
     void applyShape();
     QRegion inkShape(QSize windowSize, qreal ratio) const;
     QPoint placeholderPlace() const;
-    void paintInk(QPainter& painter) const;
+    void paintInk(QPainter& painter, const QRect& exposed) const;
+    void playStrokeOrder();
+    void endStrokeOrder();
+    void discardStrokeOrder();
+    void toggleTracing();
+    void startTracing();
+    bool showsTracing() const;
+    void finishTrace(QPointF at);
+    void showInkChange(const QRect& changed);
     void toggleBackdrop();
     void showBackdropState();
     bool escapeEndsProgram();
@@ -187,6 +204,9 @@ private:
     // The help page, where no browser opens it; made on first need.
     HelpWindow* m_helpWindow = nullptr;
     QAction* m_backdropAction = nullptr;
+    QAction* m_tracingAction = nullptr;
+    std::unique_ptr<StrokeAnimation> m_writing;
+    std::unique_ptr<TracingPractice> m_tracing;
     std::function<void()> m_endProgram;
     StageDialogs m_dialogs;
 };
