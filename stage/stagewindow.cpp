@@ -752,14 +752,18 @@ void StageWindow::mouseReleaseEvent(QMouseEvent* event)
         platform::guarded(this, [this] { showEntry(); });
 }
 
+EntryStrokes StageWindow::entryStrokes() const
+{
+    const core::StrokeData& data = m_strokeData ? *m_strokeData : core::StrokeData::shipped();
+    return stage::entryStrokes(platform::gbk::decode(m_entry), m_font, m_layout, data);
+}
+
 // 笔顺: the entry writes itself stroke by stroke. An entry without stroke
 // data stays as it is.
 void StageWindow::playStrokeOrder()
 {
     discardStrokeOrder();
-    StrokeWriting writing(
-        entryStrokes(platform::gbk::decode(m_entry), m_font, m_layout, core::StrokeData::shipped()),
-        m_glyphs);
+    StrokeWriting writing(entryStrokes(), m_glyphs);
     if (!writing.strokes().hasStrokes())
         return;
     const QRect before = m_shape.boundingRect();
@@ -812,8 +816,7 @@ void StageWindow::startTracing()
         return;
     }
     setCursor(TracingPractice::brushCursor(m_colour));
-    EntryStrokes strokes = entryStrokes(platform::gbk::decode(m_entry), m_font, m_layout,
-                                        core::StrokeData::shipped());
+    EntryStrokes strokes = entryStrokes();
     if (!strokes.hasStrokes())
         return; // shown whole, clicked on as usual
     m_tracing = std::make_unique<TracingPractice>(std::move(strokes), m_outlineWidth);

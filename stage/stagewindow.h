@@ -2,6 +2,7 @@
 
 #include "core/stagestate.h"
 #include "stage/entrylayout.h"
+#include "stage/strokeanimation.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -18,11 +19,14 @@
 class QAction;
 class QMenu;
 
+namespace core {
+class StrokeData;
+}
+
 namespace stage {
 
 class HelpWindow;
 class StageWindow;
-class StrokeAnimation;
 class TracingPractice;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
@@ -95,6 +99,10 @@ public:
     core::StageState& state() { return m_state; }
     const core::StageState& state() const { return m_state; }
 
+    // The strokes that 笔顺 and 描红 draw: the shipped stroke file unless
+    // tests give another.
+    void setStrokeData(const core::StrokeData* data) { m_strokeData = data; }
+
     // Ends the program. Tests replace it to watch the end without ending.
     void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
 
@@ -145,6 +153,7 @@ private:
     bool showsTracing() const;
     void finishTrace(QPointF at);
     void showInkChange(const QRect& changed);
+    EntryStrokes entryStrokes() const;
     void toggleBackdrop();
     void showBackdropState();
     bool escapeEndsProgram();
@@ -205,6 +214,7 @@ private:
     HelpWindow* m_helpWindow = nullptr;
     QAction* m_backdropAction = nullptr;
     QAction* m_tracingAction = nullptr;
+    const core::StrokeData* m_strokeData = nullptr;
     std::unique_ptr<StrokeAnimation> m_writing;
     std::unique_ptr<TracingPractice> m_tracing;
     std::function<void()> m_endProgram;

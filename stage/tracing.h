@@ -51,6 +51,7 @@ public:
 
     // Whether every stroke has been traced.
     bool isDone() const { return m_next >= m_strokes.pieces.size(); }
+    const EntryStrokes& strokes() const { return m_strokes; }
     // The piece to trace next.
     qsizetype nextPiece() const { return m_next; }
     bool isTracing() const { return m_tracing; }
