@@ -81,6 +81,7 @@ public:
 
     // 笔顺: the entry's writing under way, or null.
     const StrokeAnimation* strokeAnimation() const { return m_writing.get(); }
+    StrokeAnimation* strokeAnimation() { return m_writing.get(); }
     // 描红: the entry being traced, or null.
     const TracingPractice* tracingPractice() const { return m_tracing.get(); }
 
