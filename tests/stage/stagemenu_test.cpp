@@ -454,6 +454,17 @@ TEST_F(StageKeysTest, StrokeOrderWritesTheEntryAndEndsWithItAsBefore)
     form->showEntry();
     EXPECT_EQ(form->strokeAnimation(), nullptr);
     EXPECT_EQ(shown(), QStringLiteral("小"));
+
+    // Letters and digits have no strokes: they stay as they are.
+    state().deck = core::Deck::fromEntries({gbk(QStringLiteral("ABC123"))});
+    state().cursor = -1;
+    form->showEntry();
+    ASSERT_EQ(shown(), QStringLiteral("ABC123"));
+    const QRegion letters = form->shape();
+    type(u'b');
+    EXPECT_EQ(form->strokeAnimation(), nullptr);
+    EXPECT_EQ(form->shape(), letters);
+    EXPECT_TRUE(recorder->messages().isEmpty());
 }
 
 // 描红: a drag along the next stroke fills it with the step cue, a stray
