@@ -25,6 +25,8 @@ constexpr MenuCommand kMenu[] = {
     {u"  设置单一字体颜色", "choose that colour"},
     {u"幕布", "a calm colour over the whole screen behind the entry"},
     {u"拼音", "the pinyin above each character (or press P)"},
+    {u"笔顺", "write the entry stroke by stroke (key B)"},
+    {u"描红", "trace the strokes one after another with the mouse or a finger"},
     {u"识字篇", "the library, from its first entry"},
     {u"百家姓篇", "the Hundred Family Surnames"},
     {u"三字经篇", "the Three Character Classic"},
@@ -87,7 +89,8 @@ QString helpText()
                           "\n"
                           "Keys: a click on the glyphs or Enter shows the next entry; Space applauds\n"
                           "(read right); 1 to 9 say \"try again\" (read wrong); 0 does too and steps\n"
-                          "back; Esc leaves. A right click on the glyphs, or the menu key, opens the menu:\n"
+                          "back; B writes the entry stroke by stroke; Esc leaves. A right click on the\n"
+                          "glyphs, or the menu key, opens the menu:\n"
                           "%1"
                           "\n"
                           "Files, %2:\n"

@@ -1,6 +1,7 @@
 #include "stage/stagewindow.h"
 
 #include "core/stagestate.h"
+#include "core/strokedata.h"
 #include "platform/desktopwindow.h"
 #include "platform/effects.h"
 #include "platform/fonts.h"
@@ -19,6 +20,8 @@
 #include "stage/soundcues.h"
 #include "stage/stagecaptions.h"
 #include "stage/starburst.h"
+#include "stage/strokeanimation.h"
+#include "stage/tracing.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -299,6 +302,7 @@ void StageWindow::drawEntry(QByteArrayView entry)
 
 void StageWindow::layOutEntry()
 {
+    discardStrokeOrder();
     const settings::StageSettings& settings = m_state.settings;
     const settings::WordClass wordClass = wordClassOf(m_entry);
     m_face = drawingFace(settings.fontFace, m_face);
@@ -312,6 +316,7 @@ void StageWindow::layOutEntry()
         m_glyphs.addPath(
             pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font, m_layout.scale));
     m_outlined = withOutline(m_glyphs, m_outlineWidth);
+    startTracing();
     if (m_caption.isEmpty() && !m_firstStart)
         return;
     m_firstStart = false;
@@ -334,7 +339,9 @@ void StageWindow::layOutEntry()
 QRegion StageWindow::inkShape(QSize windowSize, qreal ratio) const
 {
     const QTransform toDevice = QTransform::fromScale(ratio, ratio);
-    QRegion shape = glyphRegion(toDevice.map(m_outlined), windowSize);
+    QRegion shape = m_writing        ? m_writing->shape(windowSize, ratio)
+                    : showsTracing() ? m_tracing->shape(windowSize, ratio)
+                                     : glyphRegion(toDevice.map(m_outlined), windowSize);
     if (!m_caption.isEmpty())
         shape += glyphRegion(toDevice.map(m_captionOutlined), windowSize);
     const QPainterPath stars = m_starBurst->stars();
@@ -360,7 +367,7 @@ void StageWindow::applyShape()
 {
     const QRect before = m_shape.boundingRect();
     m_shape = inkShape(size(), 1);
-    if (m_glyphs.isEmpty() || m_shape.isEmpty()) {
+    if (!m_writing && (m_glyphs.isEmpty() || m_shape.isEmpty())) {
         // Nothing to draw still leaves a mark to click.
         m_shape = placeholderMark(placeholderPlace(), size());
         m_glyphs = QPainterPath();
@@ -481,7 +488,7 @@ QColor StageWindow::outlineColour() const
     return outlineColourFor(m_colour);
 }
 
-void StageWindow::paintEvent(QPaintEvent*)
+void StageWindow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const settings::StageSettings& settings = m_state.settings;
@@ -503,7 +510,7 @@ void StageWindow::paintEvent(QPaintEvent*)
     }
     // Smooth edges; on a see-through window the outline is a soft halo.
     painter.setRenderHint(QPainter::Antialiasing);
-    paintInk(painter);
+    paintInk(painter, event->rect());
     // Gold over whatever the window kept of them.
     const QPainterPath stars = m_starBurst->stars();
     if (!stars.isEmpty()) {
@@ -512,22 +519,43 @@ void StageWindow::paintEvent(QPaintEvent*)
     }
 }
 
-void StageWindow::paintInk(QPainter& painter) const
+void StageWindow::paintInk(QPainter& painter, const QRect& exposed) const
 {
     auto paint = [&](const QPainterPath& glyphs, const QPainterPath& outlined, bool hasOutline) {
         if (hasOutline)
             painter.fillPath(outlined, outlineColour());
         painter.fillPath(glyphs, m_colour);
     };
-    paint(m_glyphs, m_outlined, m_outlineWidth > 0);
+    if (m_writing)
+        m_writing->paint(painter, exposed, m_colour, outlineColour());
+    else if (showsTracing())
+        m_tracing->paint(painter, exposed, m_colour, outlineColour());
+    else
+        paint(m_glyphs, m_outlined, m_outlineWidth > 0);
     if (!m_caption.isEmpty())
         paint(m_caption, m_captionOutlined, true);
 }
 
 void StageWindow::mousePressEvent(QMouseEvent* event)
 {
+    m_pressIsClick = false;
+    if (m_writing) {
+        platform::guarded(this, [this] { endStrokeOrder(); });
+        return;
+    }
+    if (showsTracing() && event->button() == Qt::LeftButton && hitsGlyph(event->position())) {
+        m_tracing->press(event->position());
+        return;
+    }
     m_pressIsClick = event->button() == Qt::LeftButton;
     QWidget::mousePressEvent(event);
+}
+
+void StageWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_tracing && m_tracing->isTracing())
+        m_tracing->move(event->position());
+    QWidget::mouseMoveEvent(event);
 }
 
 void StageWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -540,6 +568,11 @@ void StageWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (m_writing) {
+        // Any key ends the writing and does nothing else.
+        platform::guarded(this, [this] { endStrokeOrder(); });
+        return;
+    }
     if (event->matches(QKeySequence::Undo)) {
         platform::guarded(this, [this] { takeBackJudgement(); });
         return;
@@ -569,6 +602,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         // Each test is made on the same character, one after another.
         if (key == u'\r')
             showEntry();
+        if (key == u'b' || key == u'B')
+            playStrokeOrder();
         if (key == 27) {
             if (escapeEndsProgram())
                 endProgram(); // without storing the position
@@ -704,6 +739,10 @@ void StageWindow::buildMenu()
     m_pinyinAction->setCheckable(true);
     m_pinyinAction->setShortcut(QKeySequence(Qt::Key_P));
     m_pinyinAction->setShortcutContext(Qt::WidgetShortcut);
+    m_menu->addSeparator();
+    command(m_menu, QIcon(), QStringLiteral("笔顺"), &StageWindow::playStrokeOrder);
+    m_tracingAction = command(m_menu, QIcon(), QStringLiteral("描红"), &StageWindow::toggleTracing);
+    m_tracingAction->setCheckable(true);
     m_menu->addSeparator();
 
     const std::pair<core::DeckKind, std::pair<QIcon, QString>> decks[] = {
@@ -1048,10 +1087,107 @@ void StageWindow::togglePinyin()
 
 void StageWindow::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (m_tracing && m_tracing->isTracing() && event->button() == Qt::LeftButton) {
+        platform::guarded(this, [this, at = event->position()] { finishTrace(at); });
+        return;
+    }
     const bool click = m_pressIsClick && event->button() == Qt::LeftButton && hitsGlyph(event->position());
     m_pressIsClick = false;
     if (click)
         platform::guarded(this, [this] { showEntry(); });
+}
+
+EntryStrokes StageWindow::entryStrokes() const
+{
+    const core::StrokeData& data = m_strokeData ? *m_strokeData : core::StrokeData::shipped();
+    return stage::entryStrokes(platform::gbk::decode(m_entry), m_font, m_layout, data);
+}
+
+// 笔顺: the entry writes itself stroke by stroke. An entry without stroke
+// data stays as it is.
+void StageWindow::playStrokeOrder()
+{
+    discardStrokeOrder();
+    StrokeWriting writing(entryStrokes(), m_glyphs);
+    if (!writing.strokes().hasStrokes())
+        return;
+    const QRect before = m_shape.boundingRect();
+    m_writing = std::make_unique<StrokeAnimation>(std::move(writing), m_outlineWidth);
+    connect(m_writing.get(), &StrokeAnimation::frameShown, this,
+            [this](QRect changed) { platform::guarded(this, [this, changed] { showInkChange(changed); }); });
+    connect(m_writing.get(), &StrokeAnimation::finished, this,
+            [this] { platform::guarded(this, [this] { endStrokeOrder(); }); });
+    m_writing->start();
+    // The entry as it stood goes, all but the first ink.
+    update(before.adjusted(-2, -2, 2, 2));
+}
+
+// The whole entry stands again, exactly as before the writing.
+void StageWindow::endStrokeOrder()
+{
+    if (!m_writing)
+        return;
+    discardStrokeOrder();
+    applyShape();
+}
+
+void StageWindow::discardStrokeOrder()
+{
+    // Its own signal may be calling: it goes once that has returned.
+    if (m_writing)
+        m_writing.release()->deleteLater();
+}
+
+// The window's shape and picture for ink that changed within `changed`.
+void StageWindow::showInkChange(const QRect& changed)
+{
+    m_shape = m_state.settings.backdrop ? QRegion(rect()) : inkShape(size(), 1);
+    cutWindowToShape();
+    update(changed);
+}
+
+// 描红: the entry's strokes stand pale, to be traced one after another.
+void StageWindow::toggleTracing()
+{
+    startTracing();
+    applyShape();
+}
+
+void StageWindow::startTracing()
+{
+    m_tracing.reset();
+    if (!m_tracingAction->isChecked()) {
+        unsetCursor();
+        return;
+    }
+    setCursor(TracingPractice::brushCursor(m_colour));
+    EntryStrokes strokes = entryStrokes();
+    if (!strokes.hasStrokes())
+        return; // shown whole, clicked on as usual
+    m_tracing = std::make_unique<TracingPractice>(std::move(strokes), m_outlineWidth);
+    connect(m_tracing.get(), &TracingPractice::changed, this, [this](QRect changed) { update(changed); });
+}
+
+bool StageWindow::showsTracing() const
+{
+    return m_tracing && !m_tracing->isDone();
+}
+
+// Tracing is practice: it plays the cues and records nothing.
+void StageWindow::finishTrace(QPointF at)
+{
+    switch (m_tracing->release(at)) {
+    case TracingPractice::Outcome::Filled:
+        playCue(SoundCue::Step);
+        break;
+    case TracingPractice::Outcome::FilledTheLast:
+        playCue(SoundCue::Applause);
+        applyShape(); // the entry stands whole, as the font draws it
+        break;
+    case TracingPractice::Outcome::Strayed:
+    case TracingPractice::Outcome::Nothing:
+        break;
+    }
 }
 
 } // namespace stage

@@ -2,6 +2,7 @@
 
 #include "core/stagestate.h"
 #include "stage/entrylayout.h"
+#include "stage/strokeanimation.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -14,11 +15,16 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QTimer;
 class QMenu;
 class QPainter;
+
+namespace core {
+class StrokeData;
+}
 
 namespace stage {
 
@@ -26,6 +32,7 @@ class HelpWindow;
 class StageWindow;
 class StarBurst;
 class ParentVoice;
+class TracingPractice;
 
 // The dialogs that the stage menu opens. The stage knows them only as these
 // commands, given to it where the windows are put together
@@ -86,6 +93,12 @@ public:
     // The parent's recordings of the entries.
     ParentVoice& parentVoice() { return *m_voice; }
 
+    // 笔顺: the entry's writing under way, or null.
+    const StrokeAnimation* strokeAnimation() const { return m_writing.get(); }
+    StrokeAnimation* strokeAnimation() { return m_writing.get(); }
+    // 描红: the entry being traced, or null.
+    const TracingPractice* tracingPractice() const { return m_tracing.get(); }
+
     // The stage menu, as the right button opens it.
     QMenu* stageMenu() const { return m_menu; }
     // Sets the items' state as it is just before the menu opens.
@@ -101,6 +114,10 @@ public:
     core::StageState& state() { return m_state; }
     const core::StageState& state() const { return m_state; }
 
+    // The strokes that 笔顺 and 描红 draw: the shipped stroke file unless
+    // tests give another.
+    void setStrokeData(const core::StrokeData* data) { m_strokeData = data; }
+
     // Ends the program. Tests replace it to watch the end without ending.
     void setProgramEnder(std::function<void()> ender) { m_endProgram = std::move(ender); }
 
@@ -110,6 +127,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -158,7 +176,16 @@ private:
     void applyShape();
     QRegion inkShape(QSize windowSize, qreal ratio) const;
     QPoint placeholderPlace() const;
-    void paintInk(QPainter& painter) const;
+    void paintInk(QPainter& painter, const QRect& exposed) const;
+    void playStrokeOrder();
+    void endStrokeOrder();
+    void discardStrokeOrder();
+    void toggleTracing();
+    void startTracing();
+    bool showsTracing() const;
+    void finishTrace(QPointF at);
+    void showInkChange(const QRect& changed);
+    EntryStrokes entryStrokes() const;
     void toggleBackdrop();
     void showBackdropState();
     bool escapeEndsProgram();
@@ -240,6 +267,10 @@ private:
     // The help page, where no browser opens it; made on first need.
     HelpWindow* m_helpWindow = nullptr;
     QAction* m_backdropAction = nullptr;
+    QAction* m_tracingAction = nullptr;
+    const core::StrokeData* m_strokeData = nullptr;
+    std::unique_ptr<StrokeAnimation> m_writing;
+    std::unique_ptr<TracingPractice> m_tracing;
     std::function<void()> m_endProgram;
     StageDialogs m_dialogs;
 };

@@ -1,11 +1,14 @@
 // The stage's keys and its right-button menu.
 #include "stagefixture.h"
 
+#include "core/strokedata.h"
 #include "settings/colourtext.h"
 #include "stage/commandline.h"
 #include "stage/glyphrenderer.h"
 #include "stage/helpwindow.h"
 #include "stage/pinyinlabels.h"
+#include "stage/strokeanimation.h"
+#include "stage/tracing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -34,7 +37,14 @@ protected:
         folder.writeDeck(QStringLiteral("database/bjx.qrnv"),
                          {QStringLiteral("赵钱孙李"), QStringLiteral("周吴郑王")});
         start();
+        form->setStrokeData(&strokeFile());
         recorder->clear();
+    }
+
+    static const core::StrokeData& strokeFile()
+    {
+        static const core::StrokeData data(QStringLiteral(QUENLO_SOURCE_DIR "/database/strokes.bin"));
+        return data;
     }
 
     void type(char16_t key)
@@ -125,6 +135,7 @@ TEST_F(StageKeysTest, MenuHasItsItemsInOrder)
         (QStringList {QStringLiteral("添加"),     QStringLiteral("-"),        QStringLiteral("定位指针"),
                       QStringLiteral("-"),        QStringLiteral("设置"),     QStringLiteral("颜色设置"),
                       QStringLiteral("幕布"),     QStringLiteral("拼音"),     QStringLiteral("-"),
+                      QStringLiteral("笔顺"),     QStringLiteral("描红"),     QStringLiteral("-"),
                       QStringLiteral("识字篇"),   QStringLiteral("百家姓篇"), QStringLiteral("三字经篇"),
                       QStringLiteral("千字文篇"), QStringLiteral("复习篇"),   QStringLiteral("随机顺序"),
                       QStringLiteral("-"),        QStringLiteral("录音"),     QStringLiteral("自动朗读"),
@@ -519,4 +530,92 @@ TEST_F(StageKeysTest, PickerFromTheMenuDrawsTheChosenEntryOnTheStage)
     EXPECT_EQ(pickerCentre, form->geometry().center());
     EXPECT_EQ(shown(), kLibrary[5]);
     EXPECT_EQ(cursor(), 5);
+}
+
+// 笔顺: B writes the entry stroke by stroke; a key or a click ends the
+// writing and the entry stands exactly as before; stepping on stops it.
+TEST_F(StageKeysTest, StrokeOrderWritesTheEntryAndEndsWithItAsBefore)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const QRegion whole = form->shape();
+    const QImage picture = form->grab().toImage();
+    auto expectAsBefore = [&] {
+        EXPECT_EQ(form->strokeAnimation(), nullptr);
+        EXPECT_EQ(form->shape(), whole);
+        EXPECT_EQ(form->grab().toImage(), picture);
+        EXPECT_EQ(shown(), QStringLiteral("大"));
+    };
+
+    type(u'b');
+    ASSERT_NE(form->strokeAnimation(), nullptr);
+    EXPECT_FALSE(form->shape().isEmpty()); // the first ink, at once
+    EXPECT_FALSE(whole.subtracted(form->shape()).isEmpty());
+    type(u'x');
+    expectAsBefore();
+
+    type(u'B');
+    QRect firstInk = *form->shape().begin();
+    QTest::mouseClick(form.get(), Qt::LeftButton, {}, firstInk.center());
+    expectAsBefore();
+
+    action(QStringLiteral("笔顺"))->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->strokeAnimation() == nullptr; }, 5000));
+    expectAsBefore();
+    EXPECT_TRUE(recorder->events.empty());
+
+    type(u'b');
+    form->showEntry();
+    EXPECT_EQ(form->strokeAnimation(), nullptr);
+    EXPECT_EQ(shown(), QStringLiteral("小"));
+
+    // Letters and digits have no strokes: they stay as they are.
+    state().deck = core::Deck::fromEntries({gbk(QStringLiteral("ABC123"))});
+    state().cursor = -1;
+    form->showEntry();
+    ASSERT_EQ(shown(), QStringLiteral("ABC123"));
+    const QRegion letters = form->shape();
+    type(u'b');
+    EXPECT_EQ(form->strokeAnimation(), nullptr);
+    EXPECT_EQ(form->shape(), letters);
+    EXPECT_TRUE(recorder->messages().isEmpty());
+}
+
+// 描红: a drag along the next stroke fills it with the step cue, a stray
+// fills nothing, the last stroke applauds, and nothing is recorded.
+TEST_F(StageKeysTest, TracingFillsStrokesInOrderAndRecordsNothing)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    action(QStringLiteral("描红"))->trigger();
+    EXPECT_TRUE(action(QStringLiteral("描红"))->isChecked());
+    EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
+    const stage::TracingPractice* practice = form->tracingPractice();
+    ASSERT_NE(practice, nullptr);
+    const QList<stage::WritingPiece> strokes = practice->strokes().pieces;
+    ASSERT_EQ(strokes.size(), 3); // 大
+
+    auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, form->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &event);
+    };
+    auto drag = [&](const QList<QPointF>& way) {
+        send(QEvent::MouseButtonPress, way.front(), Qt::LeftButton);
+        for (const QPointF& point : way)
+            send(QEvent::MouseMove, point, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, way.back(), Qt::NoButton);
+    };
+    drag(strokes[1].median); // the second stroke first
+    EXPECT_EQ(practice->nextPiece(), 0);
+    EXPECT_TRUE(recorder->events.empty());
+    for (const stage::WritingPiece& stroke : strokes)
+        drag(stroke.median);
+    EXPECT_EQ(form->tracingPractice(), practice);
+    EXPECT_TRUE(practice->isDone());
+    EXPECT_EQ(recorder->sounds(), (QStringList {QStringLiteral("xiayige.wav"), QStringLiteral("xiayige.wav"),
+                                                QStringLiteral("guzhang.WAV")}));
+    EXPECT_EQ(state().record, nullptr);
+    EXPECT_EQ(shown(), QStringLiteral("大"));
+
+    action(QStringLiteral("描红"))->trigger();
+    EXPECT_EQ(form->tracingPractice(), nullptr);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
