@@ -30,6 +30,9 @@ public:
     QByteArrayView at(qsizetype index) const;
 
     std::vector<QByteArray> entries() const;
+    // Every entry as a view into the deck's own bytes, valid while the deck
+    // lives: found in one pass, where at() steps from a noted start each time.
+    std::vector<QByteArrayView> entryViews() const;
 
     // The first entry of [from, to) that begins with one of `firstBytes` and
     // that `accepts` takes, or -1. The text is looked at 64 bytes at a time,
@@ -60,6 +63,8 @@ private:
     qsizetype startOf(qsizetype index) const;
     // The entry that starts at `offset` of the text.
     qsizetype indexOfStart(qsizetype offset) const;
+    // Hands every entry to `take`, first to last.
+    template <typename Take> void forEachEntry(Take take) const;
 
     // The text, cut at a NUL and ended by a line end.
     QByteArray m_text;

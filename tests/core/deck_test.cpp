@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <limits>
 
 using core::Deck;
@@ -13,12 +15,17 @@ using testing_support::ProgramFolder;
 
 namespace {
 
-std::vector<QByteArray> entriesOf(const QByteArray& fileBytes)
-{
-    return Deck::fromFileBytes(fileBytes).entries();
-}
-
 using Entries = std::vector<QByteArray>;
+
+Entries entriesOf(const QByteArray& fileBytes)
+{
+    const Deck deck = Deck::fromFileBytes(fileBytes);
+    const Entries entries = deck.entries();
+    // The views found in one pass are the same entries.
+    const std::vector<QByteArrayView> views = deck.entryViews();
+    EXPECT_TRUE(std::equal(entries.begin(), entries.end(), views.begin(), views.end()));
+    return entries;
+}
 
 } // namespace
 

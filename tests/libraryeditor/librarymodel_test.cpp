@@ -4,8 +4,10 @@
 #include "core/deck.h"
 #include "libraryeditor/librarymodel.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,16 @@ std::vector<QByteArray> rowsShown(const libraryeditor::LibraryModel& model)
     return rows;
 }
 
+// The rows as LibraryRows::writeFile puts them in a new file.
+QByteArray writtenFile(const libraryeditor::LibraryModel& model)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("ziku.txt"));
+    model.rows().writeFile(path);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("not written");
+}
+
 TEST(LibraryModelTest, EntriesOfTheFileWithEveryLineEnd)
 {
     libraryeditor::LibraryModel model;
@@ -28,6 +40,7 @@ TEST(LibraryModelTest, EntriesOfTheFileWithEveryLineEnd)
     const std::vector<QByteArray> expected = {"\xB4\xF3", "", "ab", " ", "last"};
     EXPECT_EQ(model.entries(), expected);
     EXPECT_EQ(model.toFileBytes(), QByteArray("\xB4\xF3\r\n\r\nab\r\n \r\nlast\r\n"));
+    EXPECT_EQ(writtenFile(model), model.toFileBytes());
     EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QStringLiteral("大"));
 }
 
@@ -96,6 +109,7 @@ TEST(LibraryModelTest, RandomEditsMatchAPlainList)
         ASSERT_EQ(rowsShown(model), reference) << "after step " << step;
     }
     EXPECT_EQ(model.toFileBytes(), core::Deck::toFileBytes(reference));
+    EXPECT_EQ(writtenFile(model), core::Deck::toFileBytes(reference));
 }
 
 } // namespace
