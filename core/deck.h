@@ -34,14 +34,15 @@ public:
     // lives: found in one pass, where at() steps from a noted start each time.
     std::vector<QByteArrayView> entryViews() const;
 
-    // The first entry of [from, to) that begins with one of `firstBytes` and
-    // that `accepts` takes, or -1. The text is looked at 64 bytes at a time,
-    // so only the entries that begin with one of those bytes are handed to
-    // `accepts`: a million entries that hardly any begin so are passed over
-    // in a millisecond. An empty entry begins with no byte; `firstBytes`
-    // hold no line end.
+    // The first entry of [from, to) that begins with one of `beginnings` and
+    // that `accepts` takes, or -1. Each beginning is one or two bytes, none
+    // a line end (a character's GBK code). The text is looked at 64 bytes at
+    // a time, so only the entries that begin so are handed to `accepts`: a
+    // million entries that hardly any begin so are passed over in a
+    // millisecond, however many share the first byte. An empty entry
+    // begins with nothing.
     using EntryTest = std::function<bool(QByteArrayView entry)>;
-    qsizetype findEntry(qsizetype from, qsizetype to, QByteArrayView firstBytes,
+    qsizetype findEntry(qsizetype from, qsizetype to, const std::vector<QByteArray>& beginnings,
                         const EntryTest& accepts) const;
 
     // Decks are equal when their text is, line ends included.
