@@ -293,19 +293,7 @@ QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries, QByteArrayV
 
 QByteArray Deck::toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd)
 {
-    qsizetype total = 0;
-    for (qsizetype i = 0; i < count; ++i)
-        total += entryAt(i).size() + lineEnd.size();
-    // Copied into place: appending checks the array's room at every step,
-    // which a million entries feel.
-    QByteArray bytes(total, Qt::Uninitialized);
-    char* out = bytes.data();
-    for (qsizetype i = 0; i < count; ++i) {
-        const QByteArrayView entry = entryAt(i);
-        out = std::copy(entry.begin(), entry.end(), out);
-        out = std::copy(lineEnd.begin(), lineEnd.end(), out);
-    }
-    return bytes;
+    return joinedLines(count, entryAt, lineEnd);
 }
 
 namespace {
@@ -355,9 +343,14 @@ void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)
 
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt)
 {
+    writeDeckText(path, [&](QByteArrayView lineEnd) { return Deck::toFileBytes(count, entryAt, lineEnd); });
+}
+
+void writeDeckText(const QString& path, const TextWithLineEnd& textWith)
+{
     namespace textencoding = platform::textencoding;
     const FileForm form = formOfFile(path);
-    const QByteArray text = Deck::toFileBytes(count, entryAt, form.lineEnd);
+    const QByteArray text = textWith(form.lineEnd);
     const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(text, form.encoding);
     if (!bytes)
         throw platform::Error(

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
     // entryAt(count - 1), so that an editor need not copy them first.
     using EntryAt = std::function<QByteArrayView(qsizetype)>;
     static QByteArray toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd = "\r\n");
+    // The same with the entries handed out by any callable, called in line:
+    // a call through EntryAt for each of a million entries is felt.
+    template <typename EntryAtRow>
+    static QByteArray joinedLines(qsizetype count, const EntryAtRow& entryAt, QByteArrayView lineEnd);
 
     // Entries per noted start.
     static constexpr qsizetype kStride = 16;
@@ -89,5 +94,27 @@ Deck readDeckFile(const QString& path);
 // ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
+// The same for text that the caller joins itself, with the line end given
+// (the file's own, as above).
+using TextWithLineEnd = std::function<QByteArray(QByteArrayView lineEnd)>;
+void writeDeckText(const QString& path, const TextWithLineEnd& textWith);
+
+template <typename EntryAtRow>
+QByteArray Deck::joinedLines(qsizetype count, const EntryAtRow& entryAt, QByteArrayView lineEnd)
+{
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        total += entryAt(i).size() + lineEnd.size();
+    // Copied into place: appending checks the array's room at every step,
+    // which a million entries feel.
+    QByteArray bytes(total, Qt::Uninitialized);
+    char* out = bytes.data();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QByteArrayView entry = entryAt(i);
+        out = std::copy(entry.begin(), entry.end(), out);
+        out = std::copy(lineEnd.begin(), lineEnd.end(), out);
+    }
+    return bytes;
+}
 
 } // namespace core

@@ -36,27 +36,29 @@ QByteArrayView LibraryRows::entry(int row) const
     return m_typed[reference - static_cast<size_t>(m_deck.size())];
 }
 
-std::vector<QByteArrayView> LibraryRows::entriesInRowOrder() const
+QByteArray LibraryRows::fileText(QByteArrayView lineEnd) const
 {
     // The deck's entries found in one pass: row by row, each would be
     // looked for again from its nearest noted start.
-    std::vector<QByteArrayView> entries = m_deck.entryViews();
-    if (m_rowsAreTheDeck)
-        return entries;
-    const size_t deckSize = entries.size();
-    std::vector<QByteArrayView> rows;
-    rows.reserve(m_rows.size());
-    for (const quint32 reference : m_rows)
-        rows.push_back(reference < deckSize ? entries[reference]
-                                            : QByteArrayView(m_typed[reference - deckSize]));
-    return rows;
+    const std::vector<QByteArrayView> deckEntries = m_deck.entryViews();
+    if (m_rowsAreTheDeck) {
+        return core::Deck::joinedLines(
+            qsizetype(deckEntries.size()), [&](qsizetype row) { return deckEntries[size_t(row)]; }, lineEnd);
+    }
+    const size_t deckSize = deckEntries.size();
+    return core::Deck::joinedLines(
+        qsizetype(m_rows.size()),
+        [&](qsizetype row) {
+            const quint32 reference = m_rows[size_t(row)];
+            return reference < deckSize ? deckEntries[reference]
+                                        : QByteArrayView(m_typed[reference - deckSize]);
+        },
+        lineEnd);
 }
 
 void LibraryRows::writeFile(const QString& path) const
 {
-    const std::vector<QByteArrayView> entries = entriesInRowOrder();
-    core::writeDeckFile(path, qsizetype(entries.size()),
-                        [&entries](qsizetype row) { return entries[size_t(row)]; });
+    core::writeDeckText(path, [this](QByteArrayView lineEnd) { return fileText(lineEnd); });
 }
 
 LibraryModel::LibraryModel(QObject* parent)

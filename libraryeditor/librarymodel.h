@@ -29,9 +29,8 @@ private:
     quint32 referenceOf(int row) const;
     // Gives every row its reference, before the first edit.
     void referToEveryRow();
-    // Every row's entry, first to last, as views into the deck and the
-    // typed entries.
-    std::vector<QByteArrayView> entriesInRowOrder() const;
+    // The rows in the deck file form, each followed by `lineEnd`.
+    QByteArray fileText(QByteArrayView lineEnd) const;
 
     // The entries as read from the file.
     core::Deck m_deck;
