@@ -10,8 +10,8 @@
 #include <vector>
 
 class QLineEdit;
-class QThread;
 class QListView;
+class QThread;
 
 namespace core {
 class Deck;
