@@ -169,28 +169,56 @@ QByteArrayView Deck::at(qsizetype index) const
 
 namespace {
 
+// Bit i is set where text[i] is `byte`, for the 64 bytes at `text`.
+quint64 bytesEqualTo(const char* text, char byte)
+{
+#if defined(__SSE2__)
+    return bytesEqual(text, _mm_set1_epi8(byte));
+#else
+    quint64 mask = 0;
+    for (int i = 0; i < 64; ++i)
+        mask |= quint64(text[i] == byte) << i;
+    return mask;
+#endif
+}
+
 // Bit i is set where text[i] is one of `bytes`, for the 64 bytes at `text`.
 quint64 bytesAmong(const char* text, QByteArrayView bytes)
 {
     quint64 mask = 0;
-#if defined(__SSE2__)
     for (char byte : bytes)
-        mask |= bytesEqual(text, _mm_set1_epi8(byte));
-#else
-    for (int i = 0; i < 64; ++i)
-        mask |= quint64(bytes.contains(text[i])) << i;
-#endif
+        mask |= bytesEqualTo(text, byte);
     return mask;
+}
+
+// Bit i is set where one of `beginnings` stands at text[i], for the 64 bytes
+// at `text`; a second byte at text[63] is looked for at text[64].
+quint64 beginningsAt(const char* text, const std::vector<QByteArray>& beginnings)
+{
+    quint64 mask = 0;
+    for (const QByteArray& beginning : beginnings) {
+        quint64 here = bytesEqualTo(text, beginning[0]);
+        if (here != 0 && beginning.size() > 1)
+            here &= bytesEqualTo(text + 1, beginning[1]);
+        mask |= here;
+    }
+    return mask;
+}
+
+bool beginsWithOneOf(QByteArrayView text, const std::vector<QByteArray>& beginnings)
+{
+    return std::any_of(beginnings.begin(), beginnings.end(),
+                       [text](const QByteArray& beginning) { return text.startsWith(beginning); });
 }
 
 } // namespace
 
-qsizetype Deck::findEntry(qsizetype from, qsizetype to, QByteArrayView firstBytes,
+qsizetype Deck::findEntry(qsizetype from, qsizetype to, const std::vector<QByteArray>& beginnings,
                           const EntryTest& accepts) const
 {
     from = std::max<qsizetype>(from, 0);
     to = std::min(to, m_size);
-    if (from >= to || firstBytes.isEmpty())
+    if (from >= to || beginnings.empty())
         return -1;
     const char* text = m_text.constData();
     const qsizetype end = startOf(to);
@@ -203,36 +231,52 @@ qsizetype Deck::findEntry(qsizetype from, qsizetype to, QByteArrayView firstByte
     };
     qsizetype i = startOf(from);
     bool afterLineEnd = true; // the first byte starts an entry
-    for (; i + 64 <= end; i += 64) {
-        const quint64 lineEnds = bytesAmong(text + i, "\r\n");
-        quint64 candidates = ((lineEnds << 1) | quint64(afterLineEnd)) & bytesAmong(text + i, firstBytes);
-        afterLineEnd = lineEnds >> 63;
+    // The line ends are looked for only in the blocks where a beginning
+    // stands, which are few when the beginnings have their second byte.
+    for (; i + 64 < end; i += 64) {
+        quint64 candidates = beginningsAt(text + i, beginnings);
+        if (candidates != 0)
+            candidates &= (bytesAmong(text + i, "\r\n") << 1) | quint64(afterLineEnd);
         for (; candidates != 0; candidates &= candidates - 1) {
             const qsizetype start = i + std::countr_zero(candidates);
             if (tryEntryAt(start))
                 return indexOfStart(start);
         }
+        afterLineEnd = isLineEnd(text[i + 63]);
     }
     for (; i < end; ++i) {
-        if (afterLineEnd && firstBytes.contains(text[i]) && tryEntryAt(i))
+        if (afterLineEnd && beginsWithOneOf(QByteArrayView(text + i, end - i), beginnings) && tryEntryAt(i))
             return indexOfStart(i);
         afterLineEnd = isLineEnd(text[i]);
     }
     return -1;
 }
 
-std::vector<QByteArray> Deck::entries() const
+template <typename Take> void Deck::forEachEntry(Take take) const
 {
-    std::vector<QByteArray> result;
-    result.reserve(static_cast<size_t>(m_size));
     const char* text = m_text.constData();
     qsizetype start = 0;
     qsizetype entryEnd = 0;
     for (qsizetype i = 0; i < m_size; ++i) {
         const qsizetype next = nextEntryStart(text, start, entryEnd);
-        result.emplace_back(text + start, entryEnd - start);
+        take(QByteArrayView(text + start, entryEnd - start));
         start = next;
     }
+}
+
+std::vector<QByteArray> Deck::entries() const
+{
+    std::vector<QByteArray> result;
+    result.reserve(static_cast<size_t>(m_size));
+    forEachEntry([&result](QByteArrayView entry) { result.push_back(entry.toByteArray()); });
+    return result;
+}
+
+std::vector<QByteArrayView> Deck::entryViews() const
+{
+    std::vector<QByteArrayView> result;
+    result.reserve(static_cast<size_t>(m_size));
+    forEachEntry([&result](QByteArrayView entry) { result.push_back(entry); });
     return result;
 }
 
@@ -249,16 +293,7 @@ QByteArray Deck::toFileBytes(const std::vector<QByteArray>& entries, QByteArrayV
 
 QByteArray Deck::toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd)
 {
-    qsizetype total = 0;
-    for (qsizetype i = 0; i < count; ++i)
-        total += entryAt(i).size() + lineEnd.size();
-    QByteArray bytes;
-    bytes.reserve(total);
-    for (qsizetype i = 0; i < count; ++i) {
-        bytes += entryAt(i);
-        bytes += lineEnd;
-    }
-    return bytes;
+    return joinedLines(count, entryAt, lineEnd);
 }
 
 namespace {
@@ -308,9 +343,14 @@ void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries)
 
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt)
 {
+    writeDeckText(path, [&](QByteArrayView lineEnd) { return Deck::toFileBytes(count, entryAt, lineEnd); });
+}
+
+void writeDeckText(const QString& path, const TextWithLineEnd& textWith)
+{
     namespace textencoding = platform::textencoding;
     const FileForm form = formOfFile(path);
-    const QByteArray text = Deck::toFileBytes(count, entryAt, form.lineEnd);
+    const QByteArray text = textWith(form.lineEnd);
     const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(text, form.encoding);
     if (!bytes)
         throw platform::Error(

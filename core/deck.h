@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -30,15 +31,19 @@ public:
     QByteArrayView at(qsizetype index) const;
 
     std::vector<QByteArray> entries() const;
+    // Every entry as a view into the deck's own bytes, valid while the deck
+    // lives: found in one pass, where at() steps from a noted start each time.
+    std::vector<QByteArrayView> entryViews() const;
 
-    // The first entry of [from, to) that begins with one of `firstBytes` and
-    // that `accepts` takes, or -1. The text is looked at 64 bytes at a time,
-    // so only the entries that begin with one of those bytes are handed to
-    // `accepts`: a million entries that hardly any begin so are passed over
-    // in a millisecond. An empty entry begins with no byte; `firstBytes`
-    // hold no line end.
+    // The first entry of [from, to) that begins with one of `beginnings` and
+    // that `accepts` takes, or -1. Each beginning is one or two bytes, none
+    // a line end (a character's GBK code). The text is looked at 64 bytes at
+    // a time, so only the entries that begin so are handed to `accepts`: a
+    // million entries that hardly any begin so are passed over in a
+    // millisecond, however many share the first byte. An empty entry
+    // begins with nothing.
     using EntryTest = std::function<bool(QByteArrayView entry)>;
-    qsizetype findEntry(qsizetype from, qsizetype to, QByteArrayView firstBytes,
+    qsizetype findEntry(qsizetype from, qsizetype to, const std::vector<QByteArray>& beginnings,
                         const EntryTest& accepts) const;
 
     // Decks are equal when their text is, line ends included.
@@ -51,6 +56,10 @@ public:
     // entryAt(count - 1), so that an editor need not copy them first.
     using EntryAt = std::function<QByteArrayView(qsizetype)>;
     static QByteArray toFileBytes(qsizetype count, const EntryAt& entryAt, QByteArrayView lineEnd = "\r\n");
+    // The same with the entries handed out by any callable, called in line:
+    // a call through EntryAt for each of a million entries is felt.
+    template <typename EntryAtRow>
+    static QByteArray joinedLines(qsizetype count, const EntryAtRow& entryAt, QByteArrayView lineEnd);
 
     // Entries per noted start.
     static constexpr qsizetype kStride = 16;
@@ -60,6 +69,8 @@ private:
     qsizetype startOf(qsizetype index) const;
     // The entry that starts at `offset` of the text.
     qsizetype indexOfStart(qsizetype offset) const;
+    // Hands every entry to `take`, first to last.
+    template <typename Take> void forEachEntry(Take take) const;
 
     // The text, cut at a NUL and ended by a line end.
     QByteArray m_text;
@@ -83,5 +94,27 @@ Deck readDeckFile(const QString& path);
 // ...").
 void writeDeckFile(const QString& path, const std::vector<QByteArray>& entries);
 void writeDeckFile(const QString& path, qsizetype count, const Deck::EntryAt& entryAt);
+// The same for text that the caller joins itself, with the line end given
+// (the file's own, as above).
+using TextWithLineEnd = std::function<QByteArray(QByteArrayView lineEnd)>;
+void writeDeckText(const QString& path, const TextWithLineEnd& textWith);
+
+template <typename EntryAtRow>
+QByteArray Deck::joinedLines(qsizetype count, const EntryAtRow& entryAt, QByteArrayView lineEnd)
+{
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        total += entryAt(i).size() + lineEnd.size();
+    // Copied into place: appending checks the array's room at every step,
+    // which a million entries feel.
+    QByteArray bytes(total, Qt::Uninitialized);
+    char* out = bytes.data();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QByteArrayView entry = entryAt(i);
+        out = std::copy(entry.begin(), entry.end(), out);
+        out = std::copy(lineEnd.begin(), lineEnd.end(), out);
+    }
+    return bytes;
+}
 
 } // namespace core

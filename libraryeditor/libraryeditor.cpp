@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStyledItemDelegate>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QValidator>
@@ -158,7 +159,13 @@ LibraryEditor::LibraryEditor(QString libraryPath, const core::Deck* stageDeck, Q
     loadLibrary();
 }
 
-LibraryEditor::~LibraryEditor() = default;
+LibraryEditor::~LibraryEditor()
+{
+    // A program that ends while the library is written ends after the write:
+    // the file is never left to chance.
+    if (m_writer)
+        m_writer->wait();
+}
 
 void LibraryEditor::buildControls()
 {
@@ -343,6 +350,8 @@ void LibraryEditor::loadLibrary()
 
 void LibraryEditor::done(int result)
 {
+    if (isWriting())
+        return; // the write closes the dialog once it is over
     Q_EMIT closing();
     QDialog::done(result);
 }
@@ -401,6 +410,8 @@ void LibraryEditor::clearTextField()
 
 void LibraryEditor::addTypedEntry()
 {
+    if (isWriting())
+        return;
     platform::guarded(this, [this] {
         const std::optional<QByteArray> entry = typedEntry();
         if (!entry)
@@ -412,6 +423,8 @@ void LibraryEditor::addTypedEntry()
 
 void LibraryEditor::insertTypedEntry()
 {
+    if (isWriting())
+        return;
     platform::guarded(this, [this] {
         const std::optional<QByteArray> entry = typedEntry();
         if (!entry)
@@ -425,6 +438,8 @@ void LibraryEditor::insertTypedEntry()
 
 void LibraryEditor::deleteHighlightedEntry()
 {
+    if (isWriting())
+        return;
     platform::guarded(this, [this] {
         const int row = highlightedRow();
         if (row >= 0)
@@ -444,6 +459,8 @@ void LibraryEditor::moveEntryDown()
 
 void LibraryEditor::moveMarkedEntry(int step)
 {
+    if (isWriting())
+        return;
     const int from = m_markedIndex;
     const int to = from + step;
     if (from < 0 || from >= m_model->count() || to < 0 || to >= m_model->count())
@@ -474,6 +491,8 @@ void LibraryEditor::saveAndLeave()
 
 void LibraryEditor::leave()
 {
+    if (isWriting())
+        return; // a second click while the first one's write goes on
     // The list never held the file's entries: writing it would replace the
     // parent's library with whatever was added since.
     if (m_libraryUnread && QFileInfo::exists(m_libraryPath)) {
@@ -486,23 +505,42 @@ void LibraryEditor::leave()
             this, QStringLiteral("注意：字库中不能为空，系统将添加默认字符，确保系统配置正常！"));
         m_model->append(platform::gbk::encodeLiteral(u"字库为空"));
     }
-    if (!writeLibrary())
-        return; // the dialog stays open with its list
-    platform::effects().showMessage(this, QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
-    accept();
+    startWriting();
 }
 
-bool LibraryEditor::writeLibrary()
+void LibraryEditor::startWriting()
 {
-    const bool written = platform::guarded(this, [this] {
-        // Written from the model's rows as they are: a million-entry
-        // library is not copied entry by entry first.
-        core::writeDeckFile(m_libraryPath, m_model->count(),
-                            [this](qsizetype row) { return m_model->entry(int(row)); });
+    // A million-entry library takes tens of milliseconds to write and sync;
+    // the dialog goes on drawing meanwhile. The commands wait for the write,
+    // and so does closing, so the rows written are the rows shown.
+    m_writeFailure = nullptr;
+    m_writer.reset(QThread::create([this, rows = m_model->rows(), path = m_libraryPath] {
+        try {
+            rows.writeFile(path);
+        } catch (...) {
+            m_writeFailure = std::current_exception();
+        }
+    }));
+    connect(m_writer.get(), &QThread::finished, this,
+            [this] { platform::guarded(this, [this] { finishLeaving(); }); });
+    m_writer->start();
+}
+
+void LibraryEditor::finishLeaving()
+{
+    m_writer->wait(); // it has said it is finished, and is ending
+    m_writer.reset();
+    // The write's error is shown as any command's error is.
+    const bool written = platform::guarded(this, [failure = std::exchange(m_writeFailure, nullptr)] {
+        if (failure)
+            std::rethrow_exception(failure);
     });
-    if (!written)
+    if (!written) {
         offerLeavingWithoutSaving();
-    return written;
+        return; // the dialog stays open with its list
+    }
+    platform::effects().showMessage(this, QStringLiteral("注意：字库中更改的内容，在系统再次启动时生效！"));
+    accept();
 }
 
 void LibraryEditor::offerLeavingWithoutSaving()

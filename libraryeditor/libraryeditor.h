@@ -4,11 +4,14 @@
 #include <QDialog>
 #include <QString>
 
+#include <exception>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QLineEdit;
 class QListView;
+class QThread;
 class QToolButton;
 
 namespace core {
@@ -41,8 +44,12 @@ public:
     // The highlighted row, or -1 when no entry is highlighted.
     int highlightedRow() const;
     std::vector<QByteArray> entries() const;
+    // Whether " 离开了" is writing the library on its thread: the dialog
+    // tells how it went, and closes, once the write is over.
+    bool isWriting() const { return m_writer != nullptr; }
 
-    // Every way of closing ends here, telling closing first.
+    // Every way of closing ends here, telling closing first. While the
+    // library is being written the dialog stays open.
     void done(int result) override;
 
 Q_SIGNALS:
@@ -76,8 +83,10 @@ private:
                     void (LibraryEditor::*handler)());
     void loadLibrary();
     void leave();
-    // Writes the list to the library file; false after the error box.
-    bool writeLibrary();
+    // Writes the rows as they are now to the library file on a thread of
+    // its own, then finishes leaving.
+    void startWriting();
+    void finishLeaving();
     void offerLeavingWithoutSaving();
 
     // The text field as a library entry, or nothing after telling the user
@@ -100,6 +109,9 @@ private:
     // A write failed: Esc and the close box leave without writing.
     bool m_leavingWithoutSaving = false;
     bool m_pasteRefusalPending = false;
+    // The library's write while " 离开了" waits for it, and how it failed.
+    std::unique_ptr<QThread> m_writer;
+    std::exception_ptr m_writeFailure;
 };
 
 } // namespace libraryeditor

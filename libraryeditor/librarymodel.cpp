@@ -7,6 +7,60 @@
 
 namespace libraryeditor {
 
+int LibraryRows::count() const
+{
+    return static_cast<int>(m_rowsAreTheDeck ? m_deck.size() : qsizetype(m_rows.size()));
+}
+
+quint32 LibraryRows::referenceOf(int row) const
+{
+    if (row < 0 || row >= count())
+        throw std::out_of_range("library row");
+    return m_rowsAreTheDeck ? quint32(row) : m_rows[static_cast<size_t>(row)];
+}
+
+void LibraryRows::referToEveryRow()
+{
+    if (!m_rowsAreTheDeck)
+        return;
+    m_rows.resize(static_cast<size_t>(m_deck.size()));
+    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
+    m_rowsAreTheDeck = false;
+}
+
+QByteArrayView LibraryRows::entry(int row) const
+{
+    const quint32 reference = referenceOf(row);
+    if (reference < m_deck.size())
+        return m_deck.at(reference);
+    return m_typed[reference - static_cast<size_t>(m_deck.size())];
+}
+
+QByteArray LibraryRows::fileText(QByteArrayView lineEnd) const
+{
+    // The deck's entries found in one pass: row by row, each would be
+    // looked for again from its nearest noted start.
+    const std::vector<QByteArrayView> deckEntries = m_deck.entryViews();
+    if (m_rowsAreTheDeck) {
+        return core::Deck::joinedLines(
+            qsizetype(deckEntries.size()), [&](qsizetype row) { return deckEntries[size_t(row)]; }, lineEnd);
+    }
+    const size_t deckSize = deckEntries.size();
+    return core::Deck::joinedLines(
+        qsizetype(m_rows.size()),
+        [&](qsizetype row) {
+            const quint32 reference = m_rows[size_t(row)];
+            return reference < deckSize ? deckEntries[reference]
+                                        : QByteArrayView(m_typed[reference - deckSize]);
+        },
+        lineEnd);
+}
+
+void LibraryRows::writeFile(const QString& path) const
+{
+    core::writeDeckText(path, [this](QByteArrayView lineEnd) { return fileText(lineEnd); });
+}
+
 LibraryModel::LibraryModel(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -22,35 +76,6 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count())
         return {};
     return platform::gbk::decode(entry(index.row()));
-}
-
-int LibraryModel::count() const
-{
-    return static_cast<int>(m_rowsAreTheDeck ? m_deck.size() : qsizetype(m_rows.size()));
-}
-
-quint32 LibraryModel::referenceOf(int row) const
-{
-    if (row < 0 || row >= count())
-        throw std::out_of_range("library row");
-    return m_rowsAreTheDeck ? quint32(row) : m_rows[static_cast<size_t>(row)];
-}
-
-void LibraryModel::referToEveryRow()
-{
-    if (!m_rowsAreTheDeck)
-        return;
-    m_rows.resize(static_cast<size_t>(m_deck.size()));
-    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
-    m_rowsAreTheDeck = false;
-}
-
-QByteArrayView LibraryModel::entry(int row) const
-{
-    const quint32 reference = referenceOf(row);
-    if (reference < m_deck.size())
-        return m_deck.at(reference);
-    return m_typed[reference - static_cast<size_t>(m_deck.size())];
 }
 
 std::vector<QByteArray> LibraryModel::entries() const
@@ -70,10 +95,8 @@ QByteArray LibraryModel::toFileBytes() const
 void LibraryModel::setDeck(core::Deck deck)
 {
     beginResetModel();
-    m_typed.clear();
-    m_deck = std::move(deck);
-    m_rows = {};
-    m_rowsAreTheDeck = true;
+    m_library = LibraryRows();
+    m_library.m_deck = std::move(deck);
     endResetModel();
 }
 
@@ -81,11 +104,11 @@ void LibraryModel::setEntries(const std::vector<QByteArray>& entries)
 {
     // Kept as they are, even entries that a deck file could not hold.
     beginResetModel();
-    m_deck = core::Deck();
-    m_typed = entries;
-    m_rows.resize(m_typed.size());
-    std::iota(m_rows.begin(), m_rows.end(), quint32(0));
-    m_rowsAreTheDeck = false;
+    m_library = LibraryRows();
+    m_library.m_typed = entries;
+    m_library.m_rows.resize(entries.size());
+    std::iota(m_library.m_rows.begin(), m_library.m_rows.end(), quint32(0));
+    m_library.m_rowsAreTheDeck = false;
     endResetModel();
 }
 
@@ -97,11 +120,12 @@ void LibraryModel::append(const QByteArray& entry)
 void LibraryModel::insert(int row, const QByteArray& entry)
 {
     Q_ASSERT(row >= 0 && row <= count());
-    referToEveryRow();
-    const quint32 reference = static_cast<quint32>(m_deck.size() + qsizetype(m_typed.size()));
-    m_typed.push_back(entry);
+    m_library.referToEveryRow();
+    const quint32 reference = static_cast<quint32>(m_library.m_deck.size()
+                                                   + qsizetype(m_library.m_typed.size()));
+    m_library.m_typed.push_back(entry);
     beginInsertRows(QModelIndex(), row, row);
-    m_rows.insert(m_rows.begin() + row, reference);
+    m_library.m_rows.insert(m_library.m_rows.begin() + row, reference);
     endInsertRows();
 }
 
@@ -109,9 +133,9 @@ QByteArray LibraryModel::take(int row)
 {
     Q_ASSERT(row >= 0 && row < count());
     QByteArray taken = entry(row).toByteArray();
-    referToEveryRow();
+    m_library.referToEveryRow();
     beginRemoveRows(QModelIndex(), row, row);
-    m_rows.erase(m_rows.begin() + row);
+    m_library.m_rows.erase(m_library.m_rows.begin() + row);
     endRemoveRows();
     return taken;
 }

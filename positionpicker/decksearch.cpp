@@ -96,12 +96,9 @@ bool beginsWith(const char* text, const std::vector<const Spellings*>& pattern)
 qsizetype findInRows(const core::Deck& deck, qsizetype from, qsizetype to,
                      const std::vector<const Spellings*>& pattern)
 {
-    QByteArray firstBytes;
-    for (const QByteArray& spelling : *pattern.front()) {
-        if (!firstBytes.contains(spelling.front()))
-            firstBytes += spelling.front();
-    }
-    return deck.findEntry(from, to, firstBytes, [&pattern](QByteArrayView entry) {
+    // The entries that begin with a spelling of the first character, both
+    // its bytes: many entries may share its first byte alone.
+    return deck.findEntry(from, to, *pattern.front(), [&pattern](QByteArrayView entry) {
         // An entry that holds text GBK can't show is listed empty: no typed
         // character starts it.
         return beginsWith(entry.data(), pattern) && !platform::gbk::holdsForeignRun(entry);

@@ -1,12 +1,14 @@
 #include "platform/fonts.h"
 #include "platform/guard.h"
 #include "stage/commandline.h"
+#include "stage/fontcheck.h"
 #include "stage/stagewindow.h"
 #include "windows/stagedialogs.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -66,5 +68,8 @@ int main(int argc, char** argv)
 
     stage::StageWindow stage(windows::stageDialogs());
     stage.show();
+    // Over the stage once it is up, so that the box is not its first window
+    // and the stage goes on as usual once the box is closed.
+    QTimer::singleShot(0, &stage, [&stage] { stage::tellIfNoChineseFace(&stage); });
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 // The library editor with a library of 1,000,000 entries: from the stage's
 // "添加" command to the editor's first frame on the display, with the memory
-// it holds while open; scrolling the list, inserting near the top and
-// leaving (writing the file, the stage's reload).
+// it holds while open; scrolling the list, inserting near the top, and
+// leaving: from the click to the message box that tells the file is saved.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/libraryeditor/libraryeditor_bench
 #include "bench/dialogtiming.h"
@@ -15,16 +15,24 @@
 #include "windows/stagedialogs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -145,21 +153,74 @@ void BM_InsertNearTop(benchmark::State& state)
     state.counters["entries"] = static_cast<double>(editor->entries().size());
 }
 
-// " 离开了": the two messages answered at once, the file written, the
-// dialog closed and the library read again by the stage.
-void BM_LeaveAndSave(benchmark::State& state)
+// Watches for the first paint of a message box, as FirstPaintWatch does for
+// a dialog.
+class MessageBoxPaintWatch : public QObject {
+public:
+    explicit MessageBoxPaintWatch(std::function<void(QMessageBox*)> painted)
+        : m_painted(std::move(painted))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (event->type() == QEvent::Paint && box && !m_seen) {
+            m_seen = true;
+            // Runs once this paint, and its flush to the display, are done.
+            QTimer::singleShot(0, box, [this, box] { m_painted(box); });
+        }
+        return false;
+    }
+
+private:
+    std::function<void(QMessageBox*)> m_painted;
+    bool m_seen = false;
+};
+
+// " 离开了" on a library of a million entries with one entry added, as the
+// user waits: from the click to the message box that says the library is
+// saved, on the display (a real box, read back from the display server).
+// The box comes once the file is written, synced and renamed into place.
+void BM_LeaveClickToMessageBox(benchmark::State& state)
 {
-    Setting setting;
+    testing_support::ProgramFolder folder;
+    folder.writeFile(QStringLiteral("database/ziku.txt"), largeLibrary());
+    std::vector<double> milliseconds;
     for (auto _ : state) {
-        state.PauseTiming();
         auto editor = openEditor();
-        state.ResumeTiming();
-        editor->saveAndLeave();
-        state.PauseTiming();
-        if (editor->isVisible() || !setting.recorder->errors().isEmpty())
-            state.SkipWithError("leaving failed");
-        editor.reset();
-        state.ResumeTiming();
+        auto* field = editor->findChild<QLineEdit*>(QStringLiteral("entryField"));
+        field->setText(QStringLiteral("好"));
+        editor->addTypedEntry();
+        QApplication::processEvents();
+        auto* leave = editor->findChild<QToolButton*>(QStringLiteral("leaveButton"));
+        QElapsedTimer timer;
+        double seconds = -1;
+        MessageBoxPaintWatch watch([&](QMessageBox* box) {
+            benchsupport::displayedColour(box->mapToGlobal(QPoint(1, 1)));
+            seconds = double(timer.nsecsElapsed()) / 1e9;
+            box->accept();
+        });
+        qApp->installEventFilter(&watch);
+        timer.start();
+        QTest::mouseClick(leave, Qt::LeftButton);
+        while (editor->isVisible() && timer.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        qApp->removeEventFilter(&watch);
+        if (seconds < 0 || editor->isVisible()) {
+            state.SkipWithError("no message box after leaving");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        milliseconds.push_back(seconds * 1e3);
+    }
+    // The sync to the disk varies with what else writes: the median and
+    // the slowest say more than the mean.
+    if (!milliseconds.empty()) {
+        std::sort(milliseconds.begin(), milliseconds.end());
+        state.counters["p50_ms"] = milliseconds[milliseconds.size() / 2];
+        state.counters["max_ms"] = milliseconds.back();
     }
 }
 
@@ -169,7 +230,7 @@ BENCHMARK(BM_MenuCommandToEditor)->UseManualTime()->Iterations(5)->Unit(benchmar
 BENCHMARK(BM_ScrollOnePage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollEndToEnd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertNearTop)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LeaveAndSave)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LeaveClickToMessageBox)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

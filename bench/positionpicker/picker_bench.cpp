@@ -9,6 +9,7 @@
 #include "core/deck.h"
 #include "core/stagestate.h"
 #include "platform/fonts.h"
+#include "platform/gbk.h"
 #include "positionpicker/positionpicker.h"
 #include "stage/stagewindow.h"
 #include "tests/support/programfolder.h"
@@ -96,7 +97,7 @@ BENCHMARK(menuCommandToPicker)
 // - far_match: "山" starts only the entry far down, 999,000, which the
 //   list scrolls to and shows at its bottom; "日" then starts only entry
 //   20, found after wrapping round, shown at the top. The keys alternate.
-// - no_match: "x", which starts no entry, so every entry is looked at, and
+// - no_match: "尚", which starts no entry, so every entry is looked at, and
 //   at once an arrow key, whose moved highlight is the first thing seen
 //   after it (a key that matches nothing changes nothing on screen).
 // - arrow_only: the arrow key alone, the floor for no_match.
@@ -111,17 +112,32 @@ constexpr int kFarRow = 999'000;
 constexpr int kTopRow = 20;
 constexpr int kKeys = 40;
 
+// A library of one- to four-character entries of common characters, as a
+// child's library is: the first characters of the entries share their lead
+// byte with the typed ones (上 and 少 with 山 and 尚, 人 with 日), so that
+// a search meets many entries that begin almost as the typed text does.
+// 山 and 日 start no entry but the two marked ones, 尚 starts none; all
+// three stand inside entries.
 QByteArray libraryWithTwoMarkedRows()
 {
-    QByteArray text = libraryFile(kLibraryEntries);
-    const auto replaceRow = [&text](int row, const char* entry) {
-        const core::Deck deck = core::Deck::fromFileBytes(text);
-        const qsizetype start = deck.at(row).data() - deck.at(0).data();
-        text.replace(start, deck.at(row).size(), entry);
-    };
-    replaceRow(kFarRow, "\xC9\xBD"); // 山
-    replaceRow(kTopRow, "\xC8\xD5"); // 日
-    return text;
+    const QString firstCharacters = QStringLiteral("大小多少上中下左右人口手耳春夏秋冬月水火土木金天门");
+    const QString otherCharacters = firstCharacters + QStringLiteral("山日尚");
+    QString text;
+    for (int row = 0; row < kLibraryEntries; ++row) {
+        if (row == kFarRow) {
+            text += QStringLiteral("山\r\n");
+            continue;
+        }
+        if (row == kTopRow) {
+            text += QStringLiteral("日\r\n");
+            continue;
+        }
+        text += firstCharacters[(row * 7) % firstCharacters.size()];
+        for (int c = 1; c <= row % 4; ++c)
+            text += otherCharacters[(row * 7 + c * 3) % otherCharacters.size()];
+        text += QStringLiteral("\r\n");
+    }
+    return platform::gbk::encodeLiteral(text);
 }
 
 // Processes that keep the processor busy while they live.
@@ -181,8 +197,18 @@ void typeAhead(benchmark::State& state, Case which)
         state.SkipWithError(probe.failure().toStdString().c_str());
         return;
     }
-    const core::Deck deck = core::Deck::fromFileBytes(libraryWithTwoMarkedRows());
-    positionpicker::PositionPicker picker(deck, kLibraryEntries / 2, nullptr);
+    // Over the stage that reads the library, as the program opens it.
+    testing_support::ProgramFolder folder;
+    folder.writeFile(QStringLiteral("database/ziku.txt"), libraryWithTwoMarkedRows());
+    testing_support::ScopedRecorder recorder;
+    stage::StageWindow stageForm(windows::stageDialogs());
+    stageForm.show();
+    if (!QTest::qWaitForWindowExposed(&stageForm)) {
+        state.SkipWithError("the stage never appeared");
+        return;
+    }
+    const core::Deck deck = stageForm.state().deck;
+    positionpicker::PositionPicker picker(deck, kLibraryEntries / 2, &stageForm);
     picker.show();
     picker.activateWindow();
     if (!QTest::qWaitForWindowActive(&picker)) {
@@ -195,7 +221,7 @@ void typeAhead(benchmark::State& state, Case which)
                                     & 0xFFFFFF;
     const xcb_keycode_t far = probe.keyFor(benchsupport::XServerProbe::characterKeysym(u'山'));
     const xcb_keycode_t top = probe.keyFor(benchsupport::XServerProbe::characterKeysym(u'日'));
-    const xcb_keycode_t none = probe.keyFor('x');
+    const xcb_keycode_t none = probe.keyFor(benchsupport::XServerProbe::characterKeysym(u'尚'));
     const xcb_keycode_t down = probe.keyFor(0xff54); // XK_Down
     const xcb_keycode_t up = probe.keyFor(0xff52);   // XK_Up
     const int pause = QApplication::keyboardInputInterval() + 50;

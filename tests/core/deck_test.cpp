@@ -14,12 +14,17 @@ using testing_support::ProgramFolder;
 
 namespace {
 
-std::vector<QByteArray> entriesOf(const QByteArray& fileBytes)
-{
-    return Deck::fromFileBytes(fileBytes).entries();
-}
-
 using Entries = std::vector<QByteArray>;
+
+Entries entriesOf(const QByteArray& fileBytes)
+{
+    const Deck deck = Deck::fromFileBytes(fileBytes);
+    const Entries entries = deck.entries();
+    // The views found in one pass are the same entries.
+    const std::vector<QByteArrayView> views = deck.entryViews();
+    EXPECT_TRUE(std::equal(entries.begin(), entries.end(), views.begin(), views.end()));
+    return entries;
+}
 
 } // namespace
 
@@ -317,28 +322,37 @@ TEST(DeckFormat, EveryEntryOfALongMixedFileIsFound)
     EXPECT_EQ(deck.entries(), expected);
 }
 
-TEST(DeckFormat, FindEntryHandsOnEveryEntryThatBeginsWithTheByteAndNoOther)
+TEST(DeckFormat, FindEntryHandsOnEveryEntryThatBeginsSoAndNoOther)
 {
     std::vector<QByteArray> entries;
     const Deck deck = longMixedDeck(entries);
     // The test sees the whole entry: only entries of a length divisible by
     // three are taken.
     const auto lengthByThree = [](QByteArrayView entry) { return entry.size() % 3 == 0; };
-    for (const QByteArrayView firstBytes : {"a", "k", "zy", "?", ""}) {
+    const std::vector<Entries> beginningSets = {
+        {"a"}, {"k"}, {"z", "y"}, {"?"}, {}, {"kk"}, {"ka"}, {"aa", "k"}, {"bb", "b"},
+    };
+    for (const Entries& beginnings : beginningSets) {
+        const auto begins = [&beginnings](const QByteArray& entry) {
+            return std::any_of(beginnings.begin(), beginnings.end(),
+                               [&entry](const QByteArray& beginning) { return entry.startsWith(beginning); });
+        };
         for (qsizetype from = 0; from < deck.size(); from += 7) {
             const qsizetype to = std::min(deck.size(), from + 5 + from % 300);
             qsizetype expected = -1;
             for (qsizetype i = from; i < to && expected < 0; ++i) {
                 const QByteArray& entry = entries[size_t(i)];
-                if (!entry.isEmpty() && firstBytes.contains(entry[0]) && lengthByThree(entry))
+                if (begins(entry) && lengthByThree(entry))
                     expected = i;
             }
-            ASSERT_EQ(deck.findEntry(from, to, firstBytes, lengthByThree), expected)
-                << "from " << from << " to " << to << " for " << firstBytes.toByteArray().toStdString();
+            ASSERT_EQ(deck.findEntry(from, to, beginnings, lengthByThree), expected)
+                << "from " << from << " to " << to << " for " << beginnings.size()
+                << " beginnings, the first "
+                << (beginnings.empty() ? std::string() : beginnings.front().toStdString());
         }
     }
-    EXPECT_EQ(Deck().findEntry(0, 1, "a", lengthByThree), -1);
-    EXPECT_EQ(deck.findEntry(5, 5, "a", lengthByThree), -1);
+    EXPECT_EQ(Deck().findEntry(0, 1, {"a"}, lengthByThree), -1);
+    EXPECT_EQ(deck.findEntry(5, 5, {"a"}, lengthByThree), -1);
 }
 
 namespace {

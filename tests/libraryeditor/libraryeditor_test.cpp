@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using libraryeditor::LibraryEditor;
@@ -104,7 +105,12 @@ protected:
     void remove() { press("deleteButton"); }
     void up() { press("upButton"); }
     void down() { press("downButton"); }
-    void leave() { press("leaveButton"); }
+    // " 离开了", and the write it starts, until the dialog has told how it went.
+    void leave()
+    {
+        press("leaveButton");
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !editor->isWriting(); }, 10000));
+    }
 
     testing_support::ProgramFolder folder;
     testing_support::ScopedRecorder recorder;
@@ -340,9 +346,12 @@ TEST_F(LibraryEditorTest, LeavingWithoutChangesRewritesTheFileInDeckForm)
 {
     folder.writeFile(kLibraryFile, gbk(QStringLiteral("大\n小\r多")));
     open();
+    QByteArray fileAtTheBox;
+    recorder->onBox = [&](const QString&) { fileAtTheBox = folder.readFile(kLibraryFile); };
     leave();
     EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n多\r\n")));
+    EXPECT_EQ(fileAtTheBox, folder.readFile(kLibraryFile)); // the box tells of a finished write
     EXPECT_FALSE(editor->isVisible());
 }
 
@@ -482,6 +491,52 @@ TEST_F(LibraryEditorTest, MissingDatabaseFolderOpensEmptyAndWarnsAboutEmptinessO
     leave();
     EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
     EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("字库为空\r\n")));
+}
+
+// " 离开了" writes on a thread of its own: what the user does meanwhile
+// neither changes the rows being written nor closes the dialog before the
+// write has been told.
+TEST_F(LibraryEditorTest, WhileTheLibraryIsWrittenTheCommandsAndClosingWait)
+{
+    struct Meanwhile {
+        const char* name;
+        std::function<void()> act;
+    };
+    const Meanwhile cases[] = {
+        {"add", [this] { add(QStringLiteral("山")); }},
+        {"insert", [this] { insert(QStringLiteral("山")); }},
+        {"delete", [this] { remove(); }},
+        {"down arrow", [this] { down(); }},
+        {"close", [this] { editor->close(); }},
+        {"leave again", [this] { press("leaveButton"); }},
+    };
+    for (const Meanwhile& meanwhile : cases) {
+        SCOPED_TRACE(meanwhile.name);
+        writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+        recorder->clear();
+        open();
+        highlight(0);
+        press("leaveButton");
+        ASSERT_TRUE(editor->isWriting());
+        meanwhile.act();
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(listed(), texts({u"大", u"小"}));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !editor->isWriting(); }, 10000));
+        EXPECT_EQ(recorder->messages(), QStringList {kTakesEffect});
+        EXPECT_FALSE(editor->isVisible());
+        EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n")));
+    }
+}
+
+TEST_F(LibraryEditorTest, ADialogEndedWhileTheLibraryIsWrittenEndsAfterTheWrite)
+{
+    writeLibrary({QStringLiteral("大"), QStringLiteral("小")});
+    open();
+    add(QStringLiteral("山"));
+    press("leaveButton");
+    ASSERT_TRUE(editor->isWriting());
+    editor.reset(); // as when the program ends with the dialog open
+    EXPECT_EQ(folder.readFile(kLibraryFile), gbk(QStringLiteral("大\r\n小\r\n山\r\n")));
 }
 
 TEST_F(LibraryEditorTest, ClosingAnyOtherWayWritesNothingButStillReloads)

@@ -4,8 +4,10 @@
 #include "core/deck.h"
 #include "libraryeditor/librarymodel.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,22 @@ std::vector<QByteArray> rowsShown(const libraryeditor::LibraryModel& model)
     return rows;
 }
 
+// The rows as LibraryRows::writeFile puts them in a new file, or over a
+// file of `existing` bytes.
+QByteArray writtenFile(const libraryeditor::LibraryModel& model, const QByteArray& existing = {})
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("ziku.txt"));
+    if (!existing.isNull()) {
+        QFile old(path);
+        if (!old.open(QIODevice::WriteOnly) || old.write(existing) != existing.size())
+            return "not prepared";
+    }
+    model.rows().writeFile(path);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("not written");
+}
+
 TEST(LibraryModelTest, EntriesOfTheFileWithEveryLineEnd)
 {
     libraryeditor::LibraryModel model;
@@ -28,6 +46,9 @@ TEST(LibraryModelTest, EntriesOfTheFileWithEveryLineEnd)
     const std::vector<QByteArray> expected = {"\xB4\xF3", "", "ab", " ", "last"};
     EXPECT_EQ(model.entries(), expected);
     EXPECT_EQ(model.toFileBytes(), QByteArray("\xB4\xF3\r\n\r\nab\r\n \r\nlast\r\n"));
+    EXPECT_EQ(writtenFile(model), model.toFileBytes());
+    // Over a UTF-8 file with LF line ends, as a modern editor saves it.
+    EXPECT_EQ(writtenFile(model, "\xE6\x97\xA7\n"), QByteArray("\xE5\xA4\xA7\n\nab\n \nlast\n"));
     EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QStringLiteral("大"));
 }
 
@@ -96,6 +117,7 @@ TEST(LibraryModelTest, RandomEditsMatchAPlainList)
         ASSERT_EQ(rowsShown(model), reference) << "after step " << step;
     }
     EXPECT_EQ(model.toFileBytes(), core::Deck::toFileBytes(reference));
+    EXPECT_EQ(writtenFile(model), core::Deck::toFileBytes(reference));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -167,6 +168,51 @@ TEST_F(PickerTest, OpensOnAMillionEntriesWithTheShowingOneScrolledIntoView)
     EXPECT_EQ(highlightedRow(list), 765'432);
     EXPECT_TRUE(rowInView(list, 765'432));
     EXPECT_EQ(list->currentIndex().data().toString(), QStringLiteral("第765432"));
+}
+
+// The style's own drawing of every row, the highlighted one's and the
+// others', with the keyboard cursor's tint left out.
+class StyledRows : public QStyledItemDelegate {
+public:
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 13);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem unmarked(option);
+        if (!(option.state & QStyle::State_Selected))
+            unmarked.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, unmarked, index);
+    }
+};
+
+// The list draws its rows itself, for speed; they must look exactly as the
+// style draws them: Chinese, Latin, empty and too long to fit, enabled or
+// not.
+TEST_F(PickerTest, TheRowsLookExactlyAsTheStyleDrawsThem)
+{
+    std::vector<QString> entries = {QStringLiteral("大"), QStringLiteral("Abc xyz"), QString(),
+                                    QStringLiteral("春夏秋冬日月水火土木金天门"), QStringLiteral("1天")};
+    const std::vector<QString> more = numberedEntries(40);
+    entries.insert(entries.end(), more.begin(), more.end());
+    startShowing(entries, 1);
+    PositionPicker picker(state().deck, state().cursor, stageForm.get());
+    picker.show();
+    picker.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    QListView* list = listOf(picker);
+    ASSERT_EQ(highlightedRow(list), 1);
+    for (const bool enabled : {true, false}) {
+        list->setEnabled(enabled);
+        const QImage drawn = list->viewport()->grab().toImage();
+        QAbstractItemDelegate* own = list->itemDelegate();
+        StyledRows styled;
+        list->setItemDelegate(&styled);
+        const QImage byTheStyle = list->viewport()->grab().toImage();
+        list->setItemDelegate(own);
+        EXPECT_EQ(drawn, byTheStyle) << (enabled ? "enabled" : "disabled");
+    }
 }
 
 TEST_F(PickerTest, HighlightsNothingWhenTheCursorDesignatesNoEntry)
