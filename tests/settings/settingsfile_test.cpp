@@ -61,7 +61,7 @@ WriteFailure failedWrite(SettingsFile& file)
 TEST(SettingsFileTest, FailedWriteNamesTheFileAndLogsTheReason)
 {
     testing_support::ProgramFolder folder;
-    QDir(folder.path()).rmdir(QStringLiteral("database"));
+    QDir(folder.path(QStringLiteral("database"))).removeRecursively();
     SettingsFile file(folder.path(kIni));
     const WriteFailure failure = failedWrite(file);
     EXPECT_EQ(failure.message, QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(file.path()));
