@@ -70,21 +70,26 @@ QPainterPath pinyinLabels(const QList<CharacterPlace>& places, const QStringList
     return labels;
 }
 
-QPainterPath pinyinOverCells(const QString& text, const QList<QRectF>& cells, const QFont& font, qreal scale)
+QPainterPath pinyinOverCells(const QString& text, const QList<QRectF>& cells, const QFont& font, qreal scale,
+                             qreal inkTop)
 {
     const QStringList syllables = core::pinyinOf(text);
     if (std::all_of(syllables.begin(), syllables.end(), [](const QString& s) { return s.isEmpty(); }))
         return {};
-    // A cell starts at the line's top; the em box hangs from the baseline.
-    const qreal ascent = textCell(font).ascent * scale;
+    // One line for the whole entry, just above its highest stroke: over a
+    // flat character such as 一 the em box's top would leave the syllable
+    // far above it, or off the screen.
     const qreal em = emOf(font) * scale;
     QList<CharacterPlace> places;
-    for (const QRectF& cell : cells) {
-        QRectF box = core::glyphEmBox(QPointF(cell.left(), cell.top() + ascent), em);
-        box.setWidth(cell.width());
-        places.append({box});
-    }
-    return pinyinLabels(places, syllables, em);
+    for (const QRectF& cell : cells)
+        places.append({QRectF(cell.left(), inkTop, cell.width(), em)});
+    QPainterPath labels = pinyinLabels(places, syllables, em);
+    // An entry that fills the screen's height leaves no room above it: the
+    // syllables then come down over the strokes' tops rather than be cut.
+    const qreal top = labels.boundingRect().top();
+    if (top < 0)
+        labels.translate(0, -top);
+    return labels;
 }
 
 } // namespace stage

@@ -41,7 +41,10 @@ QPainterPath pinyinLabels(const QList<CharacterPlace>& places, const QStringList
 // The pinyin of `text`, as the shipped reading file reads it, over its
 // characters laid out on the stage: `cells` are the text cells of `text`'s
 // characters (EntryLayout::characterCells) in `font` drawn `scale` times its
-// size. Empty for text without Chinese characters.
-QPainterPath pinyinOverCells(const QString& text, const QList<QRectF>& cells, const QFont& font, qreal scale);
+// size, `inkTop` the top of the entry's strokes. The syllables stand on one
+// line just above the strokes, and never above the window's top edge. Empty
+// for text without Chinese characters.
+QPainterPath pinyinOverCells(const QString& text, const QList<QRectF>& cells, const QFont& font, qreal scale,
+                             qreal inkTop);
 
 } // namespace stage

@@ -313,8 +313,8 @@ void StageWindow::layOutEntry()
     m_glyphs = m_layout.glyphs;
     m_glyphs.addPath(smallTexts(m_layout.glyphs.boundingRect()));
     if (settings.showPinyin)
-        m_glyphs.addPath(
-            pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font, m_layout.scale));
+        m_glyphs.addPath(pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font,
+                                         m_layout.scale, m_layout.glyphs.boundingRect().top()));
     m_outlined = withOutline(m_glyphs, m_outlineWidth);
     startTracing();
     if (m_caption.isEmpty() && !m_firstStart)

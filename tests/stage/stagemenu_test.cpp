@@ -166,11 +166,15 @@ TEST_F(StageKeysTest, PinyinKeyAndItemToggleTheLabelsAndTheSettingKeepsThem)
     folder.writeSettings(QStringLiteral("[颜色]\nmiaobian=0\n"));
     start();
     const QRegion plain = form->shape();
-    const QRegion labels = stage::glyphRegion(stage::pinyinOverCells(shown(), form->layout().characterCells,
-                                                                     form->drawnFont(), form->layout().scale),
-                                              form->size());
+    const QRegion labels = stage::glyphRegion(
+        stage::pinyinOverCells(shown(), form->layout().characterCells, form->drawnFont(),
+                               form->layout().scale, form->layout().glyphs.boundingRect().top()),
+        form->size());
     ASSERT_FALSE(labels.isEmpty());
     EXPECT_FALSE(labels.intersects(plain));
+    // Close over the strokes, whole on the screen.
+    EXPECT_GT(labels.boundingRect().bottom(), plain.boundingRect().top() - form->drawnFont().pixelSize() / 8);
+    EXPECT_TRUE(form->rect().contains(labels.boundingRect()));
 
     const auto toggles = {std::function<void()>([this] { type(u'p'); }),
                           std::function<void()>([this] { action(QStringLiteral("拼音"))->trigger(); })};
