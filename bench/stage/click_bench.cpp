@@ -23,6 +23,7 @@
 // Each step also reports the rectangles of the glyphs' region
 // and of the input region sent for it, and the bytes of the requests that
 // carry them (24 a rectangle on Wayland, 8 in an X11 SHAPE request).
+#include "bench/repetitions.h"
 #include "core/stagestate.h"
 #include "platform/desktopwindow.h"
 #include "platform/fonts.h"
@@ -161,21 +162,9 @@ void BM_ClickToGlyphTranslucent(benchmark::State& state)
     clickToGlyph(state, *g_translucent[look]);
 }
 
-double percentile95(const std::vector<double>& values)
-{
-    std::vector<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    return sorted[std::min(sorted.size() - 1, size_t(0.95 * double(sorted.size())))];
-}
-
 void oneStepPerRepetition(benchmark::internal::Benchmark* benchmark)
 {
-    benchmark->UseManualTime()
-        ->Iterations(1)
-        ->Repetitions(kSteps)
-        ->ComputeStatistics("p95", percentile95)
-        ->ReportAggregatesOnly(true)
-        ->Unit(benchmark::kMillisecond);
+    bench::timeEachRepetition(benchmark, kSteps);
 }
 
 BENCHMARK(BM_ClickToGlyphPlain)->DenseRange(0, 2)->Apply(oneStepPerRepetition);

@@ -13,6 +13,7 @@
 //
 // The stroke file's own first use (open, map, one character) is measured by
 // bench/core/hanzi_bench.
+#include "bench/repetitions.h"
 #include "core/strokedata.h"
 #include "platform/fonts.h"
 #include "stage/stagewindow.h"
@@ -164,21 +165,9 @@ void BM_Frame(benchmark::State& state)
     label(state, stage);
 }
 
-double percentile95(const std::vector<double>& values)
-{
-    std::vector<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    return sorted[std::min(sorted.size() - 1, size_t(0.95 * double(sorted.size())))];
-}
-
 void onePerRepetition(benchmark::internal::Benchmark* benchmark)
 {
-    benchmark->UseManualTime()
-        ->Iterations(1)
-        ->Repetitions(kRepetitions)
-        ->ComputeStatistics("p95", percentile95)
-        ->ReportAggregatesOnly(true)
-        ->Unit(benchmark::kMillisecond);
+    bench::timeEachRepetition(benchmark, kRepetitions);
 }
 
 BENCHMARK(BM_KeyToFirstInk)->DenseRange(0, 2)->Apply(onePerRepetition);
