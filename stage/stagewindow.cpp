@@ -83,6 +83,10 @@ StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     showBackdropState();
     m_pinyinAction->setChecked(m_state.settings.showPinyin);
 
+    m_recordKeyUp.setSingleShot(true);
+    m_recordKeyUp.setInterval(150);
+    connect(&m_recordKeyUp, &QTimer::timeout, this,
+            [this] { platform::guarded(this, [this] { m_voice->stopRecording(); }); });
     m_captionTimer.setSingleShot(true);
     connect(&m_captionTimer, &QTimer::timeout, this,
             [this] { platform::guarded(this, [this] { hideFirstStartCaption(); }); });
@@ -591,8 +595,10 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     const char16_t key = text.front().toLower().unicode();
-    if (event->isAutoRepeat() && key == u'r')
+    if (key == u'r' && (event->isAutoRepeat() || m_recordKeyUp.isActive())) {
+        m_recordKeyUp.stop();
         return; // still held down
+    }
     platform::guarded(this, [this, key] {
         // R held down records the entry, V plays it back.
         if (key == u'r')
@@ -635,8 +641,8 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
 void StageWindow::keyReleaseEvent(QKeyEvent* event)
 {
     // Releasing R keeps the recording.
-    if (event->key() == Qt::Key_R && !event->isAutoRepeat())
-        platform::guarded(this, [this] { m_voice->stopRecording(); });
+    if (event->key() == Qt::Key_R && !event->isAutoRepeat() && m_voice->isRecording())
+        m_recordKeyUp.start();
     QWidget::keyReleaseEvent(event);
 }
 

@@ -230,6 +230,10 @@ private:
     QPainterPath m_captionOutlined;
     bool m_firstStart = false;
     QTimer m_captionTimer;
+    // Releasing R ends the recording a moment later, unless R comes down
+    // again: an X server's key repeat may send a plain release and press
+    // while the key is held.
+    QTimer m_recordKeyUp;
     // With the backdrop, Esc ends the program only when pressed again
     // within a second of this.
     QElapsedTimer m_lastEscape;
