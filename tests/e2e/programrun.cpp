@@ -1,5 +1,7 @@
 #include "programrun.h"
 
+#include <QAudioBuffer>
+#include <QAudioDecoder>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cmath>
 
 #include <unistd.h>
 #include <vector>
@@ -93,6 +96,10 @@ SoundServer::SoundServer()
 
 SoundServer::~SoundServer()
 {
+    if (m_feed.state() != QProcess::NotRunning) {
+        m_feed.kill();
+        m_feed.waitForFinished(3000);
+    }
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
@@ -109,6 +116,42 @@ QProcessEnvironment SoundServer::clientEnvironment() const
     environment.insert(QStringLiteral("PULSE_SERVER"),
                        QStringLiteral("unix:") + m_runtimeDir.filePath(QStringLiteral("pulse/native")));
     return environment;
+}
+
+bool SoundServer::control(const QStringList& arguments) const
+{
+    QProcess pactl;
+    pactl.setProcessEnvironment(clientEnvironment());
+    pactl.start(QStringLiteral("pactl"), arguments);
+    return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
+}
+
+QString SoundServer::addMicrophone()
+{
+    if (!isRunning())
+        return m_failure;
+    const bool added = control({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                                QStringLiteral("sink_name=quenlo_voice")})
+                       && control({QStringLiteral("load-module"), QStringLiteral("module-virtual-source"),
+                                   QStringLiteral("source_name=quenlo_microphone"),
+                                   QStringLiteral("master=quenlo_voice.monitor")})
+                       // The program's sounds still go where they can be recorded.
+                       && control({QStringLiteral("set-default-sink"), QStringLiteral("quenlo_null")})
+                       && control(
+                           {QStringLiteral("set-default-source"), QStringLiteral("quenlo_microphone")});
+    return added ? QString() : QStringLiteral("pulseaudio cannot make a virtual microphone");
+}
+
+bool SoundServer::feedMicrophone(const QString& rawFile)
+{
+    m_feed.setProcessEnvironment(clientEnvironment());
+    m_feed.setStandardOutputFile(QProcess::nullDevice());
+    m_feed.setStandardErrorFile(QProcess::nullDevice());
+    m_feed.start(QStringLiteral("paplay"),
+                 {QStringLiteral("--raw"), QStringLiteral("--device=quenlo_voice"),
+                  QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
+                  QStringLiteral("--rate=%1").arg(SoundRecording::kRecordingRate), rawFile});
+    return m_feed.waitForStarted(5000);
 }
 
 SoundRecording::SoundRecording(const SoundServer& server)
@@ -140,6 +183,43 @@ QByteArray SoundRecording::stop()
     }
     QFile file(m_dir.filePath(QStringLiteral("recording.raw")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray tone(int ms)
+{
+    constexpr double kPitch = 440;
+    const int samples = SoundRecording::kRecordingRate / 1000 * ms;
+    QByteArray sound(2 * samples, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i) {
+        const auto value = qint16(12000 * std::sin(2 * M_PI * kPitch * i / SoundRecording::kRecordingRate));
+        qToLittleEndian(value, sound.data() + 2 * i);
+    }
+    return sound;
+}
+
+DecodedSound decodeSound(const QString& path)
+{
+    QAudioDecoder decoder;
+    decoder.setSource(QUrl::fromLocalFile(path));
+    DecodedSound sound;
+    bool done = false;
+    QObject::connect(&decoder, &QAudioDecoder::bufferReady, [&] {
+        const QAudioBuffer buffer = decoder.read();
+        sound.ms += buffer.duration() / 1000.0;
+        const QAudioFormat format = buffer.format();
+        const auto* bytes = buffer.constData<char>();
+        for (qsizetype i = 0; i < buffer.byteCount(); i += format.bytesPerSample())
+            sound.peak = std::max(sound.peak, double(std::abs(format.normalizedSampleValue(bytes + i))));
+    });
+    QObject::connect(&decoder, &QAudioDecoder::finished, [&] {
+        sound.readable = true;
+        done = true;
+    });
+    QObject::connect(&decoder, qOverload<QAudioDecoder::Error>(&QAudioDecoder::error), [&] { done = true; });
+    decoder.start();
+    if (!QTest::qWaitFor([&] { return done; }, 10000))
+        return {};
+    return sound;
 }
 
 int countSounds(const QByteArray& recording, int quietMs)

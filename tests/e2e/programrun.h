@@ -48,9 +48,22 @@ public:
     // The environment of a client of this server.
     QProcessEnvironment clientEnvironment() const;
 
+    // Gives the server a default microphone, "quenlo_microphone", that
+    // hears whatever is played into a second null sink, "quenlo_voice".
+    // Returns why it could not, else an empty string.
+    QString addMicrophone();
+    // Speaks into the microphone: plays `rawFile` (signed 16-bit mono,
+    // SoundRecording::kRecordingRate) into "quenlo_voice" until it ends or
+    // the server goes.
+    bool feedMicrophone(const QString& rawFile);
+
 private:
+    // Runs pactl against this server; true when it succeeded.
+    bool control(const QStringList& arguments) const;
+
     QTemporaryDir m_runtimeDir;
     QProcess m_process;
+    QProcess m_feed;
     bool m_ready = false;
     QString m_failure;
 };
@@ -73,6 +86,18 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// A tone of `ms` milliseconds, loud enough for countSounds(), in the format
+// SoundRecording writes.
+QByteArray tone(int ms);
+
+// What a compressed sound file holds, as decoded by Qt Multimedia.
+struct DecodedSound {
+    bool readable = false;
+    double ms = 0;
+    double peak = 0; // from 0 to 1
+};
+DecodedSound decodeSound(const QString& path);
 
 // The number of separate sounds in a recording: loud stretches with at least
 // `quietMs` of quiet between them.
