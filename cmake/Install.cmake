@@ -65,8 +65,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-arphic-gkai00mp | fonts-arphic-ukai, xdg-utils, qt6-translations-l10n, libqt6sql6-sqlite")
 # The parent's recordings are Ogg/Opus through GStreamer; without them the
 # rest works.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "pulseaudio | pipewire-pulse, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, gstreamer1.0-plugins-base, \
+gstreamer1.0-plugins-good, gstreamer1.0-pulseaudio")
 # File times from the last commit: see CPackProjectConfig.cmake.in.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake.in
                ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)

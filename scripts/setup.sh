@@ -8,7 +8,7 @@ set -uo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
-  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good libqt6svg6 qt6-image-formats-plugins libgl-dev
+  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio libqt6svg6 qt6-image-formats-plugins libgl-dev
   qt6-translations-l10n xdg-utils libuchardet-dev libuchardet0
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
