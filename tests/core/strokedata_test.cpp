@@ -130,6 +130,9 @@ TEST(StrokeData, TheShippedFileHoldsTheWholePackageAndSaysWhereItComesFrom)
     EXPECT_TRUE(shippedFile().notice().contains(u"hanzi-writer-data 2.0.1"));
     EXPECT_TRUE(shippedFile().notice().contains(u"Arphic Public License"));
     EXPECT_TRUE(QFile::exists(sourcePath("database/ARPHICPL.TXT")));
+    QFile help(sourcePath("database/help.htm"));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(help.readAll().contains("Arphic Public License")) << "the help page's About section names it";
     EXPECT_LE(QFile(sourcePath("database/strokes.bin")).size(), 6'000'000);
 }
 
