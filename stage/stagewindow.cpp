@@ -314,12 +314,20 @@ void StageWindow::layOutEntry()
     m_layout = layoutEntry(platform::gbk::decode(m_entry), m_font, settings.placement,
                            settings.position(wordClass), size());
     m_outlineWidth = settings.outline ? outlineWidthFor(m_font.pixelSize() * m_layout.scale) : 0;
+    // Each kind of text grows its own outline: faces wind their outlines
+    // either way round, and one direction for all would thin the letters of
+    // a face that winds the other way.
+    const QRectF ink = m_layout.glyphs.boundingRect();
     m_glyphs = m_layout.glyphs;
-    m_glyphs.addPath(smallTexts(m_layout.glyphs.boundingRect()));
-    if (settings.showPinyin)
-        m_glyphs.addPath(pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font,
-                                         m_layout.scale, m_layout.glyphs.boundingRect().top()));
     m_outlined = withOutline(m_glyphs, m_outlineWidth);
+    const auto add = [this](const QPainterPath& texts) {
+        m_glyphs.addPath(texts);
+        m_outlined.addPath(withOutline(texts, m_outlineWidth));
+    };
+    add(smallTexts(ink));
+    if (settings.showPinyin)
+        add(pinyinOverCells(platform::gbk::decode(m_entry), m_layout.characterCells, m_font, m_layout.scale,
+                            ink.top()));
     startTracing();
     if (m_caption.isEmpty() && !m_firstStart)
         return;

@@ -194,6 +194,12 @@ TEST_F(StageKeysTest, PinyinKeyAndItemToggleTheLabelsAndTheSettingKeepsThem)
     EXPECT_EQ(form->shape(), plain.united(labels));
     EXPECT_TRUE(form->showsPinyin());
     EXPECT_TRUE(action(QStringLiteral("拼音"))->isChecked());
+    // With the outline every pixel of the letters stays, and an edge grows
+    // round them as round the strokes.
+    folder.writeSettings(QStringLiteral("[字体]\npinyin=1\n"));
+    start();
+    EXPECT_TRUE(labels.subtracted(form->shape()).isEmpty()) << "thinned letters";
+    EXPECT_GT(form->shape().intersected(labels.boundingRect()).rectCount(), 0);
 }
 
 TEST_F(StageKeysTest, ColourModeCommandsWriteAtOnceAndOnlyOnChange)
