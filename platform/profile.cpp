@@ -295,6 +295,33 @@ QByteArray withValue(QByteArrayView text, QByteArrayView section, QByteArrayView
 }
 
 // What fits in the caller's buffer, with room for its terminating zero.
+// The sections and keys of a text with their values, in file order: all a
+// reader of the file gets from it.
+std::vector<QByteArray> settingsOf(QByteArrayView text)
+{
+    std::vector<QByteArray> settings;
+    for (const Line& line : parse(text)) {
+        if (line.kind == LineKind::Section)
+            settings.push_back('[' + line.name.toByteArray() + ']');
+        else if (line.kind == LineKind::Key)
+            settings.push_back(line.name.toByteArray() + '=' + line.value.toByteArray());
+    }
+    return settings;
+}
+
+// A file in GBK whose stray text (bytes that are no GBK character, outside
+// any key) no longer looks like GBK once a line is edited: it can't read back
+// byte for byte in any encoding, but its bytes can still be kept as they are
+// when every section and key reads back the same. Refusing would leave every
+// later setting unsaved for the sake of a line that means nothing.
+std::optional<QByteArray> bytesKeepingTheSettings(const QByteArray& edited, textencoding::Encoding existing)
+{
+    QByteArray bytes = textencoding::toFileBytes(edited, existing);
+    if (settingsOf(textencoding::fromFileBytes(bytes).gbk) != settingsOf(edited))
+        return std::nullopt;
+    return bytes;
+}
+
 QByteArray cutToBuffer(QByteArrayView value)
 {
     return value.first(gbk::prefixLength(value, kBufferSize - 1)).toByteArray();
@@ -323,7 +350,9 @@ WriteResult writeString(const QString& path, QByteArrayView section, QByteArrayV
     if (!text)
         return {readFailure};
     const QByteArray edited = withValue(text->gbk, section, key, value);
-    const std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(edited, text->encoding);
+    std::optional<QByteArray> bytes = textencoding::fileBytesReadingBackAs(edited, text->encoding);
+    if (!bytes)
+        bytes = bytesKeepingTheSettings(edited, text->encoding);
     if (!bytes)
         return {textencoding::textNotStorableReason()};
     return replaceFile(path, *bytes);

@@ -202,6 +202,15 @@ TEST_F(ProfileTest, WritesReadBackAsWrittenWhateverTheEncoding)
     setFile("[a]\r\nk=1\r\n");
     ASSERT_TRUE(write("\x81=", "k", "v\x81="));
     EXPECT_EQ(read("\x81=", "k"), "v\x81=");
+
+    // Stray bytes that read as UTF-8 once the only non-UTF-8 line is
+    // replaced: the file keeps its bytes, and every setting reads the same.
+    setFile("\xEF\xA3\xB5\r\n[a]\r\nk=\xFF\r\nj=2\r\n");
+    ASSERT_TRUE(write("a", "k", "1"));
+    EXPECT_EQ(file(), "\xEF\xA3\xB5\r\n[a]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(read("a", "j"), "2");
+    ASSERT_TRUE(write("a", "j", "3"));
+    EXPECT_EQ(read("a", "k"), "1");
 }
 
 TEST_F(ProfileTest, FailedWritesGiveTheReasonAndKeepTheOldFile)
