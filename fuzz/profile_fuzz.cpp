@@ -156,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return platform::textencoding::fromFileBytes(bytes).gbk;
     };
     const auto editedLinesOnly = [&](const QByteArray& earlier, const QByteArray& later) {
-        const auto [removed, added] = changedLines(linesOf(fileExists ? earlier : QByteArray()), linesOf(later));
+        const auto [removed, added] = changedLines(linesOf(fileExists ? earlier : QByteArray()),
+                                                   linesOf(later));
         return removed <= 1 && added <= (old != unset ? 1 : 2);
     };
     const QByteArray after = readAll(path);
