@@ -1,17 +1,10 @@
 #include "platform/gbk.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "platform/codepage936.h"
 
 #include <algorithm>
 
 namespace platform::gbk {
-
-namespace {
-// Qt resolves this name through ICU to the exact Windows code page 936
-// (0x80 is the euro sign), not to the wider GB 18030.
-constexpr const char* kCodecName = "windows-936";
-} // namespace
 
 QString decode(QByteArrayView bytes)
 {
@@ -22,8 +15,7 @@ QString decode(QByteArrayView bytes)
     // The decoder holds back a lead byte at the very end, waiting for the
     // rest of its character, and so would drop it: show it as broken.
     const qsizetype whole = prefixLength(bytes, bytes.size());
-    QStringDecoder decoder(kCodecName);
-    QString text = decoder.decode(bytes.first(whole));
+    QString text = codepage936::decode(bytes.first(whole));
     if (whole < bytes.size())
         text += QChar(QChar::ReplacementCharacter);
     return text;
@@ -48,19 +40,17 @@ std::optional<QByteArray> encode(QStringView text)
 {
     if (firstUnpairedSurrogate(text))
         return std::nullopt;
-    QStringEncoder encoder(kCodecName);
-    QByteArray bytes = encoder.encode(text);
+    codepage936::Encoded encoded = codepage936::encode(text);
     // The code page gives the private-use U+F8F5 the single byte 0xFF, which
     // we keep for foreign runs: refused like any character GBK can't hold.
-    if (encoder.hasError() || bytes.contains(kForeignMark))
+    if (!encoded.complete || encoded.bytes.contains(kForeignMark))
         return std::nullopt;
-    return bytes;
+    return std::move(encoded.bytes);
 }
 
 QByteArray encodeLiteral(QStringView text)
 {
-    QStringEncoder encoder(kCodecName);
-    return encoder.encode(text);
+    return codepage936::encode(text).bytes;
 }
 
 std::optional<QString> firstUnencodable(QStringView text)

@@ -8,6 +8,10 @@
 
 #include <optional>
 
+#ifdef Q_OS_WIN
+#include <shlobj.h>
+#endif
+
 #ifndef QUENLO_SHIPPED_DATA_RELATIVE
 #define QUENLO_SHIPPED_DATA_RELATIVE "../share/quenlo"
 #endif
@@ -50,12 +54,35 @@ std::optional<QString> sharedDataDir(const QString& exeDir)
     return std::nullopt;
 }
 
+#ifdef Q_OS_WIN
+// %APPDATA%, the roaming application data folder, where Windows programs keep
+// what belongs to the user and follows them from one computer to another.
+// The variable first, as its name says (and as tests and administrators may
+// point it elsewhere), then the known folder it normally names.
+QString roamingAppDataDir()
+{
+    const QString variable = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    if (!variable.isEmpty() && QDir::isAbsolutePath(variable))
+        return variable;
+    QString dir;
+    PWSTR path = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path)))
+        dir = QDir::fromNativeSeparators(QString::fromWCharArray(path));
+    CoTaskMemFree(path);
+    return dir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) : dir;
+}
+#endif
+
 QString usersOwnDataDir()
 {
     // Named here rather than through the application name, which is the
     // program's title and may change with it.
+#ifdef Q_OS_WIN
+    return withTrailingSlash(roamingAppDataDir()) + QStringLiteral("Quenlo/");
+#else
     return withTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
            + QStringLiteral("quenlo/");
+#endif
 }
 
 Layout chooseLayout()

@@ -31,7 +31,8 @@ QString shippedDataDir();
 
 // The folder of the files that belong to the user (settings, library, learning
 // record), with a trailing '/': "database/" beside the executable when
-// portable, else the user's data folder (~/.local/share/quenlo/).
+// portable, else the user's data folder (~/.local/share/quenlo/; on Windows
+// %APPDATA%\Quenlo\).
 QString userDataDir();
 
 // The full path of a file of the user's own, given by its bare name

@@ -1,20 +1,16 @@
 #include "platform/soundplayer.h"
 
+#include "platform/soundoutput.h"
+
 #include <QApplication>
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QMutexLocker>
 #include <QThread>
-#include <QTimer>
 #include <QtEndian>
 
 #include <algorithm>
-#include <atomic>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -28,9 +24,8 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-namespace {
-// An object left on purpose to end with the process: the leak checker of a
-// sanitized build must not take it for a leak.
+namespace platform {
+
 void leaveToTheProcess(void* object)
 {
 #if defined(QUENLO_LEAK_CHECKED)
@@ -39,9 +34,6 @@ void leaveToTheProcess(void* object)
     (void)object;
 #endif
 }
-} // namespace
-
-namespace platform {
 
 using namespace std::chrono_literals;
 
@@ -50,14 +42,6 @@ namespace {
 // The cues' own rate: they go out as they are, and the audio system, whose
 // resampler is better than ours, converts them for the device.
 constexpr int kPreferredRate = 22050;
-// How much sound the output stream holds ahead of what is heard, and how often
-// it is topped up. The buffer is the delay of a cue; the feeding interval
-// leaves it three refills of slack before it would run dry.
-constexpr std::chrono::microseconds kBufferDuration = 20ms;
-constexpr std::chrono::milliseconds kFeedInterval = 5ms;
-// A running stream keeps the audio system busy; after this much silence it is
-// suspended until the next cue.
-constexpr std::chrono::seconds kSuspendAfter = 30s;
 // How long a release waits for the output to close.
 constexpr std::chrono::milliseconds kReleaseTimeout = 2000ms;
 // How long the program's end waits for the output thread, which then has
@@ -189,26 +173,6 @@ CueSamples resample(const CueSamples& input, int fromRate, int toRate)
     return output;
 }
 
-// ---- The output device
-
-// 16-bit samples at the cues' rate in mono if the device takes them, else in
-// the device's own rate and channel count.
-QAudioFormat outputFormat(const QAudioDevice& device)
-{
-    QAudioFormat format;
-    format.setSampleFormat(QAudioFormat::Int16);
-    format.setSampleRate(kPreferredRate);
-    format.setChannelCount(1);
-    if (device.isFormatSupported(format))
-        return format;
-    const QAudioFormat preferred = device.preferredFormat();
-    if (preferred.sampleRate() > 0)
-        format.setSampleRate(preferred.sampleRate());
-    if (preferred.channelCount() > 0)
-        format.setChannelCount(preferred.channelCount());
-    return format;
-}
-
 } // namespace
 
 std::optional<CueSamples> decodeWav(QByteArrayView bytes, int outputRate)
@@ -296,137 +260,6 @@ qint64 CueStream::writeData(const char*, qint64)
 {
     return -1;
 }
-
-// ---- OutputThread
-
-// Owns the output stream: opens it on its own thread, keeps it topped up from
-// the cue stream every few milliseconds, and closes it when the thread quits.
-// After a long silence it suspends the stream, which costs the audio system
-// nothing, and the next cue resumes it. Ends by itself when the stream cannot
-// be opened or the audio system drops it; the next cue then opens a new one.
-class OutputThread final : public QThread {
-public:
-    OutputThread(const QAudioDevice& device, const QAudioFormat& format, CueStream& cues)
-        : m_audioDevice(device)
-        , m_format(format)
-        , m_cues(cues)
-    {
-        m_waker.moveToThread(this);
-    }
-
-    ~OutputThread() override
-    {
-        quit();
-        wait();
-    }
-
-    // Ends the thread without closing the stream. Closing waits on the
-    // audio system's answers (seconds on a busy machine), and the closed
-    // stream may still be called back afterwards; left open, it goes with
-    // the process.
-    void quitLeavingStreamOpen()
-    {
-        m_leaveStreamOpen = true;
-        quit();
-    }
-
-    // Called when a cue starts: resumes a suspended stream and hands the cue
-    // over without waiting for the next top-up.
-    void wake()
-    {
-        QMetaObject::invokeMethod(
-            &m_waker, [this] { resumeAndFeed(); }, Qt::QueuedConnection);
-    }
-
-    std::chrono::microseconds bufferDuration() const
-    {
-        return std::chrono::microseconds(m_bufferMicroseconds.load());
-    }
-
-protected:
-    void run() override
-    {
-        auto owner = std::make_unique<QAudioSink>(m_audioDevice, m_format);
-        QAudioSink& sink = *owner;
-        sink.setBufferSize(m_format.bytesForDuration(kBufferDuration.count()));
-        QIODevice* sinkInput = sink.start();
-        if (!sinkInput || sink.error() != QAudio::NoError)
-            return;
-        m_bufferMicroseconds = m_format.durationForBytes(int(sink.bufferSize()));
-
-        QTimer feeder;
-        feeder.setTimerType(Qt::PreciseTimer);
-        feeder.setInterval(kFeedInterval);
-        QObject::connect(&feeder, &QTimer::timeout, &feeder, [this] { feed(); });
-        // A stream that stops by itself has been dropped by the audio system.
-        QObject::connect(&sink, &QAudioSink::stateChanged, &feeder, [this](QAudio::State state) {
-            if (state == QAudio::StoppedState)
-                exit();
-        });
-        m_sink = &sink;
-        m_sinkInput = sinkInput;
-        m_feeder = &feeder;
-        m_lastSound = CueStream::Clock::now();
-        feed();
-        feeder.start();
-        exec();
-        m_sink = nullptr;
-        m_sinkInput = nullptr;
-        m_feeder = nullptr;
-        feeder.stop();
-        m_bufferMicroseconds = 0;
-        if (m_leaveStreamOpen)
-            leaveToTheProcess(owner.release());
-        else
-            sink.stop();
-    }
-
-private:
-    // Fills the room the stream has with cue samples or silence, in whole
-    // frames; suspends the stream once it has been silent for long.
-    void feed()
-    {
-        const auto now = CueStream::Clock::now();
-        if (m_cues.isPlaying())
-            m_lastSound = now;
-        else if (now - m_lastSound > kSuspendAfter) {
-            m_feeder->stop();
-            m_sink->suspend();
-            return;
-        }
-        const qsizetype frameBytes = m_cues.bytesPerFrame();
-        const qsizetype room = m_sink->bytesFree() / frameBytes * frameBytes;
-        if (room <= 0)
-            return;
-        m_chunk.resize(room);
-        m_cues.read(m_chunk.data(), room);
-        m_sinkInput->write(m_chunk);
-    }
-
-    void resumeAndFeed()
-    {
-        if (!m_sink)
-            return;
-        if (m_sink->state() == QAudio::SuspendedState) {
-            m_sink->resume();
-            m_feeder->start();
-        }
-        feed();
-    }
-
-    const QAudioDevice m_audioDevice;
-    const QAudioFormat m_format;
-    CueStream& m_cues;
-    QObject m_waker; // lives on the output thread; cues are posted to it
-    std::atomic<qint64> m_bufferMicroseconds {0};
-    std::atomic<bool> m_leaveStreamOpen {false};
-    // Used on the output thread only, while it runs.
-    QAudioSink* m_sink = nullptr;
-    QIODevice* m_sinkInput = nullptr;
-    QTimer* m_feeder = nullptr;
-    QByteArray m_chunk;
-    CueStream::Clock::time_point m_lastSound;
-};
 
 // ---- SoundPlayer
 
@@ -531,16 +364,15 @@ void SoundPlayer::startOutput()
         return;
     if (m_thread && !m_thread->isFinished())
         return;
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull())
+    std::optional<AudioOutput> output = defaultAudioOutput(m_stream, kPreferredRate);
+    if (!output)
         return;
-    const QAudioFormat format = outputFormat(device);
-    if (format.sampleRate() != m_sampleRate) {
-        m_sampleRate = format.sampleRate();
+    if (output->format.sampleRate != m_sampleRate) {
+        m_sampleRate = output->format.sampleRate;
         m_cues.clear(); // decoded for another rate
     }
-    m_stream.setChannelCount(format.channelCount());
-    m_thread = std::make_unique<OutputThread>(device, format, m_stream);
+    m_stream.setChannelCount(output->format.channelCount);
+    m_thread = std::move(output->thread);
     m_thread->start();
 }
 

@@ -1,10 +1,10 @@
 #include "platform/textencoding.h"
 
+#include "platform/codepage936.h"
 #include "platform/gbk.h"
 
 #include <QString>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <uchardet.h>
 
@@ -18,7 +18,6 @@ namespace platform::textencoding {
 namespace {
 
 constexpr QByteArrayView kByteOrderMark = "\xEF\xBB\xBF";
-constexpr const char* kGbkCodec = "windows-936";
 
 unsigned char byteAt(QByteArrayView bytes, qsizetype i)
 {
@@ -192,16 +191,12 @@ public:
         if (utf8Shape(utf8) == Utf8Shape::Invalid)
             return std::nullopt;
         const QString text = m_utf8Decoder.decode(utf8);
-        QByteArray result = m_encoder.encode(text);
-        if (m_encoder.hasError()) {
-            // resetState() leaves the error set: start with a fresh one.
-            m_encoder = QStringEncoder(kGbkCodec);
-            return std::nullopt;
-        }
+        codepage936::Encoded result = codepage936::encode(text);
         // 0xFF (the code page's U+F8F5) would read back as a foreign run's mark.
-        if (result.contains(gbk::kForeignMark) || QString(m_decoder.decode(result)) != text)
+        if (!result.complete || result.bytes.contains(gbk::kForeignMark)
+            || codepage936::decode(result.bytes) != text)
             return std::nullopt;
-        return result;
+        return std::move(result.bytes);
     }
 
     // Line by line, so that only a line holding what GBK can't keep is
@@ -252,8 +247,6 @@ private:
         return result;
     }
 
-    QStringEncoder m_encoder {kGbkCodec};
-    QStringDecoder m_decoder {kGbkCodec};
     // A U+FEFF that starts a line or a character is text of the file (our
     // caller has taken off the file's byte-order mark): kept, not skipped as
     // QString::fromUtf8 would, so that it travels as a foreign run.

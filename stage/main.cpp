@@ -13,11 +13,29 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #ifndef QUENLO_VERSION
 #define QUENLO_VERSION "unknown"
 #endif
 
 namespace {
+
+// A windowed Windows program has no console of its own: the answers to
+// --help and --version go to the console of the command prompt it was
+// started from, unless its output is redirected.
+void answerOnParentsConsole()
+{
+#ifdef Q_OS_WIN
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
 
 // Standard buttons and dialogs speak Chinese whatever the locale, like the
 // program's own captions.
@@ -43,6 +61,7 @@ int main(int argc, char** argv)
     const Request request = stage::commandline::requestOf(argc, argv);
     if (request != Request::Run) {
         // No display is needed to answer these.
+        answerOnParentsConsole();
         QCoreApplication core(argc, argv);
         if (request == Request::Version) {
             std::printf("quenlo %s\n", QUENLO_VERSION);

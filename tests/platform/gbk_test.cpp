@@ -39,9 +39,23 @@ TEST(GbkTest, UnpairedSurrogateIsRefusedAnywhere)
     }
 }
 
+// Every converter of code page 936 the program uses (ICU's on Linux, the
+// system's on Windows) reads broken bytes alike: a lead byte whose next byte
+// can't follow it is one replacement character, and that next byte is read
+// afresh.
 TEST(GbkTest, DecodingBrokenBytesNeverFails)
 {
-    EXPECT_EQ(gbk::decode("a\x81"), QStringLiteral("a\uFFFD"));
+    const struct {
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"a\x81", QStringLiteral("a\uFFFD")},
+        {"\x81\x30z", QStringLiteral("\uFFFD0z")},
+        {"\xD6\xD0\x81\x7F\xCE\xC4", QStringLiteral("\u4E2D\uFFFD\u007F\u6587")},
+        {"\x81 \xFF", QStringLiteral("\uFFFD \uF8F5")},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(gbk::decode(bytes), text) << bytes.toHex().constData();
 }
 
 TEST(GbkTest, PrefixNeverSplitsADoubleByteCharacter)

@@ -54,6 +54,15 @@ TEST(ProgramDirTest, MissingDatabaseFolderWithoutAnInstallStaysPortable)
               folder.path() + QStringLiteral("/database/qrnv.ini"));
 }
 
+// The variable that names the user's data folder, and the program's folder in it.
+#ifdef Q_OS_WIN
+constexpr char kDataHomeVariable[] = "APPDATA";
+constexpr char16_t kOwnFolder[] = u"home/data/Quenlo/";
+#else
+constexpr char kDataHomeVariable[] = "XDG_DATA_HOME";
+constexpr char16_t kOwnFolder[] = u"home/data/quenlo/";
+#endif
+
 // An installed prefix: bin/ without a database folder, share/quenlo beside it.
 class InstalledLayoutTest : public ::testing::Test {
 protected:
@@ -64,14 +73,14 @@ protected:
         writeFile(shipped(u"database/bjx.qrnv"), "deck\r\n");
         QFile::setPermissions(shipped(u"database/ziku.txt"), QFile::ReadOwner | QFile::ReadOther);
         QDir().mkpath(m_dir.filePath(QStringLiteral("usr/bin")));
-        m_oldDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("home/data")).toLocal8Bit());
+        m_oldDataHome = qgetenv(kDataHomeVariable);
+        qputenv(kDataHomeVariable, m_dir.filePath(QStringLiteral("home/data")).toLocal8Bit());
         platform::setProgramDir(m_dir.filePath(QStringLiteral("usr/bin")));
     }
     void TearDown() override
     {
         platform::setProgramDir({});
-        qputenv("XDG_DATA_HOME", m_oldDataHome);
+        qputenv(kDataHomeVariable, m_oldDataHome);
     }
 
     QString shipped(QStringView relative) const
@@ -80,7 +89,7 @@ protected:
     }
     QString own(QStringView name) const
     {
-        return m_dir.filePath(QStringLiteral("home/data/quenlo/") + name.toString());
+        return m_dir.filePath(QString::fromUtf16(kOwnFolder) + name.toString());
     }
 
     QTemporaryDir m_dir;
