@@ -6,9 +6,10 @@
 
 namespace platform {
 
-// The recorder of the desktop: Qt Multimedia's recorder writes Ogg/Opus
-// from the default microphone, a second capture stream feeds the level
-// meter, and a media player plays the recordings.
+// The recorder of the desktop. On Linux Qt Multimedia's recorder writes
+// Ogg/Opus from the default microphone, a second capture stream feeds the
+// level meter, and a media player plays the recordings; on Windows winmm
+// records WAV and plays it.
 std::unique_ptr<VoiceRecorder> makeDesktopVoiceRecorder();
 
 } // namespace platform

@@ -6,8 +6,13 @@ namespace platform {
 
 QString recordingFile(QByteArrayView entry)
 {
+#ifdef Q_OS_WIN
+    const QString format = QStringLiteral("wav");
+#else
+    const QString format = QStringLiteral("ogg");
+#endif
     return userFilePath(
-        QStringLiteral("recordings/%1.ogg").arg(QString::fromLatin1(entry.toByteArray().toHex())));
+        QStringLiteral("recordings/%1.%2").arg(QString::fromLatin1(entry.toByteArray().toHex()), format));
 }
 
 QString noMicrophoneMessage()
