@@ -5,6 +5,11 @@ option(QUENLO_HARDENING "Build with Debian's hardening flags" ON)
 if(NOT QUENLO_HARDENING OR QUENLO_SANITIZE OR QUENLO_FUZZ)
   return()
 endif()
+# For ELF programs. On Windows the MinGW linker marks the program for the
+# system's own protections (ASLR, DEP) by default.
+if(WIN32)
+  return()
+endif()
 
 # Hardening: a position-independent executable, stack protector, fortified
 # C library calls, format-string checks, and relocations made read-only and
