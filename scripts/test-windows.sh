@@ -230,10 +230,28 @@ record="$user_dir/record.sqlite"
 judgements=$(sqlite3 "file:$record?mode=ro" "SELECT count(*) FROM judgement WHERE right = 1" 2>/dev/null)
 check "Space is recorded in %APPDATA%\\Quenlo\\record.sqlite" test "${judgements:-0}" -ge 1
 
+visible_windows() { xdotool search --onlyvisible --class quenlo 2>/dev/null | wc -l; }
+
 # 关闭, from the menu the menu key opens (the last item), stores the position.
 if start_program; then
   xdotool key Return
   sleep 1
+  focus_program
+  # R with no microphone (no audio driver here): a plain message, and no
+  # recording is kept.
+  windows_before=$(visible_windows)
+  xdotool key r
+  sleep 2
+  windows_with_box=$(visible_windows)
+  cp "$(screenshot)" "$build/windows-no-microphone.png"
+  xdotool key Return
+  sleep 1
+  if ((windows_with_box > windows_before)) && [[ ! -e "$user_dir/recordings" ]]; then
+    pass "R without a microphone: a message, nothing recorded"
+  else
+    fail "R without a microphone: a message, nothing recorded" \
+      "windows $windows_before then $windows_with_box; recordings: $(ls "$user_dir/recordings" 2>&1 | head -3)"
+  fi
   focus_program
   xdotool key Menu
   sleep 1.5
