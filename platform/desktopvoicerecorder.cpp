@@ -36,7 +36,8 @@ class DesktopVoiceRecorder final : public VoiceRecorder {
 public:
     DesktopVoiceRecorder()
     {
-        m_session.setAudioInput(&m_input);
+        // Without its input for now: a capture session with an input keeps
+        // the microphone open.
         m_session.setRecorder(&m_recorder);
         QMediaFormat format(QMediaFormat::Ogg);
         format.setAudioCodec(QMediaFormat::AudioCodec::Opus);
@@ -49,9 +50,18 @@ public:
                 });
         connect(&m_recorder, &QMediaRecorder::errorOccurred, this,
                 [this] { fail(recordingFailedMessage()); });
+        // The duration counts the sound that has reached the encoder: the
+        // recorder's state changes long before, while the microphone opens.
+        connect(&m_recorder, &QMediaRecorder::durationChanged, this, [this](qint64 ms) {
+            if (m_recording && !m_capturing && ms > 0) {
+                m_capturing = true;
+                Q_EMIT capturing();
+            }
+        });
         m_limit.setSingleShot(true);
         connect(&m_limit, &QTimer::timeout, this, &DesktopVoiceRecorder::stop);
         m_player.setAudioOutput(&m_output);
+        m_player.setParent(this); // found by the benchmark
     }
 
     void start(const QString& path) override
@@ -67,16 +77,18 @@ public:
             Q_EMIT failed(recordingFailedMessage());
             return;
         }
+        if (isMicrophoneOpen() && m_input.device() != microphone)
+            closeMicrophoneNow(); // another default since it opened
+        openMicrophone();
         m_target = path;
         m_failed = false;
+        m_capturing = false;
         m_recording = true;
-        m_input.setDevice(microphone);
         // Written beside the recording it replaces, and renamed over it once
         // complete: a failed recording leaves the old one whole.
         m_recorder.setOutputLocation(QUrl::fromLocalFile(path + QStringLiteral(".part")));
         m_recorder.record();
         m_limit.start(kLongest);
-        startMeter(microphone);
     }
 
     void stop() override
@@ -84,8 +96,45 @@ public:
         if (!m_recording)
             return;
         m_limit.stop();
-        stopMeter();
         m_recorder.stop();
+    }
+
+    void openMicrophone() override
+    {
+        if (isMicrophoneOpen())
+            return;
+        const QAudioDevice microphone = QMediaDevices::defaultAudioInput();
+        if (microphone.isNull())
+            return; // start() says so
+        m_closeAfterRecording = false;
+        m_input.setDevice(microphone);
+        m_session.setAudioInput(&m_input);
+        // After the recording that may follow at once has been asked for:
+        // the meter's stream takes a while to open.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMicrophoneOpen() && !m_meter)
+                    startMeter(m_input.device());
+            },
+            Qt::QueuedConnection);
+    }
+
+    void closeMicrophone() override
+    {
+        if (m_recording)
+            m_closeAfterRecording = true;
+        else
+            closeMicrophoneNow();
+    }
+
+    bool isMicrophoneOpen() const override { return m_session.audioInput() != nullptr; }
+
+    void preload(const QString& path) override
+    {
+        const QUrl source = QUrl::fromLocalFile(path);
+        if (m_player.source() != source && m_player.playbackState() != QMediaPlayer::PlayingState)
+            m_player.setSource(source);
     }
 
     bool isRecording() const override { return m_recording; }
@@ -112,8 +161,11 @@ private:
         QIODevice* samples = m_meter->start();
         if (!samples)
             return; // no meter, the recording goes on
-        connect(samples, &QIODevice::readyRead, this,
-                [this, samples] { Q_EMIT levelChanged(peakOf(samples->readAll())); });
+        connect(samples, &QIODevice::readyRead, this, [this, samples] {
+            const qreal level = peakOf(samples->readAll());
+            if (m_recording && m_capturing)
+                Q_EMIT levelChanged(level);
+        });
     }
 
     void stopMeter()
@@ -123,11 +175,20 @@ private:
         m_meter.reset();
     }
 
+    void closeMicrophoneNow()
+    {
+        m_closeAfterRecording = false;
+        stopMeter();
+        m_session.setAudioInput(nullptr);
+    }
+
     void keepRecording()
     {
         if (!m_recording)
             return;
         m_recording = false;
+        if (m_closeAfterRecording)
+            closeMicrophoneNow();
         // The recorder may have added the format's own suffix.
         const QString written = m_recorder.actualLocation().toLocalFile();
         if (m_failed)
@@ -155,9 +216,9 @@ private:
         m_failed = true;
         const bool wasRecording = m_recording;
         m_limit.stop();
-        stopMeter();
         m_recorder.stop();
         m_recording = false;
+        closeMicrophoneNow(); // opened afresh for the next recording
         QFile::remove(m_recorder.actualLocation().toLocalFile());
         if (wasRecording)
             Q_EMIT failed(message);
@@ -172,7 +233,9 @@ private:
     QAudioOutput m_output;
     QString m_target;
     bool m_recording = false;
+    bool m_capturing = false;
     bool m_failed = false;
+    bool m_closeAfterRecording = false;
 };
 
 } // namespace

@@ -34,9 +34,23 @@ public:
     // Plays a recording asynchronously, stopping the one playing.
     virtual void play(const QString& path) = 0;
 
+    // The adult is about to record: opens the microphone ahead, so that the
+    // recordings that follow start at once. It stays open (the desktop
+    // shows it in use) until closeMicrophone().
+    virtual void openMicrophone() {}
+    // Lets the microphone go; a recording running keeps it until it ends.
+    virtual void closeMicrophone() {}
+    virtual bool isMicrophoneOpen() const { return false; }
+    // Readies `path` for play(), which then starts without setting up.
+    virtual void preload(const QString& path) { Q_UNUSED(path); }
+
 Q_SIGNALS:
+    // The recording running holds the microphone's sound from now on: the
+    // adult can speak. A recording may start some time before this while
+    // the microphone opens.
+    void capturing();
     // How loud the microphone is, from 0 to 1, several times a second
-    // while recording.
+    // while recording, once capturing.
     void levelChanged(qreal level);
     // The recording is in place at `path`.
     void finished(const QString& path);

@@ -20,10 +20,24 @@ void LevelMeter::setLevel(qreal level)
     update();
 }
 
+void LevelMeter::setCapturing(bool capturing)
+{
+    m_capturing = capturing;
+    update();
+}
+
 void LevelMeter::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(40, 40, 40));
+    if (!m_capturing) {
+        QFont font = painter.font();
+        font.setPixelSize(11);
+        painter.setFont(font);
+        painter.setPen(QColor(200, 200, 200));
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("准备录音…"));
+        return;
+    }
     // A red dot says "recording" even in silence.
     painter.setBrush(QColor(220, 30, 30));
     painter.setPen(Qt::NoPen);

@@ -14,6 +14,13 @@ ParentVoice::ParentVoice(QWidget* stage, std::function<void(const QString&)> tel
     , m_stage(stage)
     , m_tell(std::move(tell))
 {
+    m_keepMicrophone.setSingleShot(true);
+    m_keepMicrophone.setInterval(kKeepMicrophoneOpen);
+    connect(&m_keepMicrophone, &QTimer::timeout, this, [this] {
+        // A recording running restarts the wait when it ends.
+        if (!isRecording())
+            releaseMicrophone();
+    });
 }
 
 ParentVoice::~ParentVoice()
@@ -31,8 +38,9 @@ platform::VoiceRecorder& ParentVoice::recorder()
     if (m_connected)
         m_connected->disconnect(this);
     m_connected = &recorder;
+    connect(&recorder, &platform::VoiceRecorder::capturing, this, [this] { showCapturing(); });
     connect(&recorder, &platform::VoiceRecorder::levelChanged, this, [this](qreal level) {
-        if (m_meter)
+        if (m_meter && m_meter->isCapturing())
             m_meter->setLevel(level);
     });
     connect(&recorder, &platform::VoiceRecorder::finished, this, [this] { endRecording(); });
@@ -50,9 +58,30 @@ void ParentVoice::startRecording(const QByteArray& entry, QPoint meterPlace)
     if (!m_meter)
         m_meter = new LevelMeter;
     m_meter->setLevel(0);
+    m_meter->setCapturing(false);
     m_meter->move(meterPlace);
     m_meter->show();
+    prepareToRecord();
     recorder().start(platform::recordingFile(entry));
+}
+
+void ParentVoice::prepareToRecord()
+{
+    recorder().openMicrophone();
+    m_keepMicrophone.start();
+}
+
+void ParentVoice::releaseMicrophone()
+{
+    m_keepMicrophone.stop();
+    if (m_connected)
+        m_connected->closeMicrophone();
+}
+
+void ParentVoice::showCapturing()
+{
+    if (m_meter && isRecording())
+        m_meter->setCapturing(true);
 }
 
 void ParentVoice::stopRecording()
@@ -70,6 +99,8 @@ void ParentVoice::endRecording()
 {
     if (m_meter)
         m_meter->hide();
+    if (m_connected && m_connected->isMicrophoneOpen())
+        m_keepMicrophone.start();
 }
 
 bool ParentVoice::play(const QByteArray& entry)
@@ -83,8 +114,14 @@ bool ParentVoice::play(const QByteArray& entry)
 
 void ParentVoice::entryShown(const QByteArray& entry)
 {
-    if (m_readAloud && !isRecording())
+    if (m_readAloud && !isRecording()) {
         play(entry);
+        return;
+    }
+    // V then plays at once, without setting up the decoder first.
+    const QString file = platform::recordingFile(entry);
+    if (!entry.isEmpty() && QFileInfo::exists(file))
+        recorder().preload(file);
 }
 
 } // namespace stage

@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 
 class QWidget;
@@ -21,10 +23,16 @@ class LevelMeter;
 // held down, or the menu's 录音), plays it back (V), and reads each new
 // entry aloud when 自动朗读 is on. The recordings belong to the entry's text
 // (platform::recordingFile).
+//
+// The microphone opens when the adult first records (or points at 录音) and
+// stays open while recordings follow one another, so that those start at
+// once; it closes a while after the last one and when the stage hides.
 class ParentVoice : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr std::chrono::milliseconds kKeepMicrophoneOpen {30000};
+
     // `tell` shows a message for the user over the stage.
     ParentVoice(QWidget* stage, std::function<void(const QString&)> tell);
     ~ParentVoice() override;
@@ -34,6 +42,13 @@ public:
     void startRecording(const QByteArray& entry, QPoint meterPlace);
     // Keeps what has been recorded.
     void stopRecording();
+    // Sets up the recorder without opening the microphone.
+    void setUpAhead() { recorder(); }
+    // A recording is likely to follow: opens the microphone ahead.
+    void prepareToRecord();
+    // Closes the microphone (once a recording running has ended).
+    void releaseMicrophone();
+    void setKeepMicrophoneOpen(std::chrono::milliseconds time) { m_keepMicrophone.setInterval(time); }
     bool isRecording() const;
 
     // Plays the entry's recording; false when it has none.
@@ -50,11 +65,13 @@ public:
 private:
     platform::VoiceRecorder& recorder();
     void endRecording();
+    void showCapturing();
 
     QWidget* m_stage;
     std::function<void(const QString&)> m_tell;
     QPointer<platform::VoiceRecorder> m_connected;
     LevelMeter* m_meter = nullptr;
+    QTimer m_keepMicrophone;
     bool m_readAloud = false;
 };
 

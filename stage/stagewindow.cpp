@@ -44,6 +44,13 @@
 
 namespace stage {
 
+namespace {
+
+// Once the stage has appeared and its start-up sound has played.
+constexpr std::chrono::milliseconds kSetUpRecorderAfter {2000};
+
+} // namespace
+
 StageWindow::StageWindow(StageDialogs dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , m_colour(128, 0, 128)
@@ -466,6 +473,18 @@ void StageWindow::showEvent(QShowEvent* event)
         showEntry();
         countDueEntries(true); // a review that waits is announced once
     });
+    // The recorder is set up while nothing happens, so that the first R
+    // waits only for the microphone.
+    QTimer::singleShot(kSetUpRecorderAfter, this,
+                       [this] { platform::guarded(this, [this] { m_voice->setUpAhead(); }); });
+}
+
+void StageWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Nobody records into a hidden stage: the desktop stops showing the
+    // microphone in use.
+    m_voice->releaseMicrophone();
 }
 
 bool StageWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
@@ -778,6 +797,12 @@ void StageWindow::buildMenu()
     m_menu->addSeparator();
     m_recordAction = command(m_menu, QIcon(), QStringLiteral("录音"), &StageWindow::toggleRecording);
     m_recordAction->setCheckable(true);
+    // Pointing at it is the first sign of a recording: the microphone opens
+    // while the adult clicks.
+    connect(m_recordAction, &QAction::hovered, this, [this] {
+        if (!m_entry.isEmpty() && !m_voice->isRecording())
+            m_voice->prepareToRecord();
+    });
     m_readAloudAction = command(m_menu, QIcon(), QStringLiteral("自动朗读"),
                                 &StageWindow::switchReadingAloud);
     m_readAloudAction->setCheckable(true);

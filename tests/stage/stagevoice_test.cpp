@@ -57,7 +57,12 @@ TEST_F(StageVoiceTest, HeldRRecordsTheEntryVPlaysItAndReadingAloudPlaysItAtEachS
     release(Qt::Key_R, QStringLiteral("r"));
     press(Qt::Key_R, QStringLiteral("r"));
     EXPECT_EQ(voice().started, QStringList {recordingOf(QStringLiteral("大"))});
-    EXPECT_TRUE(meterShowing());
+    // The meter waits for the microphone's sound: speaking earlier is lost.
+    ASSERT_TRUE(meterShowing());
+    EXPECT_FALSE(form->parentVoice().levelMeter()->isCapturing());
+    EXPECT_EQ(form->parentVoice().levelMeter()->level(), 0) << "a level before any sound";
+    voice().capture(0.5);
+    EXPECT_TRUE(form->parentVoice().levelMeter()->isCapturing());
     EXPECT_EQ(form->parentVoice().levelMeter()->level(), 0.5);
     QTest::qWait(200);
     EXPECT_EQ(voice().stops, 0);
@@ -72,13 +77,21 @@ TEST_F(StageVoiceTest, HeldRRecordsTheEntryVPlaysItAndReadingAloudPlaysItAtEachS
     press(Qt::Key_V, QStringLiteral("V"));
     EXPECT_EQ(voice().played, QStringList {recordingOf(QStringLiteral("大"))});
 
-    // The menu item records too, until it is chosen again.
+    // The menu item records too, until it is chosen again; the meter of the
+    // last recording does not carry over.
     type(u'\r');
     action(QStringLiteral("录音"))->trigger();
+    EXPECT_FALSE(form->parentVoice().levelMeter()->isCapturing());
     action(QStringLiteral("录音"))->trigger();
     EXPECT_EQ(voice().started.value(1), recordingOf(QStringLiteral("小")));
     EXPECT_EQ(voice().stops, 2);
     voice().fail(platform::recordingFailedMessage());
+
+    // A recorded entry is made ready for V as it shows.
+    voice().preloaded.clear();
+    type(u'\r'); // 大, recorded
+    type(u'\r'); // 小, whose recording failed
+    EXPECT_EQ(voice().preloaded, QStringList {recordingOf(QStringLiteral("大"))});
 
     voice().played.clear();
     action(QStringLiteral("自动朗读"))->trigger();
@@ -92,6 +105,46 @@ TEST_F(StageVoiceTest, HeldRRecordsTheEntryVPlaysItAndReadingAloudPlaysItAtEachS
     form.reset();
     start();
     EXPECT_TRUE(action(QStringLiteral("自动朗读"))->isChecked());
+}
+
+// The microphone opens for the first recording and stays open while more
+// follow; it closes a while after the last, or when the stage hides, but
+// never under a recording running.
+TEST_F(StageVoiceTest, TheMicrophoneStaysOpenBetweenRecordingsUntilIdleOrHidden)
+{
+    start();
+    form->parentVoice().setKeepMicrophoneOpen(std::chrono::milliseconds(300));
+    EXPECT_FALSE(voice().microphoneOpen) << "opened before anyone records";
+    enum class Ending { Idle, Hidden };
+    const std::pair<Ending, bool> cases[] = {
+        {Ending::Idle, false}, {Ending::Idle, true}, {Ending::Hidden, false}, {Ending::Hidden, true}};
+    for (const auto& [ending, whileRecording] : cases) {
+        SCOPED_TRACE(testing::Message() << int(ending) << " while recording: " << whileRecording);
+        if (!form->isVisible()) {
+            form->show();
+            QTest::qWait(50);
+        }
+        action(QStringLiteral("录音"))->trigger();
+        ASSERT_TRUE(voice().microphoneOpen);
+        if (!whileRecording) {
+            action(QStringLiteral("录音"))->trigger();
+            voice().succeed();
+        }
+        QTest::qWait(200);
+        EXPECT_TRUE(voice().microphoneOpen) << "closed before the idle time";
+        if (ending == Ending::Hidden)
+            form->hide();
+        else
+            QTest::qWait(300);
+        EXPECT_EQ(voice().microphoneOpen, whileRecording) << "closed under the recording";
+        if (whileRecording) {
+            action(QStringLiteral("录音"))->trigger();
+            voice().succeed();
+        }
+        QTest::qWait(ending == Ending::Idle ? 400 : 0);
+        EXPECT_FALSE(voice().microphoneOpen);
+    }
+    EXPECT_EQ(voice().started.size(), 4) << "each recording made once";
 }
 
 TEST_F(StageVoiceTest, NoMicrophoneOrAFailedRecordingSaysSoAndKeepsTheOldRecording)

@@ -30,7 +30,22 @@ void FakeVoiceRecorder::start(const QString& path)
         return;
     }
     recordingPath = path;
-    Q_EMIT levelChanged(0.5);
+    microphoneOpen = true;
+    Q_EMIT levelChanged(0.5); // no sound yet: the meter must not show it
+}
+
+void FakeVoiceRecorder::closeMicrophone()
+{
+    if (isRecording())
+        closeAfterRecording = true;
+    else
+        microphoneOpen = false;
+}
+
+void FakeVoiceRecorder::capture(qreal level)
+{
+    Q_EMIT capturing();
+    Q_EMIT levelChanged(level);
 }
 
 void FakeVoiceRecorder::stop()
@@ -42,6 +57,7 @@ void FakeVoiceRecorder::stop()
 void FakeVoiceRecorder::succeed(const QByteArray& bytes)
 {
     const QString path = std::exchange(recordingPath, QString());
+    microphoneOpen = microphoneOpen && !std::exchange(closeAfterRecording, false);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
@@ -53,6 +69,7 @@ void FakeVoiceRecorder::succeed(const QByteArray& bytes)
 void FakeVoiceRecorder::fail(const QString& message)
 {
     recordingPath.clear();
+    microphoneOpen = microphoneOpen && !std::exchange(closeAfterRecording, false);
     Q_EMIT failed(message);
 }
 

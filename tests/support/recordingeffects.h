@@ -22,6 +22,13 @@ public:
     void stop() override;
     bool isRecording() const override { return !recordingPath.isEmpty(); }
     void play(const QString& path) override { played.append(path); }
+    void openMicrophone() override { microphoneOpen = true; }
+    void closeMicrophone() override;
+    bool isMicrophoneOpen() const override { return microphoneOpen; }
+    void preload(const QString& path) override { preloaded.append(path); }
+
+    // The microphone's sound arrives in the recording running, `level` loud.
+    void capture(qreal level = 0.5);
 
     // Ends the recording running as the real recorder would: writes
     // `bytes` to its file and reports it, or reports `message`.
@@ -34,6 +41,10 @@ public:
     QStringList played;
     // Set: start() fails at once with this message (no microphone).
     QString failAtStart;
+    bool microphoneOpen = false;
+    // Asked to close while recording: closes when the recording ends.
+    bool closeAfterRecording = false;
+    QStringList preloaded;
 };
 
 // Effects that record what the program asked for and answer at once.
