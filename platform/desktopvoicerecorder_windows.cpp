@@ -100,6 +100,7 @@ public:
         }
         m_target = path;
         m_samples.clear();
+        m_capturing = false;
         m_limit.start(kLongest);
         m_collector.start();
     }
@@ -180,13 +181,23 @@ private:
                 return;
             m_samples.append(oldest->lpData, qsizetype(oldest->dwBytesRecorded));
             if (oldest->dwBytesRecorded > 0)
-                Q_EMIT levelChanged(peakOf(oldest->lpData, qsizetype(oldest->dwBytesRecorded)));
+                tellLevel(oldest->lpData, qsizetype(oldest->dwBytesRecorded));
             oldest->dwFlags &= ~DWORD(WHDR_DONE);
             oldest->dwBytesRecorded = 0;
             oldest->dwUser = ++m_queued;
             if (requeue)
                 waveInAddBuffer(m_device, oldest, sizeof(WAVEHDR));
         }
+    }
+
+    // The first samples say that the adult can speak; the meter follows.
+    void tellLevel(const char* samples, qsizetype bytes)
+    {
+        if (!m_capturing) {
+            m_capturing = true;
+            Q_EMIT capturing();
+        }
+        Q_EMIT levelChanged(peakOf(samples, bytes));
     }
 
     void keepRecording()
@@ -205,6 +216,7 @@ private:
     // it goes in (dwUser), so that the samples stay in order.
     DWORD_PTR m_queued = 0;
     QByteArray m_samples;
+    bool m_capturing = false;
     QTimer m_limit;
     QTimer m_collector;
     QString m_target;
