@@ -333,8 +333,12 @@ Encoding encodingToWrite(Encoding existing, QByteArrayView gbk)
     return existing;
 }
 
-std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView gbk, Encoding existing)
+std::optional<QByteArray> fileBytesReadingBackAs(const QByteArray& gbk, Encoding existing)
 {
+    // The usual case, a GBK file that stays GBK, without a copy of the text:
+    // a library of a million entries is megabytes.
+    if (encodingToWrite(existing, gbk) == Encoding::Gbk && detect(gbk) == Encoding::Gbk)
+        return gbk;
     const Encoding candidates[] = {encodingToWrite(existing, gbk), existing, Encoding::Utf8WithBom};
     for (const Encoding encoding : candidates) {
         QByteArray bytes = toFileBytes(gbk, encoding);

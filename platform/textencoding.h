@@ -58,7 +58,7 @@ Encoding encodingToWrite(Encoding existing, QByteArrayView gbk);
 // (without a mark the guess may take the new text for GBK, or GBK text for
 // UTF-8). Nothing when none does: bytes that are no GBK character can't go
 // into UTF-8.
-std::optional<QByteArray> fileBytesReadingBackAs(QByteArrayView gbk, Encoding existing);
+std::optional<QByteArray> fileBytesReadingBackAs(const QByteArray& gbk, Encoding existing);
 
 // Why fileBytesReadingBackAs gave nothing, for the error.
 QString textNotStorableReason();
