@@ -1,8 +1,11 @@
 #include "platform/desktopvoicerecorder.h"
 
+#include "platform/recordingplayer.h"
+
+#include <QAudioBuffer>
+#include <QAudioDecoder>
 #include <QAudioDevice>
 #include <QAudioInput>
-#include <QAudioOutput>
 #include <QAudioSource>
 #include <QDir>
 #include <QFile>
@@ -10,7 +13,6 @@
 #include <QMediaCaptureSession>
 #include <QMediaDevices>
 #include <QMediaFormat>
-#include <QMediaPlayer>
 #include <QMediaRecorder>
 #include <QTimer>
 #include <QUrl>
@@ -30,6 +32,51 @@ qreal peakOf(const QByteArray& samples)
     for (qsizetype i = 0; i < samples.size() / 2; ++i)
         peak = std::max(peak, std::abs(int(values[i])));
     return peak / 32768.0;
+}
+
+// A decoded buffer's frames as mono samples at `rate`, whatever format the
+// decoder gave it in.
+CueSamples monoSamples(const QAudioBuffer& buffer, int rate)
+{
+    const QAudioFormat format = buffer.format();
+    const auto* bytes = buffer.constData<char>();
+    CueSamples samples(std::size_t(buffer.frameCount()));
+    for (std::size_t frame = 0; frame < samples.size(); ++frame) {
+        float sum = 0;
+        for (int channel = 0; channel < format.channelCount(); ++channel)
+            sum += format.normalizedSampleValue(bytes + frame * format.bytesPerFrame()
+                                                + channel * format.bytesPerSample());
+        samples[frame] = qint16(std::clamp(sum / format.channelCount(), -1.0f, 1.0f) * 32767);
+    }
+    return resampled(samples, format.sampleRate(), rate);
+}
+
+// GStreamer decodes on threads of its own; the screen's thread only
+// collects the buffers. Asked for mono 16-bit at the output's rate, it
+// converts them too.
+void decodeRecording(const QString& path, int rate, QObject* context, RecordingPlayer::Done done)
+{
+    auto* decoder = new QAudioDecoder(context); // goes with the context
+    QAudioFormat format;
+    format.setSampleRate(rate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    decoder->setAudioFormat(format);
+    decoder->setSource(QUrl::fromLocalFile(path));
+    auto samples = std::make_shared<CueSamples>();
+    QObject::connect(decoder, &QAudioDecoder::bufferReady, decoder, [decoder, samples, rate] {
+        const CueSamples more = monoSamples(decoder->read(), rate);
+        samples->insert(samples->end(), more.begin(), more.end());
+    });
+    const auto end = [decoder, samples, done](bool decoded) {
+        QObject::disconnect(decoder, nullptr, nullptr, nullptr); // an error may follow the end
+        decoder->deleteLater();
+        done(decoded && !samples->empty() ? std::optional(std::move(*samples)) : std::nullopt);
+    };
+    QObject::connect(decoder, &QAudioDecoder::finished, decoder, [end] { end(true); });
+    QObject::connect(decoder, qOverload<QAudioDecoder::Error>(&QAudioDecoder::error), decoder,
+                     [end] { end(false); });
+    decoder->start();
 }
 
 class DesktopVoiceRecorder final : public VoiceRecorder {
@@ -60,8 +107,6 @@ public:
         });
         m_limit.setSingleShot(true);
         connect(&m_limit, &QTimer::timeout, this, &DesktopVoiceRecorder::stop);
-        m_player.setAudioOutput(&m_output);
-        m_player.setParent(this); // found by the benchmark
     }
 
     void start(const QString& path) override
@@ -130,24 +175,11 @@ public:
 
     bool isMicrophoneOpen() const override { return m_session.audioInput() != nullptr; }
 
-    void preload(const QString& path) override
-    {
-        const QUrl source = QUrl::fromLocalFile(path);
-        if (m_player.source() != source && m_player.playbackState() != QMediaPlayer::PlayingState)
-            m_player.setSource(source);
-    }
+    void preload(const QString& path) override { m_playback.preload(path); }
 
     bool isRecording() const override { return m_recording; }
 
-    void play(const QString& path) override
-    {
-        const QUrl source = QUrl::fromLocalFile(path);
-        if (m_player.source() != source)
-            m_player.setSource(source);
-        else
-            m_player.setPosition(0);
-        m_player.play();
-    }
+    void play(const QString& path) override { m_playback.play(path); }
 
 private:
     void startMeter(const QAudioDevice& microphone)
@@ -206,6 +238,7 @@ private:
             Q_EMIT failed(recordingFailedMessage());
             return;
         }
+        m_playback.forget(m_target);
         Q_EMIT finished(m_target);
     }
 
@@ -229,8 +262,7 @@ private:
     QMediaRecorder m_recorder;
     std::unique_ptr<QAudioSource> m_meter;
     QTimer m_limit;
-    QMediaPlayer m_player;
-    QAudioOutput m_output;
+    RecordingPlayer m_playback {desktopSoundPlayer(), decodeRecording};
     QString m_target;
     bool m_recording = false;
     bool m_capturing = false;

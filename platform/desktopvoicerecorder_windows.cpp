@@ -1,8 +1,10 @@
 #include "platform/desktopvoicerecorder.h"
 
 #include "platform/files.h"
+#include "platform/recordingplayer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QtEndian>
@@ -68,6 +70,17 @@ QByteArray waveFile(const QByteArray& samples)
     return file + samples;
 }
 
+// A recording is at most 160 KB of PCM here, copied and resampled in well
+// under a millisecond: it is decoded on the screen's thread, though not in
+// the key's handler but once the events waiting have been seen to.
+void decodeRecording(const QString& path, int rate, QObject* context, RecordingPlayer::Done done)
+{
+    QTimer::singleShot(0, context, [path, rate, done] {
+        QFile file(path);
+        done(file.open(QIODevice::ReadOnly) ? decodeWav(file.readAll(), rate) : std::nullopt);
+    });
+}
+
 class WaveInVoiceRecorder final : public VoiceRecorder {
 public:
     WaveInVoiceRecorder()
@@ -80,11 +93,7 @@ public:
         connect(&m_collector, &QTimer::timeout, this, [this] { collectFullBuffers(true); });
     }
 
-    ~WaveInVoiceRecorder() override
-    {
-        closeDevice();
-        PlaySoundW(nullptr, nullptr, 0);
-    }
+    ~WaveInVoiceRecorder() override { closeDevice(); }
 
     void start(const QString& path) override
     {
@@ -120,12 +129,8 @@ public:
 
     bool isRecording() const override { return m_device != nullptr; }
 
-    void play(const QString& path) override
-    {
-        // Asynchronous; stops the recording that is playing.
-        PlaySoundW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), nullptr,
-                   SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
-    }
+    void preload(const QString& path) override { m_playback.preload(path); }
+    void play(const QString& path) override { m_playback.play(path); }
 
 private:
     bool openDevice()
@@ -206,6 +211,7 @@ private:
             Q_EMIT failed(recordingFailedMessage());
             return;
         }
+        m_playback.forget(m_target);
         Q_EMIT finished(m_target);
     }
 
@@ -220,6 +226,7 @@ private:
     QTimer m_limit;
     QTimer m_collector;
     QString m_target;
+    RecordingPlayer m_playback {desktopSoundPlayer(), decodeRecording};
 };
 
 } // namespace

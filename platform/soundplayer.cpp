@@ -154,9 +154,10 @@ CueSamples toMono(QByteArrayView data, const WavFormat& format)
     return samples;
 }
 
-// Linear interpolation between neighbouring samples. Positions are kept as
-// exact fractions, so long cues do not drift.
-CueSamples resample(const CueSamples& input, int fromRate, int toRate)
+} // namespace
+
+// Positions are kept as exact fractions, so long cues do not drift.
+CueSamples resampled(const CueSamples& input, int fromRate, int toRate)
 {
     if (fromRate == toRate || input.empty())
         return input;
@@ -173,8 +174,6 @@ CueSamples resample(const CueSamples& input, int fromRate, int toRate)
     return output;
 }
 
-} // namespace
-
 std::optional<CueSamples> decodeWav(QByteArrayView bytes, int outputRate)
 {
     const std::optional<WavChunks> chunks = findChunks(bytes);
@@ -183,7 +182,7 @@ std::optional<CueSamples> decodeWav(QByteArrayView bytes, int outputRate)
     const std::optional<WavFormat> format = parseFormat(chunks->format);
     if (!format)
         return std::nullopt;
-    return resample(toMono(chunks->data, *format), format->sampleRate, outputRate);
+    return resampled(toMono(chunks->data, *format), format->sampleRate, outputRate);
 }
 
 // ---- CueStream
@@ -293,7 +292,13 @@ void SoundPlayer::play(const QString& path)
         m_defaultSound();
         return;
     }
-    m_stream.start(cue);
+    play(cue);
+}
+
+void SoundPlayer::play(std::shared_ptr<const CueSamples> samples)
+{
+    startOutput();
+    m_stream.start(std::move(samples));
     if (m_thread)
         m_thread->wake();
 }

@@ -24,6 +24,9 @@ using CueSamples = std::vector<qint16>;
 // encoding, a cut-off file, not a WAV file at all) gives nothing.
 std::optional<CueSamples> decodeWav(QByteArrayView bytes, int outputRate);
 
+// `samples` at `toRate`, interpolated linearly between neighbours.
+CueSamples resampled(const CueSamples& samples, int fromRate, int toRate);
+
 // The endless stream of samples that the audio output plays: the current
 // cue's samples, then silence. Reads always return whole frames of signed
 // 16-bit samples, the mono cue copied to every channel. Starting a cue cuts
@@ -95,6 +98,10 @@ public:
     void preload(const QStringList& paths);
     // Returns at once; never blocks on the audio system.
     void play(const QString& path);
+    // Plays samples decoded elsewhere (at sampleRate()), like a cue.
+    void play(std::shared_ptr<const CueSamples> samples);
+    // The rate that cues are decoded at: the output's, once it is open.
+    int sampleRate() const { return m_sampleRate; }
     // Stops the output and frees every cue. Must run while the application
     // object still exists; a later play opens the output again.
     void release();

@@ -31,7 +31,8 @@ public:
     // Stops the recording and keeps what was recorded so far.
     virtual void stop() = 0;
     virtual bool isRecording() const = 0;
-    // Plays a recording asynchronously, stopping the one playing.
+    // Plays a recording asynchronously, stopping the one playing (and a
+    // sound cue). One not decoded yet plays once it is.
     virtual void play(const QString& path) = 0;
 
     // The adult is about to record: opens the microphone ahead, so that the
@@ -41,7 +42,7 @@ public:
     // Lets the microphone go; a recording running keeps it until it ends.
     virtual void closeMicrophone() {}
     virtual bool isMicrophoneOpen() const { return false; }
-    // Readies `path` for play(), which then starts without setting up.
+    // Decodes `path` ahead, in the background, so that play() starts it at once.
     virtual void preload(const QString& path) { Q_UNUSED(path); }
 
 Q_SIGNALS:

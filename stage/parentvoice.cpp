@@ -118,7 +118,7 @@ void ParentVoice::entryShown(const QByteArray& entry)
         play(entry);
         return;
     }
-    // V then plays at once, without setting up the decoder first.
+    // V then plays at once: the recording is decoded ahead.
     const QString file = platform::recordingFile(entry);
     if (!entry.isEmpty() && QFileInfo::exists(file))
         recorder().preload(file);

@@ -1,10 +1,12 @@
 // The sound cues without a sound card: the WAV decoder, the stream of samples
 // that the output plays, and the player's choice between a cue and the
-// default sound.
+// default sound; the parent's recordings, decoded ahead, on the same output.
+#include "platform/recordingplayer.h"
 #include "platform/soundplayer.h"
 
 #include "tests/support/programfolder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
@@ -18,6 +20,7 @@ namespace {
 using platform::CueSamples;
 using platform::CueStream;
 using platform::decodeWav;
+using platform::RecordingPlayer;
 using platform::SoundPlayer;
 using testing_support::ProgramFolder;
 
@@ -303,6 +306,86 @@ TEST_F(SoundPlayerTest, PreloadedCueIsDecodedOnceButARemovedOneIsMissing)
     EXPECT_FALSE(player.stream().isPlaying()) << "released";
     player.play(sound("cuo.wav"));
     EXPECT_TRUE(player.stream().isPlaying()) << "and playing again";
+}
+
+// ---- The parent's recordings
+
+// Decodes when the test says so, reading the file as it is then, like a
+// decoder that runs behind the screen.
+class RecordingPlayerTest : public SoundPlayerTest {
+protected:
+    QString recording(const char* name) const { return folder.path(QLatin1String(name)); }
+    void record(const char* name, std::initializer_list<int> samples)
+    {
+        folder.writeFile(QLatin1String(name), monoWav(samples));
+    }
+    void finishDecoding()
+    {
+        for (auto& [path, rate, done] : std::exchange(pending, {})) {
+            QFile file(path);
+            done(file.open(QIODevice::ReadOnly) ? decodeWav(file.readAll(), rate) : std::nullopt);
+        }
+    }
+
+    std::vector<std::tuple<QString, int, RecordingPlayer::Done>> pending;
+    RecordingPlayer recordings {player,
+                                [this](const QString& path, int rate, QObject*, RecordingPlayer::Done done) {
+                                    pending.emplace_back(path, rate, std::move(done));
+                                }};
+};
+
+TEST_F(RecordingPlayerTest, VBeforeTheDecodeEndsPlaysOnceItEndsUnlessAnotherVCameMeanwhile)
+{
+    record("da.wav", {1, 2});
+    record("xiao.wav", {3, 4});
+    recordings.play(recording("da.wav"));
+    recordings.play(recording("da.wav"));
+    EXPECT_FALSE(player.stream().isPlaying()) << "the screen does not wait for the decoder";
+    ASSERT_EQ(pending.size(), 1u) << "one decode for both";
+    finishDecoding();
+    EXPECT_EQ(firstSamples(3), (CueSamples {1, 2, 0}));
+
+    recordings.preload(recording("xiao.wav"));
+    recordings.play(recording("xiao.wav"));
+    record("nothere.wav", {});
+    QFile::remove(recording("nothere.wav"));
+    recordings.play(recording("nothere.wav"));
+    recordings.play(recording("da.wav"));
+    EXPECT_EQ(firstSamples(1), (CueSamples {1})) << "kept, played at once";
+    finishDecoding();
+    EXPECT_EQ(firstSamples(2), (CueSamples {2, 0})) << "the V before it is not played late";
+    recordings.play(recording("xiao.wav"));
+    EXPECT_EQ(firstSamples(2), (CueSamples {3, 4})) << "but kept";
+}
+
+TEST_F(RecordingPlayerTest, ARecordingMadeAgainNeverPlaysTheOldSamples)
+{
+    const struct {
+        const char* how;
+        std::initializer_list<int> again;
+        bool forget;
+    } cases[] = {
+        {"longer", {7, 8, 9}, false},
+        {"as long, same time, and the recorder says it is new", {7, 8}, true},
+    };
+    for (const auto& each : cases) {
+        record("da.wav", {1, 2});
+        recordings.preload(recording("da.wav"));
+        finishDecoding();
+        const QDateTime modified = QFileInfo(recording("da.wav")).lastModified();
+        record("da.wav", each.again);
+        QFile file(recording("da.wav"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(modified, QFileDevice::FileModificationTime);
+        file.close();
+        if (each.forget)
+            recordings.forget(recording("da.wav"));
+        recordings.play(recording("da.wav"));
+        EXPECT_FALSE(player.stream().isPlaying()) << each.how;
+        finishDecoding();
+        EXPECT_EQ(firstSamples(2), (CueSamples {7, 8})) << each.how;
+        player.stream().stop();
+    }
 }
 
 } // namespace
