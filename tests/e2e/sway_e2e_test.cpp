@@ -28,19 +28,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <memory>
