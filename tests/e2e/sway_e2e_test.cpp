@@ -31,6 +31,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -140,9 +141,16 @@ public:
             m_sway.waitForFinished(3000);
         }
         // A bar whose sway has gone may stay behind and spin: end this
-        // session's own, named after its folder.
-        QProcess::execute(QStringLiteral("pkill"),
-                          {QStringLiteral("-f"), QStringLiteral("swaybar -b ") + barId()});
+        // session's own, named after its folder. Once more after a moment,
+        // for a bar that a slow sway started late (pkill says 1 when none
+        // was left).
+        const QStringList bar {QStringLiteral("-KILL"), QStringLiteral("-f"),
+                               QStringLiteral("swaybar -b ") + barId()};
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (QProcess::execute(QStringLiteral("pkill"), bar) == 1 && attempt > 0)
+                break;
+            QThread::msleep(200);
+        }
     }
 
     // The bar's name, this session's alone.
