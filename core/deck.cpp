@@ -272,12 +272,15 @@ std::vector<QByteArray> Deck::entries() const
     return result;
 }
 
-std::vector<QByteArrayView> Deck::entryViews() const
+QByteArrayView Deck::Walker::at(qsizetype index)
 {
-    std::vector<QByteArrayView> result;
-    result.reserve(static_cast<size_t>(m_size));
-    forEachEntry([&result](QByteArrayView entry) { result.push_back(entry); });
-    return result;
+    if (index < 0 || index >= m_deck.m_size)
+        throw std::out_of_range("deck index");
+    const qsizetype start = index == m_index + 1 ? m_next : m_deck.startOf(index);
+    qsizetype entryEnd = 0;
+    m_next = nextEntryStart(m_deck.m_text.constData(), start, entryEnd);
+    m_index = index;
+    return QByteArrayView(m_deck.m_text.constData() + start, entryEnd - start);
 }
 
 QByteArray Deck::toFileBytes() const

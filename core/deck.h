@@ -31,9 +31,26 @@ public:
     QByteArrayView at(qsizetype index) const;
 
     std::vector<QByteArray> entries() const;
-    // Every entry as a view into the deck's own bytes, valid while the deck
-    // lives: found in one pass, where at() steps from a noted start each time.
-    std::vector<QByteArrayView> entryViews() const;
+
+    // Finds entries by index for a pass over rows that mostly follow one
+    // another, as an edited library's do: the entry after the last one found
+    // is the next line, where at() steps from a noted start each time; any
+    // other is found from its noted start. Holds no table of the entries
+    // (for a million entries a table of views is 16 MB of fresh memory).
+    // Views are valid while the deck lives.
+    class Walker {
+    public:
+        explicit Walker(const Deck& deck)
+            : m_deck(deck)
+        {
+        }
+        QByteArrayView at(qsizetype index);
+
+    private:
+        const Deck& m_deck;
+        qsizetype m_index = -2; // the last entry found
+        qsizetype m_next = 0;   // where the entry after it starts
+    };
 
     // The first entry of [from, to) that begins with one of `beginnings` and
     // that `accepts` takes, or -1. Each beginning is one or two bytes, none

@@ -38,19 +38,19 @@ QByteArrayView LibraryRows::entry(int row) const
 
 QByteArray LibraryRows::fileText(QByteArrayView lineEnd) const
 {
-    // The deck's entries found in one pass: row by row, each would be
-    // looked for again from its nearest noted start.
-    const std::vector<QByteArrayView> deckEntries = m_deck.entryViews();
+    // Rows mostly follow the deck's order, with typed entries between them:
+    // the walker takes each deck entry from where the last one ended.
+    core::Deck::Walker deckEntries(m_deck);
     if (m_rowsAreTheDeck) {
         return core::Deck::joinedLines(
-            qsizetype(deckEntries.size()), [&](qsizetype row) { return deckEntries[size_t(row)]; }, lineEnd);
+            m_deck.size(), [&](qsizetype row) { return deckEntries.at(row); }, lineEnd);
     }
-    const size_t deckSize = deckEntries.size();
+    const quint32 deckSize = quint32(m_deck.size());
     return core::Deck::joinedLines(
         qsizetype(m_rows.size()),
         [&](qsizetype row) {
             const quint32 reference = m_rows[size_t(row)];
-            return reference < deckSize ? deckEntries[reference]
+            return reference < deckSize ? deckEntries.at(reference)
                                         : QByteArrayView(m_typed[reference - deckSize]);
         },
         lineEnd);

@@ -20,9 +20,17 @@ Entries entriesOf(const QByteArray& fileBytes)
 {
     const Deck deck = Deck::fromFileBytes(fileBytes);
     const Entries entries = deck.entries();
-    // The views found in one pass are the same entries.
-    const std::vector<QByteArrayView> views = deck.entryViews();
-    EXPECT_TRUE(std::equal(entries.begin(), entries.end(), views.begin(), views.end()));
+    // A walker finds the same entries in order, backwards (from noted
+    // starts), and on again after a jump.
+    Deck::Walker walker(deck);
+    const qsizetype count = qsizetype(entries.size());
+    for (qsizetype i = 0; i < count; ++i)
+        EXPECT_EQ(walker.at(i), entries[size_t(i)]) << i;
+    for (qsizetype i = count - 1; i >= 0; --i)
+        EXPECT_EQ(walker.at(i), entries[size_t(i)]) << i;
+    for (qsizetype i = count / 2; i < count; ++i)
+        EXPECT_EQ(walker.at(i), entries[size_t(i)]) << i;
+    EXPECT_THROW(walker.at(count), std::out_of_range);
     return entries;
 }
 
