@@ -3,6 +3,7 @@
 // 1,000,000 judgements over 10,000 entries. Run under a display
 // (xvfb-run): the window must really be shown and painted.
 
+#include "bench/benchmain.h"
 #include "bench/core/bigrecord.h"
 #include "core/stagestate.h"
 #include "platform/fonts.h"
@@ -63,7 +64,10 @@ void BM_OpenProgressWindow(benchmark::State& state)
     testing_support::ScopedRecorder recorder;
     auto form = std::make_unique<stage::StageWindow>(windows::stageDialogs());
     form->show();
-    QTest::qWaitForWindowExposed(form.get());
+    if (!QTest::qWaitForWindowExposed(form.get())) {
+        state.SkipWithError("the stage was never shown");
+        return;
+    }
     QAction* command = menuItem(form->stageMenu(), QStringLiteral("学习记录"));
     if (!command) {
         state.SkipWithError("no 学习记录 item");
@@ -93,9 +97,5 @@ BENCHMARK(BM_OpenProgressWindow)->UseManualTime()->Iterations(10)->Unit(benchmar
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    platform::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return bench::runWithApplication<QApplication>(argc, argv);
 }

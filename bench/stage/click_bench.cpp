@@ -23,6 +23,7 @@
 // Each step also reports the rectangles of the glyphs' region
 // and of the input region sent for it, and the bytes of the requests that
 // carry them (24 a rectangle on Wayland, 8 in an X11 SHAPE request).
+#include "bench/benchmain.h"
 #include "bench/repetitions.h"
 #include "core/stagestate.h"
 #include "platform/desktopwindow.h"
@@ -174,18 +175,14 @@ BENCHMARK(BM_ClickToGlyphTranslucent)->DenseRange(0, 2)->Apply(oneStepPerRepetit
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    platform::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (auto& stage : g_plain)
-        stage.reset();
-    for (auto& stage : g_translucent)
-        stage.reset();
-    if (g_compositor) {
-        g_compositor->terminate();
-        g_compositor->waitForFinished(3000);
-    }
-    return 0;
+    return bench::runWithApplication<QApplication>(argc, argv, [] {
+        for (auto& stage : g_plain)
+            stage.reset();
+        for (auto& stage : g_translucent)
+            stage.reset();
+        if (g_compositor) {
+            g_compositor->terminate();
+            g_compositor->waitForFinished(3000);
+        }
+    });
 }

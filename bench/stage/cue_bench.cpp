@@ -19,6 +19,7 @@
 // As a check, monitor_ms is the click → the cue's first samples arriving from
 // the sink's monitor: no earlier than the sink rendered them, later by the
 // recording's own delivery (a millisecond fragment plus the transport).
+#include "bench/benchmain.h"
 #include "core/stagestate.h"
 #include "platform/fonts.h"
 #include "platform/soundplayer.h"
@@ -296,10 +297,5 @@ BENCHMARK(BM_ClickToStepCueAfterLongSilence)->UseManualTime()->Iterations(3)->Un
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    platform::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithApplication<QApplication>(argc, argv);
 }

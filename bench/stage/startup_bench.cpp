@@ -6,6 +6,7 @@
 // millisecond late.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -dpi 96" build-release/bench/stage/startup_bench
+#include "bench/benchmain.h"
 #include "platform/fonts.h"
 #include "stage/glyphrenderer.h"
 #include "tests/support/programfolder.h"
@@ -76,10 +77,5 @@ BENCHMARK(BM_StartToFirstGlyph)->UseManualTime()->Iterations(10)->Unit(benchmark
 
 int main(int argc, char** argv)
 {
-    QGuiApplication app(argc, argv);
-    platform::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithApplication<QGuiApplication>(argc, argv);
 }

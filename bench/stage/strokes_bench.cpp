@@ -13,6 +13,7 @@
 //
 // The stroke file's own first use (open, map, one character) is measured by
 // bench/core/hanzi_bench.
+#include "bench/benchmain.h"
 #include "bench/repetitions.h"
 #include "core/strokedata.h"
 #include "platform/fonts.h"
@@ -177,11 +178,5 @@ BENCHMARK(BM_Frame)->DenseRange(0, 2)->Apply(onePerRepetition);
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    platform::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_stage.reset();
-    return 0;
+    return bench::runWithApplication<QApplication>(argc, argv, [] { g_stage.reset(); });
 }
