@@ -257,35 +257,38 @@ void setShapeThroughQt(QWindow* window, const QRegion& glyphs)
         window->setMask(glyphs);
 }
 
+// On X11 the shapes go past Qt, whose mask counts device-independent pixels
+// only; elsewhere through Qt.
+template <typename SetNativeShapes>
+void shapeWindow(QWindow* window, const QRegion& glyphs, SetNativeShapes setNativeShapes)
+{
+    if (!window)
+        return;
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) {
+        setShapeThroughQt(window, glyphs);
+        return;
+    }
+    setNativeShapes(connection);
+    xcb_flush(connection);
+}
+
 } // namespace
 
 void setGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs)
 {
-    if (!window)
-        return;
-    xcb_connection_t* connection = x11Connection();
-    if (!connection) {
-        setShapeThroughQt(window, glyphs);
-        return;
-    }
-    // Set past Qt, whose mask counts device-independent pixels only.
-    setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, grownByOnePixel(nativeGlyphs));
-    setNativeShape(connection, window, XCB_SHAPE_SK_INPUT, nativeGlyphs);
-    xcb_flush(connection);
+    shapeWindow(window, glyphs, [&](xcb_connection_t* connection) {
+        setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, grownByOnePixel(nativeGlyphs));
+        setNativeShape(connection, window, XCB_SHAPE_SK_INPUT, nativeGlyphs);
+    });
 }
 
 void setOpaqueGlyphShape(QWindow* window, const QRegion& glyphs, const QRegion& nativeGlyphs)
 {
-    if (!window)
-        return;
-    xcb_connection_t* connection = x11Connection();
-    if (!connection) {
-        setShapeThroughQt(window, glyphs);
-        return;
-    }
     // The input shape follows the bounding one.
-    setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, nativeGlyphs);
-    xcb_flush(connection);
+    shapeWindow(window, glyphs, [&](xcb_connection_t* connection) {
+        setNativeShape(connection, window, XCB_SHAPE_SK_BOUNDING, nativeGlyphs);
+    });
 }
 
 } // namespace platform
